@@ -1,0 +1,152 @@
+#include "support/crc.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+using Byte = unsigned char;
+
+// Slicing-by-8 tables for the plain (non-scrambling) CRCs: slice[k][i] is the register after
+// feeding byte i followed by k zero bytes.
+template <std::uint32_t Poly>
+struct Slices {
+  std::array<std::array<std::uint32_t, 256>, 8> t{};
+  constexpr Slices() {
+    t[0] = torq::crc_detail::MakeReflectedTable(Poly);
+    for (int k = 1; k < 8; ++k)
+      for (int i = 0; i < 256; ++i) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
+  }
+};
+constexpr Slices<0xEDB88320> kSlice32;
+constexpr Slices<0x8408> kSlice16;
+
+inline std::uint32_t Load32(const Byte* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;  // little-endian hosts only (checked at start-up)
+}
+
+// Plain reflected CRC over n bytes from register c. Works for CRC-16 too, since its register
+// stays below 0x10000 and its table entries do as well.
+template <std::uint32_t Poly>
+std::uint32_t Update(std::uint32_t c, const Byte* p, std::size_t n, const Slices<Poly>& s) {
+  const auto& t = s.t;
+  while (n >= 8) {
+    const std::uint32_t lo = Load32(p) ^ c;
+    const std::uint32_t hi = Load32(p + 4);
+    c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
+        t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
+    p += 8;
+    n -= 8;
+  }
+  while (n--) c = t[0][(*p++ ^ c) & 0xFF] ^ (c >> 8);
+  return c;
+}
+
+inline std::size_t Count(std::int32_t length) { return length > 0 ? static_cast<std::size_t>(length) : 0; }
+
+// Scrambling for writing: h = c >> 8, step over the plain byte, byte ^= h.
+template <const std::array<std::uint32_t, 256>& Tab>
+std::uint32_t ScrambleOut(std::uint32_t c, Byte* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t h = c >> 8;
+    const Byte b = p[i];
+    c = Tab[(b ^ c) & 0xFF] ^ h;
+    p[i] = static_cast<Byte>(b ^ h);
+  }
+  return c;
+}
+
+// Descrambling for reading: byte ^= (c >> 8), then step over the restored byte.
+template <const std::array<std::uint32_t, 256>& Tab>
+std::uint32_t ScrambleIn(std::uint32_t c, Byte* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t h = c >> 8;
+    const Byte b = static_cast<Byte>(p[i] ^ h);
+    c = Tab[(b ^ c) & 0xFF] ^ h;
+    p[i] = b;
+  }
+  return c;
+}
+
+// What ScrambleIn would compute, without writing.
+std::uint32_t VerifyIn(std::uint32_t c, const Byte* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t h = c >> 8;
+    c = crc32tab[(p[i] ^ h ^ c) & 0xFF] ^ h;
+  }
+  return c;
+}
+
+}  // namespace
+
+std::uint32_t calc_crc32(const void* buffer, std::int32_t length) {
+  return Update(0xFFFFFFFFu, static_cast<const Byte*>(buffer), Count(length), kSlice32) ^ 0xFFFFFFFFu;
+}
+
+std::uint32_t calc_crc16(const void* buffer, std::int32_t length) {
+  return Update(0xFFFFu, static_cast<const Byte*>(buffer), Count(length), kSlice16) ^ 0xFFFFu;
+}
+
+std::uint32_t Crc32(const void* buffer, std::int32_t length, std::uint32_t start) {
+  return Update(start, static_cast<const Byte*>(buffer), Count(length), kSlice32) ^ 0xFFFFFFFFu;
+}
+
+std::uint32_t Crc16_251(const void* buffer, std::int32_t length) {
+  const auto* p = static_cast<const Byte*>(buffer);
+  std::uint32_t c = 0xFFFF;
+  for (std::size_t i = 0, n = Count(length); i < n; i += 251) c = crc16tab[(p[i] ^ c) & 0xFF] ^ (c >> 8);
+  return c ^ 0xFFFF;
+}
+
+std::uint32_t CRC32Crypt(void* buffer, std::int32_t length) {
+  return ScrambleOut<crc32tab>(0xFFFFFFFFu, static_cast<Byte*>(buffer), Count(length)) ^ 0xFFFFFFFFu;
+}
+
+std::uint32_t CRC16Crypt(void* buffer, std::int32_t length) {
+  return (ScrambleOut<crc16tab>(0xFFFF, static_cast<Byte*>(buffer), Count(length)) ^ 0xFFFF) & 0xFFFF;
+}
+
+std::uint16_t TorqChecksum(const void* buffer, std::int32_t length) {
+  const auto* p = static_cast<const Byte*>(buffer);
+  const std::size_t n = Count(length);
+  std::uint32_t sum = 0xAAAA;
+  auto step = [&sum](std::uint32_t word) {
+    sum ^= word;
+    sum = ((sum << 1) | (sum >> 15)) & 0xFFFF;
+  };
+  std::size_t i = 0;
+  for (; i + 1 < n; i += 2) step(p[i] | (std::uint32_t{p[i + 1]} << 8));
+  // An odd tail is padded with 0xAA without touching the byte after the data.
+  if (i < n) step(p[i] | 0xAA00u);
+  return static_cast<std::uint16_t>((sum >> 8) | (sum << 8));
+}
+
+void torqcrc(const void* buffer, const std::int32_t* length, std::uint16_t* result) {
+  *result = static_cast<std::uint16_t>(calc_crc16(buffer, *length));
+}
+
+void torqcro(void* buffer, const std::int32_t* length, std::uint16_t* result) {
+  *result = static_cast<std::uint16_t>(ScrambleOut<crc16tab>(0xFFFF, static_cast<Byte*>(buffer), Count(*length)) ^ 0xFFFF);
+}
+
+void torqcri(void* buffer, const std::int32_t* length, std::uint16_t* result) {
+  *result = static_cast<std::uint16_t>(ScrambleIn<crc16tab>(0xFFFF, static_cast<Byte*>(buffer), Count(*length)) ^ 0xFFFF);
+}
+
+void trqcrc3(const void* buffer, const std::int32_t* length, std::uint32_t* result, const std::uint32_t* start) {
+  *result = Update(*start, static_cast<const Byte*>(buffer), Count(*length), kSlice32) ^ *start;
+}
+
+void trqcro3(void* buffer, const std::int32_t* length, std::uint32_t* result, const std::uint32_t* start) {
+  *result = ScrambleOut<crc32tab>(*start, static_cast<Byte*>(buffer), Count(*length)) ^ *start;
+}
+
+void trqcri3(void* buffer, const std::int32_t* length, std::uint32_t* result, const std::uint32_t* start) {
+  *result = ScrambleIn<crc32tab>(*start, static_cast<Byte*>(buffer), Count(*length)) ^ *start;
+}
+
+void trqcrv3(const void* buffer, const std::int32_t* length, std::uint32_t* result, const std::uint32_t* start) {
+  *result = VerifyIn(*start, static_cast<const Byte*>(buffer), Count(*length)) ^ *start;
+}
