@@ -1,0 +1,17 @@
+// Inside the VR8 method: the pool decoder working on a code the caller has already copied.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// A pool code of at most 2048 pool bytes never reads further than this from its start.
+constexpr std::size_t kVr8PoolReadBound = 2816;
+// Zero bytes a pool code needs after its copied part: no single group code reaches further past
+// the end of its input, and once in the zeros the decoder meets an end code.
+constexpr std::size_t kVr8PoolZeroPad = 288;
+
+// Decodes the pool code at code[0, codeLength) into output (poolLength + 3 bytes of room) and
+// returns 0 or a pool return code (70 to 74). The bytes from code + min(codeLength,
+// kVr8PoolReadBound) on, kVr8PoolZeroPad of them, must be readable zeros.
+std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
+                           std::size_t codeLength, std::uint8_t* output,
+                           std::uint16_t poolLength);
