@@ -1,2 +1,155 @@
-// Placeholder: the kernel context lands with the CX8 and CX7 methods.
+// The kernel context: nucopn puts each method's routines and tables into it; the other entry
+// points check the context and hand the matrix to the method's block routine.
 #include "nuc/kernel.h"
+
+#include <new>
+
+#include "nuc/cx7.h"
+#include "nuc/cx8.h"
+#include "nuc/matrix.h"
+#include "nuc/vr8.h"
+#include "support/heap.h"
+
+namespace {
+
+enum : std::uint8_t { kCx8 = 0, kCx7 = 1, kVr8 = 2 };
+
+// The self check; a null slot fails it without being read through.
+bool ValidContext(const NucContext* ctx) { return ctx != nullptr && ctx->self == ctx; }
+
+}  // namespace
+
+void nucopn(NucContext*& slot, std::int32_t& rc, const std::int32_t& direction,
+            const std::int32_t& compressionMode, const std::int32_t& charCode,
+            const std::int32_t& closeWord) {
+  if (direction < 0 || direction > 3) {
+    rc = 20;
+    return;
+  }
+  if (compressionMode < 0 || compressionMode > 2) {
+    rc = 22;
+    return;
+  }
+  if (charCode != 0 && charCode != 1) {
+    rc = 26;
+    return;
+  }
+  void* block = rmHeapAlloc(sizeof(NucContext));
+  if (!block) {
+    slot = nullptr;
+    rc = -1;
+    return;
+  }
+  auto* ctx = new (block) NucContext{};
+  slot = ctx;
+  rc = 0;
+  ctx->self = ctx;
+  ctx->direction = static_cast<std::uint8_t>(direction);
+  ctx->compressionMode = static_cast<std::uint8_t>(compressionMode);
+  ctx->closeFlag = static_cast<std::uint8_t>(closeWord);
+  ctx->charCode = static_cast<std::uint8_t>(charCode);
+  const std::uint8_t code = ctx->charCode;
+
+  if (direction != 1) {
+    switch (ctx->compressionMode) {
+      case kCx8:
+        ctx->decompressBlock = nudcx8;
+        ctx->decompressRecord = rldcx8;
+        break;
+      case kCx7:
+        ctx->decompressBlock = nudcx7;
+        ctx->decompressRecord = code == 0 ? rldcx7e : rldcx7a;
+        Cx7FillDecodeTables(ctx->decodeTables, code);
+        break;
+      default:
+        ctx->decompressBlock = nudcx8;
+        ctx->decompressRecord = rldvr8;
+        Vr8FillDecodeTables(ctx->decodeTables, code);
+        break;
+    }
+    if (ctx->compressionMode != kVr8) {
+      ctx->spaceChar = NucSpaceChar(code);
+      ctx->zeroChar = NucZeroChar(code);
+    }
+  }
+  if (direction != 0) {
+    switch (ctx->compressionMode) {
+      case kCx8:
+        ctx->compressBlock = nuccx8;
+        ctx->compressRecord = rlccx8;
+        Cx8FillRunCodeTable(ctx->encodeTables, code);
+        break;
+      case kCx7:
+        ctx->compressBlock = nuccx7;
+        ctx->compressRecord = rlccx7;
+        Cx7FillEncodeTables(ctx->encodeTables, code);
+        break;
+      default:
+        ctx->compressBlock = nuccx8;
+        ctx->compressRecord = rlcvr8;
+        Vr8FillEncodeTables(ctx->encodeTables, code);
+        break;
+    }
+  }
+}
+
+void nuccmp(NucContext*& slot, std::int32_t& rc, std::int32_t& codedLength,
+            std::uint8_t* codedBlock, std::int32_t& matrixKind, std::int32_t& recordCount,
+            std::uint8_t* descriptors) {
+  NucContext* ctx = slot;
+  if (!ValidContext(ctx)) {
+    rc = -1;
+    return;
+  }
+  rc = 0;
+  // A context that cannot compress, a count outside 1-255 or a record length outside 4-32769
+  // (the decoder refuses longer ones) is a bad call.
+  if (!ctx->compressBlock || !codedBlock || !descriptors || recordCount < 1 ||
+      recordCount > kNucMaxRecords) {
+    rc = -1;
+    return;
+  }
+  auto* d = reinterpret_cast<RecordDescriptor*>(descriptors);
+  if (matrixKind <= 0) {
+    const std::int64_t length = -static_cast<std::int64_t>(matrixKind);
+    if (length < 4 || length > kNucMaxLength) {
+      rc = -1;
+      return;
+    }
+    for (std::int32_t i = 0; i < recordCount; ++i) d[i].length = static_cast<std::uint16_t>(length);
+  }
+  for (std::int32_t i = 0; i < recordCount; ++i) {
+    if (d[i].length < 4 || d[i].length > kNucMaxLength || !d[i].data) {
+      rc = -1;
+      return;
+    }
+  }
+  ctx->compressBlock(*ctx, rc, codedLength, codedBlock, matrixKind, recordCount, descriptors);
+}
+
+void nucdcm(NucContext*& slot, std::int32_t& rc, std::int32_t& codedLength,
+            std::uint8_t* codedBlock, std::int32_t& matrixKind, std::int32_t& recordCount,
+            std::uint8_t* matrixBuffer) {
+  NucContext* ctx = slot;
+  if (!ValidContext(ctx)) {
+    rc = -1;
+    return;
+  }
+  rc = 0;
+  if (!ctx->decompressBlock) {  // a compress-only context
+    rc = -1;
+    return;
+  }
+  ctx->decompressBlock(*ctx, rc, codedLength, codedBlock, matrixKind, recordCount, matrixBuffer);
+}
+
+void nuccls(NucContext*& slot, std::int32_t& rc, std::int32_t& closeWord) {
+  NucContext* ctx = slot;
+  if (!ValidContext(ctx)) {
+    rc = -1;
+    return;
+  }
+  rc = 0;
+  if (ctx->closeFlag == 0) closeWord = 0;
+  rmHeapFree0(&slot);
+}

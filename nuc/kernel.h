@@ -1,6 +1,7 @@
 // The record-matrix compression kernel: one context per open CX8, CX7 or VR8 method, and the
 // four entry points the container's record interface calls.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 struct NucContext;
@@ -42,6 +43,24 @@ struct NucContext {
   std::uint8_t decodeTables[kNucDecodeTablesSize];
   std::uint8_t encodeTables[kNucEncodeTablesSize];
 };
+
+// One entry of the descriptor array at the start of a record matrix buffer. The length counts
+// the record's 4-byte prefix slot; the data pointer addresses that slot.
+struct RecordDescriptor {
+  std::uint16_t length;
+  std::uint8_t position;     // input position (1-255) of a record in a reordered matrix
+  std::uint8_t repeatCount;  // trailing repeats cut off the record
+  std::uint32_t reserved;
+  std::uint8_t* data;
+};
+static_assert(sizeof(RecordDescriptor) == 16);
+
+// Layout of a record matrix buffer: the descriptor array, then the data area, then the
+// coded-block area. The decoders take the data area to end where the coded block begins.
+constexpr std::size_t kNucDescriptorArea = 4096;
+constexpr std::int32_t kNucMaxRecords = 255;
+// The longest record length (record bytes plus the prefix slot) a matrix can carry.
+constexpr std::int32_t kNucMaxLength = 32769;
 
 // Entry points: the context slot first, the return code second.
 void nucopn(NucContext*& slot, std::int32_t& rc, const std::int32_t& direction,

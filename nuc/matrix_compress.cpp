@@ -1,0 +1,156 @@
+// The compress side of the record matrix: the header planes, then the matrix column by column,
+// each piece coded into one chunk by the method's compress-record routine.
+#include <cstring>
+
+#include "nuc/matrix.h"
+
+namespace {
+
+// The routine's work areas; each piece buffer has the 4 bytes the compress-record routine
+// borrows behind it.
+struct CompressWork {
+  SortedDescriptor sorted[kNucMaxRecords];
+  std::uint64_t slices[kNucMaxRecords];
+  std::uint8_t planes[4 * kNucMaxRecords];
+  std::uint8_t piece[kNucPieceSize + 4];
+};
+
+class ChunkWriter {
+ public:
+  ChunkWriter(NucContext& ctx, std::uint8_t* out) : ctx_(ctx), start_(out), out_(out) {}
+  void Code(std::uint8_t* source, std::int32_t length) {
+    std::uint16_t m = 0;
+    ctx_.compressRecord(source, length, ctx_.encodeTables, out_ + 2, m);
+    out_[0] = static_cast<std::uint8_t>(m >> 8);
+    out_[1] = static_cast<std::uint8_t>(m);
+    out_ += 2 + m;
+  }
+  std::int32_t Written() const { return static_cast<std::int32_t>(out_ - start_); }
+
+ private:
+  NucContext& ctx_;
+  std::uint8_t* start_;
+  std::uint8_t* out_;
+};
+
+// The header bytes as they go to the coder: as they are, or for CX7 first every high letter,
+// then every low letter. Returns the piece length.
+std::int32_t HeaderPiece(const NucContext& ctx, bool letters, const std::uint8_t* bytes, int count,
+                         std::uint8_t* piece) {
+  if (!letters) {
+    std::memcpy(piece, bytes, static_cast<std::size_t>(count));
+    return count;
+  }
+  const std::uint8_t* high = ctx.encodeTables;
+  const std::uint8_t* low = ctx.encodeTables + 256;
+  for (int i = 0; i < count; ++i) {
+    piece[i] = high[bytes[i]];
+    piece[count + i] = low[bytes[i]];
+  }
+  return 2 * count;
+}
+
+void CompressOneRecord(NucContext& ctx, bool letters, RecordDescriptor& d, ChunkWriter& writer,
+                       CompressWork& work, std::int32_t& matrixKind) {
+  matrixKind = 0;
+  std::uint16_t length;
+  std::uint8_t repeats;
+  NucCutTrailingRepeats(d.data, d.length, length, repeats);
+  const std::uint8_t entry[4] = {static_cast<std::uint8_t>(length >> 8),
+                                 static_cast<std::uint8_t>(length), 0, repeats};
+  writer.Code(work.piece, HeaderPiece(ctx, letters, entry, 4, work.piece));
+  if (length <= 4) return;
+  std::uint8_t* p = d.data + 4;
+  std::uint8_t* const recordEnd = d.data + d.length;  // the bytes that are the caller's record
+  std::int32_t left = length - 4;
+  while (left > 0) {
+    const std::int32_t size = left > kNucPieceSize ? kNucPieceSize : left;
+    // Coded in place while the borrowed bytes still lie inside the record, else from a copy.
+    if (recordEnd - (p + size) >= 4) {
+      writer.Code(p, size);
+    } else {
+      std::memcpy(work.piece, p, static_cast<std::size_t>(size));
+      writer.Code(work.piece, size);
+    }
+    p += size;
+    left -= size;
+  }
+}
+
+void CompressMatrix(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength,
+                    std::uint8_t* codedBlock, std::int32_t& matrixKind, std::int32_t recordCount,
+                    std::uint8_t* descriptorBytes, bool letters) {
+  rc = 0;
+  auto* descriptors = reinterpret_cast<RecordDescriptor*>(descriptorBytes);
+  CompressWork work;
+  ChunkWriter writer(ctx, codedBlock);
+  if (recordCount <= 1) {
+    CompressOneRecord(ctx, letters, descriptors[0], writer, work, matrixKind);
+    codedLength = writer.Written();
+    return;
+  }
+  const int n = recordCount;
+  trqsort(descriptors, n, work.sorted, matrixKind);
+  trqkmt(work.planes, work.sorted, n);
+  writer.Code(work.piece, HeaderPiece(ctx, letters, work.planes, 4 * n, work.piece));
+
+  const SortedDescriptor* sorted = work.sorted;
+  const int maximum = sorted[0].length;
+  int active = n;
+  int c = 4;
+  std::int32_t waiting = 0;
+  auto dropFinished = [&] {
+    while (active > 0 && sorted[active - 1].length <= c) --active;
+  };
+  if (maximum > 4) {
+    dropFinished();
+    while (c < maximum) {
+      trqklsp(work.slices, sorted, c, active);
+      const int group = maximum - c < 8 ? maximum - c : 8;
+      for (int j = 0; j < group; ++j) {
+        if (waiting + active > kNucColumnPieceSize) {
+          writer.Code(work.piece, waiting);
+          waiting = 0;
+        }
+        trqkcol(work.piece + waiting, work.slices, j, active);
+        waiting += active;
+        ++c;
+        dropFinished();
+      }
+    }
+  }
+  if (waiting > 0) writer.Code(work.piece, waiting);
+  codedLength = writer.Written();
+}
+
+}  // namespace
+
+void trqklsp(std::uint64_t* slices, const SortedDescriptor* sorted, int c, int m) {
+  if (m > kNucMaxRecords) return;
+  for (int k = 0; k < m; ++k) {
+    const std::uint8_t* source = sorted[k].data + c;
+    const int readable = sorted[k].fullLength - c;
+    if (readable >= 8) {
+      std::memcpy(&slices[k], source, 8);
+    } else {
+      slices[k] = 0;
+      std::memcpy(&slices[k], source, static_cast<std::size_t>(readable));
+    }
+  }
+}
+
+void trqkcol(std::uint8_t* destination, const std::uint64_t* slices, int j, int m) {
+  if (m > kNucMaxRecords) return;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(slices) + j;
+  for (int k = 0; k < m; ++k) destination[k] = bytes[8 * k];
+}
+
+void nuccx8(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,
+            std::int32_t& matrixKind, std::int32_t& recordCount, std::uint8_t* descriptors) {
+  CompressMatrix(ctx, rc, codedLength, codedBlock, matrixKind, recordCount, descriptors, false);
+}
+
+void nuccx7(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,
+            std::int32_t& matrixKind, std::int32_t& recordCount, std::uint8_t* descriptors) {
+  CompressMatrix(ctx, rc, codedLength, codedBlock, matrixKind, recordCount, descriptors, true);
+}

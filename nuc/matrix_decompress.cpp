@@ -1,0 +1,231 @@
+// The decompress side of the record matrix: the header chunk gives the descriptors, the
+// column chunks fill the records in sorted order, then the trailing repeats come back and the
+// descriptors return to input order. Everything read from the coded matrix is checked first.
+#include <cstdint>
+#include <cstring>
+
+#include "nuc/matrix.h"
+
+namespace {
+
+constexpr std::int32_t kCorrupt = 60;           // "TORQFILE corrupted"
+constexpr std::int32_t kBadEntry = 65;          // one-record entry of the wrong size
+constexpr std::int32_t kBadColumns = 66;        // column data that does not fit the records
+constexpr std::int32_t kBadRecordLength = 68;   // the records do not come out complete
+constexpr std::int32_t kBadPositions = 69;      // reordered matrix with bad position numbers
+
+struct ChunkReader {
+  const std::uint8_t* p;
+  const std::uint8_t* end;
+
+  bool AtEnd() const { return p == end; }
+  // The next chunk's coded bytes; 60 when the chunk runs past the coded matrix.
+  std::int32_t Next(const std::uint8_t*& input, std::uint16_t& length) {
+    if (end - p < 2) return kCorrupt;
+    length = static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+    if (end - p - 2 < length) return kCorrupt;
+    input = p + 2;
+    p += 2 + length;
+    return 0;
+  }
+};
+
+class MatrixDecoder {
+ public:
+  MatrixDecoder(const NucContext& ctx, const std::uint8_t* coded, std::int32_t codedLength)
+      : ctx_(ctx), reader_{coded, coded + codedLength} {}
+
+  // Reads and decodes the next chunk into output; sets its decoded size.
+  std::int32_t Chunk(std::uint8_t* output, std::uint32_t capacity, std::uint16_t& size) {
+    const std::uint8_t* input = nullptr;
+    std::uint16_t length = 0;
+    if (const std::int32_t rc = reader_.Next(input, length)) return rc;
+    std::int32_t rc = 0;
+    size = 0;
+    ctx_.decompressRecord(input, length, ctx_.spaceChar, ctx_.zeroChar, ctx_.decodeTables, output,
+                          capacity, rc, size);
+    return rc;
+  }
+  bool AtEnd() const { return reader_.AtEnd(); }
+
+ private:
+  const NucContext& ctx_;
+  ChunkReader reader_;
+};
+
+// CX7 header letters back to bytes: byte i from letter i (high) and letter count + i (low).
+void LettersToBytes(const NucContext& ctx, std::uint8_t* letters, int count) {
+  const std::uint8_t* high = ctx.decodeTables;
+  const std::uint8_t* low = ctx.decodeTables + 256;
+  for (int i = 0; i < count; ++i)
+    letters[i] = static_cast<std::uint8_t>(high[letters[i]] | low[letters[count + i]]);
+}
+
+// Appends the trailing repeats of a decoded record.
+void RestoreRepeats(RecordDescriptor& d) {
+  if (d.repeatCount > 0) {
+    std::memset(d.data + d.length, d.data[d.length - 1], d.repeatCount);
+    d.length = static_cast<std::uint16_t>(d.length + d.repeatCount);
+  }
+  d.repeatCount = 0;
+  d.position = 0;
+  d.reserved = 0;
+}
+
+// A length below 4, or a repeat count on a record without data, is corrupt.
+bool BadLength(std::uint16_t length, std::uint8_t repeats) {
+  return length < 4 || (repeats > 0 && length <= 4);
+}
+
+std::int32_t DecompressOneRecord(const NucContext& ctx, MatrixDecoder& decoder, bool letters,
+                                 std::uint8_t* buffer, std::uint8_t* dataEnd) {
+  std::uint8_t entry[16];
+  const std::uint32_t entrySize = letters ? 8 : 4;
+  if (decoder.AtEnd()) return kBadEntry;
+  std::uint16_t size = 0;
+  if (const std::int32_t rc = decoder.Chunk(entry, sizeof entry, size)) return rc;
+  if (size != entrySize) return kBadEntry;
+  if (letters) LettersToBytes(ctx, entry, 4);
+  auto& d = *reinterpret_cast<RecordDescriptor*>(buffer);
+  d.data = buffer + kNucDescriptorArea;
+  d.length = static_cast<std::uint16_t>((entry[0] << 8) | entry[1]);
+  d.position = 0;
+  d.repeatCount = entry[3];
+  d.reserved = 0;
+  if (BadLength(d.length, d.repeatCount)) return kCorrupt;
+  const std::size_t full = std::size_t{d.length} + d.repeatCount;
+  if (full > 0xFFFF || full > static_cast<std::size_t>(dataEnd - d.data)) return kCorrupt;
+  std::uint8_t* destination = d.data + 4;
+  std::size_t filled = 4;
+  while (filled < d.length) {
+    if (decoder.AtEnd()) return kBadRecordLength;
+    const auto capacity = static_cast<std::uint32_t>(dataEnd - destination);
+    if (const std::int32_t rc = decoder.Chunk(destination, capacity, size)) return rc;
+    destination += size;
+    filled += size;
+    if (filled > d.length) return kBadRecordLength;
+  }
+  RestoreRepeats(d);
+  return 0;
+}
+
+std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, bool letters,
+                              std::int32_t matrixKind, int n, std::uint8_t* buffer,
+                              std::uint8_t* dataEnd) {
+  // The header buffer takes the largest legal chunk, and later each column chunk.
+  std::uint8_t chunk[kNucLargestChunk + 15];
+  std::uint16_t size = 0;
+  if (const std::int32_t rc = decoder.Chunk(chunk, kNucLargestChunk, size)) return rc;
+  const int headerBytes = 4 * n;
+  if (size != (letters ? 2 * headerBytes : headerBytes)) return kCorrupt;
+  if (letters) LettersToBytes(ctx, chunk, headerBytes);
+
+  auto* descriptors = reinterpret_cast<RecordDescriptor*>(buffer);
+  trqdspi(descriptors, chunk, n);
+  std::uint8_t* records[kNucMaxRecords];
+  std::uint16_t lengths[kNucMaxRecords];
+  std::uint16_t previous = kNucMaxLength;
+  std::uint8_t* free = buffer + kNucDescriptorArea;
+  for (int i = 0; i < n; ++i) {
+    RecordDescriptor& d = descriptors[i];
+    if (d.length > previous || BadLength(d.length, d.repeatCount)) return kCorrupt;
+    previous = d.length;
+    // The record's full length rounded up to a multiple of 4.
+    const std::size_t space = (std::size_t{d.length} + d.repeatCount + 3) & ~std::size_t{3};
+    if (space > static_cast<std::size_t>(dataEnd - free)) return kCorrupt;
+    d.data = free;
+    free += space;
+    records[i] = d.data;
+    lengths[i] = d.length;
+  }
+
+  int active = n;
+  int j = 4;
+  if (j < descriptors[0].length) {
+    while (!decoder.AtEnd()) {
+      if (const std::int32_t rc = decoder.Chunk(chunk, kNucLargestChunk, size)) return rc;
+      int used = 0;
+      while (used < size) {
+        while (active > 0 && lengths[active - 1] <= j) --active;
+        if (active == 0 || size - used < active) return kBadColumns;
+        trqdspp(records, j, chunk + used, active);
+        used += active;
+        ++j;
+      }
+    }
+    while (active > 0 && lengths[active - 1] <= j) --active;
+    if (active > 0) return kBadRecordLength;  // the coded matrix ended before every column
+  }
+
+  if (matrixKind == 0) {
+    for (int i = 0; i < n; ++i) RestoreRepeats(descriptors[i]);
+    return 0;
+  }
+  // Back to input order by position number; each of 1..n must occur exactly once.
+  RecordDescriptor byPosition[kNucMaxRecords + 1];
+  bool seen[kNucMaxRecords + 1] = {};
+  for (int i = 0; i < n; ++i) {
+    const int position = descriptors[i].position;
+    if (position == 0 || position > n || seen[position]) return kBadPositions;
+    seen[position] = true;
+    byPosition[position] = descriptors[i];
+    RestoreRepeats(byPosition[position]);
+  }
+  std::memcpy(descriptors, byPosition + 1, sizeof(RecordDescriptor) * static_cast<std::size_t>(n));
+  return 0;
+}
+
+void DecompressBlock(NucContext& ctx, std::int32_t& rc, std::int32_t codedLength,
+                     const std::uint8_t* codedBlock, std::int32_t matrixKind,
+                     std::int32_t recordCount, std::uint8_t* buffer, bool letters) {
+  if (!buffer || !codedBlock) {
+    rc = -1;
+    return;
+  }
+  // The data area runs from behind the descriptors up to the coded block.
+  const auto dataBegin = reinterpret_cast<std::uintptr_t>(buffer) + kNucDescriptorArea;
+  const auto dataEndAddress = reinterpret_cast<std::uintptr_t>(codedBlock);
+  if (dataEndAddress < dataBegin) {
+    rc = -1;
+    return;
+  }
+  if (codedLength < 0 || recordCount < 0 || recordCount > kNucMaxRecords) {
+    rc = kCorrupt;
+    return;
+  }
+  std::uint8_t* dataEnd = buffer + kNucDescriptorArea + (dataEndAddress - dataBegin);
+  MatrixDecoder decoder(ctx, codedBlock, codedLength);
+  const std::int32_t result =
+      recordCount <= 1
+          ? DecompressOneRecord(ctx, decoder, letters, buffer, dataEnd)
+          : DecompressMatrix(ctx, decoder, letters, matrixKind, recordCount, buffer, dataEnd);
+  if (result != 0) rc = result;
+}
+
+}  // namespace
+
+void trqdspi(RecordDescriptor* descriptors, const std::uint8_t* planes, int n) {
+  if (n > kNucMaxRecords) return;
+  for (int i = 0; i < n; ++i) {
+    RecordDescriptor& d = descriptors[i];
+    d.length = static_cast<std::uint16_t>((planes[i] << 8) | planes[n + i]);
+    d.position = planes[2 * n + i];
+    d.repeatCount = planes[3 * n + i];
+    d.reserved = 0;
+  }
+}
+
+void trqdspp(std::uint8_t* const* records, int j, const std::uint8_t* column, int m) {
+  if (m > kNucMaxRecords) return;
+  for (int k = 0; k < m; ++k) records[k][j] = column[k];
+}
+
+void nudcx8(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,
+            std::int32_t& matrixKind, std::int32_t& recordCount, std::uint8_t* matrixBuffer) {
+  DecompressBlock(ctx, rc, codedLength, codedBlock, matrixKind, recordCount, matrixBuffer, false);
+}
+
+void nudcx7(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,
+            std::int32_t& matrixKind, std::int32_t& recordCount, std::uint8_t* matrixBuffer) {
+  DecompressBlock(ctx, rc, codedLength, codedBlock, matrixKind, recordCount, matrixBuffer, true);
+}

@@ -1,0 +1,125 @@
+// The trailing-repeat cut and the matrix sort: records of equal length and equal first and
+// last bytes end up next to each other, so their columns become runs.
+#include <cstring>
+
+#include "nuc/matrix.h"
+#include "nuc/memeq.h"
+
+void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16_t& newLength,
+                           std::uint8_t& repeatCount) {
+  newLength = length;
+  repeatCount = 0;
+  if (length <= 5 || data[length - 1] != data[length - 2]) return;
+  const std::uint8_t c = data[length - 1];
+  // A differing byte stops the backward scan: in the prefix slot for a short record, else 256
+  // bytes back, so at most 254 repeats are cut and one data byte always stays.
+  std::uint8_t* s = length <= 258 ? data + 2 : data + (length - 257);
+  std::uint8_t saved[2];
+  std::memcpy(saved, s, 2);
+  s[0] = c;
+  s[1] = static_cast<std::uint8_t>(~c);
+  const std::uint8_t* q = memeqd(data + (length - 2));
+  std::memcpy(s, saved, 2);
+  repeatCount = static_cast<std::uint8_t>((data + (length - 2)) - q);
+  newLength = static_cast<std::uint16_t>(length - repeatCount);
+}
+
+namespace {
+
+// Byte-bucket lists: a new index always goes to the head of its bucket's list.
+struct Buckets {
+  std::int16_t head[256];
+  std::int16_t next[256];
+  Buckets() { std::memset(head, 0xFF, sizeof head); }
+  void Put(std::uint8_t key, int index) {
+    next[index] = head[key];
+    head[key] = static_cast<std::int16_t>(index);
+  }
+};
+
+}  // namespace
+
+void trqsort(const RecordDescriptor* descriptors, int n, SortedDescriptor* sorted,
+             std::int32_t& matrixKind) {
+  SortedDescriptor entry[kNucMaxRecords];
+  std::uint8_t k1[kNucMaxRecords];
+  std::uint8_t k2[kNucMaxRecords];
+  int shortest = 0xFFFF, longest = 0;
+  for (int i = 0; i < n; ++i) {
+    SortedDescriptor& e = entry[i];
+    e.data = descriptors[i].data;
+    e.fullLength = descriptors[i].length;
+    e.position = 0;
+    NucCutTrailingRepeats(e.data, e.fullLength, e.length, e.repeatCount);
+    if (e.length < shortest) shortest = e.length;
+    if (e.length > longest) longest = e.length;
+  }
+  const int spread = longest - shortest;
+  for (int i = 0; i < n; ++i) {
+    const SortedDescriptor& e = entry[i];
+    const std::uint8_t first = e.length > 4 ? e.data[4] : 0;
+    if (spread > 255) {
+      k2[i] = static_cast<std::uint8_t>(e.length >> 8);
+      k1[i] = static_cast<std::uint8_t>(e.length);
+    } else if (spread > 0) {
+      k2[i] = static_cast<std::uint8_t>(e.length - shortest);
+      k1[i] = first;
+    } else if (longest > 4) {
+      k2[i] = e.data[e.length - 1];
+      k1[i] = first;
+    } else {
+      k2[i] = k1[i] = 0;
+    }
+  }
+  bool k1Varies = false, k2Varies = false;
+  for (int i = 1; i < n; ++i) {
+    k1Varies |= k1[i] != k1[0];
+    k2Varies |= k2[i] != k2[0];
+  }
+  const std::uint8_t* key = nullptr;  // the sorting key
+  bool both = false;
+  if (spread > 0) {
+    both = k1Varies;
+    key = k2;
+  } else if (k1Varies && k2Varies) {
+    both = true;
+    key = k2;
+  } else if (k1Varies) {
+    key = k1;
+  } else if (k2Varies) {
+    key = k2;
+  }
+  if (!key) {
+    matrixKind = 0;
+    for (int i = 0; i < n; ++i) sorted[i] = entry[i];
+    return;
+  }
+  Buckets buckets;
+  if (both) {
+    Buckets minor;
+    for (int i = n - 1; i >= 0; --i) minor.Put(k1[i], i);
+    for (int b = 0; b < 256; ++b)
+      for (int i = minor.head[b]; i >= 0; i = minor.next[i]) buckets.Put(k2[i], i);
+  } else {
+    for (int i = 0; i < n; ++i) buckets.Put(key[i], i);
+  }
+  int out = 0;
+  for (int b = 255; b >= 0; --b) {
+    for (int i = buckets.head[b]; i >= 0; i = buckets.next[i]) {
+      sorted[out] = entry[i];
+      sorted[out].position = static_cast<std::uint8_t>(i + 1);
+      ++out;
+    }
+  }
+  matrixKind = 1;
+}
+
+void trqkmt(std::uint8_t* planes, const SortedDescriptor* sorted, int n) {
+  if (n > kNucMaxRecords) return;
+  for (int i = 0; i < n; ++i) {
+    planes[i] = static_cast<std::uint8_t>(sorted[i].length >> 8);
+    planes[n + i] = static_cast<std::uint8_t>(sorted[i].length);
+    planes[2 * n + i] = sorted[i].position;
+    planes[3 * n + i] = sorted[i].repeatCount;
+  }
+}
