@@ -1,0 +1,41 @@
+#include "support/event_log.h"
+
+#include <cstdio>
+
+#include "support/platform/syslog.h"
+#include "support/platform/system_error.h"
+#include "support/platform/system_error_text.h"
+
+namespace {
+
+constexpr char kEventSource[] = "TORQ4";
+bool gEventLogOpen = false;  // the source is registered once and kept for the process
+EventLogSink gSink = nullptr;
+
+}  // namespace
+
+void SetEventLogSink(EventLogSink sink) { gSink = sink; }
+
+void LogMessage(const char* text, std::uint32_t eventType, std::uint16_t, std::uint32_t) {
+  eventType &= 0xFFFFu;
+  if (gSink) {
+    gSink(kEventSource, eventType, text ? text : "");
+    return;
+  }
+  if (!gEventLogOpen) {
+    torq::platform::SyslogOpen(kEventSource);
+    gEventLogOpen = true;
+  }
+  torq::platform::SyslogWrite(eventType, text);
+}
+
+void LogErrorMessage(const char* operation) {
+  const std::uint32_t error = torq::platform::LastSystemError();
+  char systemText[256];
+  if (!torq::platform::SystemErrorText(error, systemText, sizeof systemText)) systemText[0] = '\0';
+  char entry[kLogEntrySize];
+  std::snprintf(entry, sizeof entry, "%s failed with error %lu: %s", operation ? operation : "",
+                static_cast<unsigned long>(error), systemText);
+  LogMessage(entry, torq::platform::kEventError, 0, 0);
+  torq::platform::SetLastSystemError(error);
+}

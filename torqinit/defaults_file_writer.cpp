@@ -1,0 +1,67 @@
+#include "torqinit/defaults_file_writer.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "support/code_tables.h"
+#include "support/crc.h"
+#include "support/environment.h"
+#include "support/sysinfo.h"
+
+DefStruct fdt;
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+constexpr std::int32_t kModeAdc = 3;
+constexpr std::int32_t kRecformFix = 1;
+constexpr std::int32_t kRecformText = 3;
+
+}  // namespace
+
+std::uint32_t InitDefaults() {
+  std::memset(&fdt, 0, sizeof fdt);
+  std::memcpy(fdt.magic, "QDEF", 4);
+  fdt.blkmode = 1;
+  fdt.cryptmode = 0;
+  fdt.torqcode = 1;  // ASCII
+  fdt.header = 1;
+  fdt.fileinfo = 1;
+  fdt.maxbuffer = 32768;
+  fdt.mode = kModeAdc;
+  fdt.function = 0;  // decompress
+  fdt.maxrecords = 4095;
+  fdt.show = 1;  // all
+  fdt.general.recform = kRecformFix;
+  fdt.general.recsize = 512;
+  fdt.input.recform = kRecformText;
+  fdt.output.recform = kRecformText;
+  std::memcpy(fdt.ce2a, ce2a, sizeof fdt.ce2a);
+  std::memcpy(fdt.ca2e, ca2e, sizeof fdt.ca2e);
+  fdt.padchar = 0x20;
+  fdt.padgiven = 1;
+  fdt.crc = calc_crc32(&fdt, static_cast<std::int32_t>(kDefCrcOffset));
+  return fdt.crc;
+}
+
+int MakeDefDat() {
+  InitDefaults();
+  const char* name = TorqDefdatName ? TorqDefdatName : kDefDatFile;
+  std::unique_ptr<std::FILE, FileCloser> file(TorqDefdatName ? std::fopen(name, "wb") : nullptr);
+  if (!file) {
+    std::printf("Openfehler %s ERROR: %d\n", name, static_cast<int>(F_GetLastError()));
+    return 1;
+  }
+  const bool written = std::fwrite(&fdt, 1, sizeof fdt, file.get()) == sizeof fdt;
+  const bool closed = std::fclose(file.release()) == 0;
+  if (!written || !closed) {
+    std::printf("Schreibfehler %s ERROR: %d\n", name, static_cast<int>(F_GetLastError()));
+    return 1;
+  }
+  std::printf("%s:  %d *OK*\n", name, static_cast<int>(sizeof fdt));
+  return 0;
+}
