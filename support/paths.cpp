@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 
 #include "support/platform/file_system.h"
 
