@@ -59,15 +59,31 @@ std::uint32_t ScrambleOut(std::uint32_t c, Byte* p, std::size_t n) {
 }
 
 // Descrambling for reading: byte ^= (c >> 8), then step over the restored byte.
-template <const std::array<std::uint32_t, 256>& Tab>
+// The loop runs on e = c ^ (c >> 8) instead of c: the table index is then simply
+// (scrambled byte ^ e), which keeps one operation off the per-byte dependency chain.
+// e' = U[index] ^ (e >> 8) with U[i] = T[i] ^ (T[i] >> 8), and c is recovered from e as
+// e ^ (e >> 8) ^ (e >> 16) ^ (e >> 24).
+constexpr std::array<std::uint32_t, 256> Fold(const std::array<std::uint32_t, 256>& t) {
+  std::array<std::uint32_t, 256> u{};
+  for (int i = 0; i < 256; ++i) u[i] = t[i] ^ (t[i] >> 8);
+  return u;
+}
+constexpr std::array<std::uint32_t, 256> kFolded32 = Fold(crc32tab);
+constexpr std::array<std::uint32_t, 256> kFolded16 = Fold(crc16tab);
+
+inline std::uint32_t Unfold(std::uint32_t e) { return e ^ (e >> 8) ^ (e >> 16) ^ (e >> 24); }
+
+template <const std::array<std::uint32_t, 256>& U>
 std::uint32_t ScrambleIn(std::uint32_t c, Byte* p, std::size_t n) {
+  const auto& u = U;
+  std::uint32_t e = c ^ (c >> 8);
   for (std::size_t i = 0; i < n; ++i) {
-    const std::uint32_t h = c >> 8;
-    const Byte b = static_cast<Byte>(p[i] ^ h);
-    c = Tab[(b ^ c) & 0xFF] ^ h;
-    p[i] = b;
+    const Byte s = p[i];
+    const std::uint32_t next = u[(s ^ e) & 0xFF] ^ (e >> 8);
+    p[i] = static_cast<Byte>(s ^ (Unfold(e) >> 8));
+    e = next;
   }
-  return c;
+  return Unfold(e);
 }
 
 // What ScrambleIn would compute, without writing.
@@ -132,7 +148,7 @@ void torqcro(void* buffer, const std::int32_t* length, std::uint16_t* result) {
 }
 
 void torqcri(void* buffer, const std::int32_t* length, std::uint16_t* result) {
-  *result = static_cast<std::uint16_t>(ScrambleIn<crc16tab>(0xFFFF, static_cast<Byte*>(buffer), Count(*length)) ^ 0xFFFF);
+  *result = static_cast<std::uint16_t>(ScrambleIn<kFolded16>(0xFFFF, static_cast<Byte*>(buffer), Count(*length)) ^ 0xFFFF);
 }
 
 void trqcrc3(const void* buffer, const std::int32_t* length, std::uint32_t* result, const std::uint32_t* start) {
@@ -144,7 +160,7 @@ void trqcro3(void* buffer, const std::int32_t* length, std::uint32_t* result, co
 }
 
 void trqcri3(void* buffer, const std::int32_t* length, std::uint32_t* result, const std::uint32_t* start) {
-  *result = ScrambleIn<crc32tab>(*start, static_cast<Byte*>(buffer), Count(*length)) ^ *start;
+  *result = ScrambleIn<kFolded32>(*start, static_cast<Byte*>(buffer), Count(*length)) ^ *start;
 }
 
 void trqcrv3(const void* buffer, const std::int32_t* length, std::uint32_t* result, const std::uint32_t* start) {
