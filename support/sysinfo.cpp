@@ -37,9 +37,6 @@ void CopyText(char (&to)[N], const char* from) {
   to[n] = '\0';
 }
 
-char gVersion[32] = "?.?.?.?";
-bool gVersionOk = false;
-
 }  // namespace
 
 int TestByteOrder(int flag) {
@@ -83,19 +80,21 @@ int F_SetPriorityClass(std::uint32_t level) {
 }
 
 const char* GetExeVersion(const char* modulePath, const char* defaultText) {
-  if (gVersionOk) return gVersion;
-  if (defaultText) CopyText(gVersion, defaultText);
+  static char Version[32] = "?.?.?.?";
+  static bool VersionOk = false;
+  if (VersionOk) return Version;
+  if (defaultText) CopyText(Version, defaultText);
   char own[kTorqMaxPath];
   const char* module = modulePath;
   if (!module) module = torq::platform::ProgramPath(own, sizeof own) ? own : nullptr;
   // The version is compiled into every module of this build; a module we cannot find has none.
   if (!module || !F_FileExists(module)) {
-    CopyText(gVersion, "6.6.6");
-    return gVersion;
+    CopyText(Version, "6.6.6");
+    return Version;
   }
-  CopyText(gVersion, torq::platform::CompiledVersion());
-  gVersionOk = true;
-  return gVersion;
+  CopyText(Version, torq::platform::CompiledVersion());
+  VersionOk = true;
+  return Version;
 }
 
 void MakeVersionString() {
