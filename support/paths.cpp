@@ -41,7 +41,8 @@ const char* F_ExtractFilePath(const char* path) {
       break;
     }
   }
-  const std::size_t keep = slash ? static_cast<std::size_t>(slash - path) : n;
+  std::size_t keep = slash ? static_cast<std::size_t>(slash - path) : n;
+  if (slash == path) keep = 1;  // a name in the root keeps the root "/"
   std::memcpy(result, path, keep);
   result[keep] = '\0';
   return result;

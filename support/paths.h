@@ -8,7 +8,8 @@
 // Room for a full path, NUL included. Every buffer these helpers fill holds at least this.
 inline constexpr std::size_t kTorqMaxPath = 4096;
 
-// The path cut before its last '/' (the whole path when it has none), in a static buffer that
+// The path cut before its last '/' (the whole path when it has none; "/" for a name in the
+// root directory), in a static buffer that
 // the next call overwrites. A path of kTorqMaxPath bytes or more gives the empty text.
 const char* F_ExtractFilePath(const char* path);
 // Points after the last '/' of the path, or at the path itself; null gives null.

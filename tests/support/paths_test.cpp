@@ -45,7 +45,7 @@ struct SplitCase {
 TEST(Paths, ExtractFilePath) {
   EXPECT_STREQ(F_ExtractFilePath("/a/b.txt"), "/a");
   EXPECT_STREQ(F_ExtractFilePath("b.txt"), "b.txt");
-  EXPECT_STREQ(F_ExtractFilePath("/b.txt"), "");
+  EXPECT_STREQ(F_ExtractFilePath("/b.txt"), "/");
   EXPECT_STREQ(F_ExtractFilePath("a/b/"), "a/b");
   EXPECT_STREQ(F_ExtractFilePath(nullptr), "");
 }
@@ -219,6 +219,7 @@ TEST_F(PathFiles, ForceDirectoriesCreatesMissingLevels) {
   const auto file = Write("plain", 1);
   EXPECT_EQ(F_ForceDirectories((file + "/sub/dir").c_str()), 0);
   EXPECT_EQ(F_ForceDirectories(""), 0);
+  EXPECT_EQ(F_ForceDirectories("/"), 1);
   EXPECT_EQ(F_ForceDirectories(nullptr), 0);
   const std::string tooLong = dir_.string() + "/" + std::string(kTorqMaxPath, 'd');
   EXPECT_EQ(F_ForceDirectories(tooLong.c_str()), 0);
