@@ -1,6 +1,5 @@
 #include "support/message_catalog.h"
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -10,6 +9,8 @@
 #include "support/message_catalog_format.h"
 #include "support/message_conversions.h"
 #include "support/message_table.h"
+#include "support/paths.h"
+#include "support/platform/file_io.h"
 #include "support/sysinfo.h"
 
 char* gTorqMsgText = nullptr;
@@ -76,12 +77,8 @@ const MapEntry ListMap[kListMapRows] = {
 
 namespace {
 
-// Two blocks of at most 65,535 bytes each make the largest catalogue.
 constexpr std::size_t kMaxFileSize = 2 * kMsgMaxBlockLength;
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 using HeapBytes = std::unique_ptr<unsigned char, HeapBlockDeleter>;
 
 int HexDigit(unsigned char c) {
@@ -169,29 +166,37 @@ int LoadMessageTab(const char* fileName) {
   const char* name = fileName ? fileName : TorqMgsdatName;
   if (!name) return TorqSetLastError(-1, "torqmsg.dat");
 
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name, "rb"));
-  if (!file) {
+  torq::platform::FileHandle handle = torq::platform::kInvalidFile;
+  if (torq::platform::FileOpenRead(name, handle) != 0) {
     TorqSetLastSysError(-1, name);
     return TorqSetLastError(-1, name);
   }
-  // One byte more than the largest catalogue shows a file that is too long.
-  HeapBytes data(static_cast<unsigned char*>(rmHeapAlloc(kMaxFileSize + 1)));
+  struct Closer {
+    torq::platform::FileHandle h;
+    ~Closer() { torq::platform::FileClose(h); }
+  } closer{handle};
+  std::uint64_t fileSize = 0;
+  if (!TorqGetFileSize(handle, &fileSize)) {
+    TorqSetLastSysError(-1, name);
+    return TorqSetLastError(45, name);
+  }
+  // Two blocks of at most 65,535 bytes each make the largest catalogue.
+  if (fileSize > kMaxFileSize || fileSize < 2 * kMsgHeaderSize) return Refuse(45, name);
+  const std::size_t size = static_cast<std::size_t>(fileSize);
+  HeapBytes data(static_cast<unsigned char*>(rmHeapAlloc(static_cast<std::uint32_t>(size))));
   if (!data) {
     TorqSetLastSysError(-1, name);
     return TorqSetLastError(-1, name);
   }
-  const std::size_t size = std::fread(data.get(), 1, kMaxFileSize + 1, file.get());
-  if (std::ferror(file.get())) {
+  std::size_t got = 0;
+  if (torq::platform::FileReadFull(handle, data.get(), size, got) != 0 || got != size) {
     TorqSetLastSysError(-1, name);
-    TorqSetLastError(45, name);
-    return 45;
+    return TorqSetLastError(45, name);
   }
-  file.reset();
 
   if (gLaguageId == 0) gLaguageId = GetUserLaguageID();
 
   // Exactly two blocks, nothing before, between or after them.
-  if (size > kMaxFileSize || size < 2 * kMsgHeaderSize) return Refuse(45, name);
   const MsgHeader first = ReadHeader(data.get());
   if (first.length < kMsgHeaderSize || first.length > size - kMsgHeaderSize) return Refuse(45, name);
   const MsgHeader second = ReadHeader(data.get() + first.length);

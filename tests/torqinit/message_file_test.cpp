@@ -281,7 +281,7 @@ TEST_F(CatalogueCorruption, StructuralDamage) {
   EXPECT_EQ(Load(good_), 0);
   std::remove(msg_.c_str());
   EXPECT_EQ(LoadMessageTab(msg_.c_str()), -1);
-  EXPECT_EQ(LoadMessageTab(dir_.c_str()), 45);  // a directory reads as nothing
+  EXPECT_EQ(LoadMessageTab(dir_.c_str()), -1);  // a directory cannot be opened as a file
 }
 
 TEST_F(CatalogueCorruption, NoMemoryGivesMinusOne) {
