@@ -1,0 +1,309 @@
+// Speed of the record-matrix kernel (nuccmp, nucdcm) with CX8, CX7 and VR8 on three generated
+// inputs, with memcpy and zlib deflate level 6 on the same bytes as baselines. Bytes per second
+// count record bytes.
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "nuc/kernel.h"
+#include "nuc/matrix_buffer.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::uint32_t kBufferSize = 32768;  // the default matrix buffer size
+constexpr std::size_t kInputBytes = 4 << 20;
+
+enum Input { kCards, kText, kRandom };
+const char* const kInputNames[] = {"cards", "text", "random"};
+const int kInputCharCode[] = {0, 1, 1};
+
+std::uint8_t ToEbcdic(char ch) {
+  if (ch >= 'A' && ch <= 'I') return static_cast<std::uint8_t>(0xC1 + ch - 'A');
+  if (ch >= 'J' && ch <= 'R') return static_cast<std::uint8_t>(0xD1 + ch - 'J');
+  if (ch >= 'S' && ch <= 'Z') return static_cast<std::uint8_t>(0xE2 + ch - 'S');
+  if (ch >= '0' && ch <= '9') return static_cast<std::uint8_t>(0xF0 + ch - '0');
+  if (ch == '.') return 0x4B;
+  if (ch == '-') return 0x60;
+  if (ch == '\'') return 0x7D;
+  return 0x40;
+}
+
+const char* const kWords[] = {"MOVE", "TO", "PERFORM", "UNTIL", "ADD", "GIVING", "IF", "ELSE",
+                              "END-IF", "WS-COUNT", "CUSTOMER-NAME", "ACCOUNT-NO", "COMPUTE",
+                              "DISPLAY", "ZERO", "SPACES", "VALUE", "PIC", "X(20)", "9(7)V99",
+                              "THE", "OF", "AND", "RECORD", "READ", "WRITE", "FILE", "."};
+
+std::vector<Bytes> MakeRecords(Input input) {
+  std::mt19937 rng(4711);
+  std::vector<Bytes> records;
+  std::size_t total = 0;
+  unsigned sequence = 100;
+  while (total < kInputBytes) {
+    Bytes r;
+    if (input == kCards) {
+      // Source card: text from column 8, blanks up to column 72, an 8-digit sequence number.
+      std::string line = "       ";
+      const std::size_t target = 12 + rng() % 55;
+      while (line.size() < target) {
+        line += kWords[rng() % (sizeof kWords / sizeof kWords[0])];
+        line += ' ';
+      }
+      line.resize(72, ' ');
+      char seq[9];
+      std::snprintf(seq, sizeof seq, "%08u", sequence);
+      sequence += 100;
+      line += seq;
+      for (char ch : line) r.push_back(ToEbcdic(ch));
+    } else if (input == kText) {
+      std::string line;
+      const std::size_t target = 5 + rng() % 115;
+      while (line.size() < target) {
+        std::string w = kWords[rng() % (sizeof kWords / sizeof kWords[0])];
+        for (char& ch : w) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (!line.empty()) line += ' ';
+        line += w;
+      }
+      r.assign(line.begin(), line.end());
+    } else {
+      r.resize(50 + rng() % 100);
+      for (auto& b : r) b = static_cast<std::uint8_t>(rng());
+    }
+    total += r.size();
+    records.push_back(std::move(r));
+  }
+  return records;
+}
+
+const std::vector<Bytes>& Records(Input input) {
+  static std::vector<Bytes> cache[3];
+  if (cache[input].empty()) cache[input] = MakeRecords(input);
+  return cache[input];
+}
+
+std::size_t TotalBytes(const std::vector<Bytes>& records) {
+  std::size_t total = 0;
+  for (const Bytes& r : records) total += r.size();
+  return total;
+}
+
+// The records cut into matrices as the record interface cuts them.
+std::vector<std::unique_ptr<NucMatrixBuffer>> Matrices(Input input) {
+  std::vector<std::unique_ptr<NucMatrixBuffer>> out;
+  out.push_back(std::make_unique<NucMatrixBuffer>(kBufferSize));
+  for (const Bytes& r : Records(input)) {
+    if (!out.back()->Add(r)) {
+      out.push_back(std::make_unique<NucMatrixBuffer>(kBufferSize));
+      out.back()->Add(r);
+    }
+  }
+  return out;
+}
+
+struct Coded {
+  std::int32_t length;
+  std::int32_t kind;
+  std::int32_t count;
+};
+
+class Kernel {
+ public:
+  Kernel(int mode, int charCode) { nucopn(slot_, rc_, 2, mode, charCode, 0); }
+  ~Kernel() {
+    std::int32_t rc = 0, word = 0;
+    if (slot_) nuccls(slot_, rc, word);
+  }
+  NucContext*& slot() { return slot_; }
+
+ private:
+  NucContext* slot_ = nullptr;
+  std::int32_t rc_ = 0;
+};
+
+// Compresses every matrix; false when a matrix does not come back whole.
+bool CompressAll(Kernel& k, std::vector<std::unique_ptr<NucMatrixBuffer>>& matrices,
+                 std::vector<Coded>& coded, bool check) {
+  coded.resize(matrices.size());
+  for (std::size_t i = 0; i < matrices.size(); ++i) {
+    std::int32_t rc = 0;
+    coded[i].count = matrices[i]->Count();
+    matrices[i]->Compress(k.slot(), rc, coded[i].length, coded[i].kind);
+    if (rc != 0) return false;
+  }
+  if (!check) return true;
+  for (std::size_t i = 0; i < matrices.size(); ++i) {
+    NucMatrixBuffer copy(kBufferSize);
+    std::memcpy(copy.CodedBlock(), matrices[i]->CodedBlock(), static_cast<std::size_t>(coded[i].length));
+    std::int32_t rc = 0;
+    copy.Decompress(k.slot(), rc, coded[i].length, coded[i].kind, coded[i].count);
+    if (rc != 0) return false;
+    for (int j = 0; j < coded[i].count; ++j) {
+      const auto a = matrices[i]->Record(j), b = copy.Record(j);
+      if (a.size() != b.size() || std::memcmp(a.data(), b.data(), a.size()) != 0) return false;
+    }
+  }
+  return true;
+}
+
+void SetCounters(benchmark::State& state, std::size_t inputBytes, std::size_t codedBytes) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * inputBytes));
+  state.counters["ratio"] = static_cast<double>(codedBytes) / static_cast<double>(inputBytes);
+}
+
+void BM_Compress(benchmark::State& state, int mode, Input input) {
+  Kernel k(mode, kInputCharCode[input]);
+  auto matrices = Matrices(input);
+  std::vector<Coded> coded;
+  if (!CompressAll(k, matrices, coded, true)) {
+    state.SkipWithError("round trip does not work for this method yet");
+    return;
+  }
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < matrices.size(); ++i) {
+      std::int32_t rc = 0;
+      matrices[i]->Compress(k.slot(), rc, coded[i].length, coded[i].kind);
+      benchmark::DoNotOptimize(coded[i].length);
+    }
+  }
+  std::size_t codedBytes = 0;
+  for (const Coded& c : coded) codedBytes += static_cast<std::size_t>(c.length);
+  SetCounters(state, TotalBytes(Records(input)), codedBytes);
+}
+
+void BM_Decompress(benchmark::State& state, int mode, Input input) {
+  Kernel k(mode, kInputCharCode[input]);
+  auto matrices = Matrices(input);
+  std::vector<Coded> coded;
+  if (!CompressAll(k, matrices, coded, true)) {
+    state.SkipWithError("round trip does not work for this method yet");
+    return;
+  }
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < matrices.size(); ++i) {
+      std::int32_t rc = 0;
+      matrices[i]->Decompress(k.slot(), rc, coded[i].length, coded[i].kind, coded[i].count);
+      if (rc != 0) {
+        state.SkipWithError("decompression failed");
+        return;
+      }
+    }
+  }
+  std::size_t codedBytes = 0;
+  for (const Coded& c : coded) codedBytes += static_cast<std::size_t>(c.length);
+  SetCounters(state, TotalBytes(Records(input)), codedBytes);
+}
+
+// The record bytes of each matrix back to back, the unit the baselines work on.
+std::vector<Bytes> MatrixData(Input input) {
+  std::vector<Bytes> blocks(1);
+  std::size_t room = 0;
+  int count = 0;
+  for (const Bytes& r : Records(input)) {
+    if (count == 255 || room + r.size() + 7 > kBufferSize) {
+      blocks.emplace_back();
+      room = 0;
+      count = 0;
+    }
+    blocks.back().insert(blocks.back().end(), r.begin(), r.end());
+    room += r.size() + 7;
+    ++count;
+  }
+  return blocks;
+}
+
+void BM_Memcpy(benchmark::State& state, Input input) {
+  const auto blocks = MatrixData(input);
+  Bytes out(kBufferSize);
+  for (auto _ : state) {
+    for (const Bytes& b : blocks) {
+      std::memcpy(out.data(), b.data(), b.size());
+      benchmark::ClobberMemory();
+    }
+  }
+  SetCounters(state, TotalBytes(Records(input)), TotalBytes(Records(input)));
+}
+
+void BM_Deflate6(benchmark::State& state, Input input) {
+  const auto blocks = MatrixData(input);
+  z_stream z{};
+  if (deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    state.SkipWithError("deflateInit2 failed");
+    return;
+  }
+  Bytes out(2 * kBufferSize);
+  std::size_t codedBytes = 0;
+  for (auto _ : state) {
+    codedBytes = 0;
+    for (const Bytes& b : blocks) {
+      deflateReset(&z);
+      z.next_in = const_cast<Bytes::value_type*>(b.data());
+      z.avail_in = static_cast<uInt>(b.size());
+      z.next_out = out.data();
+      z.avail_out = static_cast<uInt>(out.size());
+      deflate(&z, Z_FINISH);
+      codedBytes += z.total_out;
+    }
+  }
+  deflateEnd(&z);
+  SetCounters(state, TotalBytes(Records(input)), codedBytes);
+}
+
+void BM_Inflate(benchmark::State& state, Input input) {
+  const auto blocks = MatrixData(input);
+  std::vector<Bytes> coded;
+  z_stream z{};
+  deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  for (const Bytes& b : blocks) {
+    Bytes out(2 * kBufferSize);
+    deflateReset(&z);
+    z.next_in = const_cast<Bytes::value_type*>(b.data());
+    z.avail_in = static_cast<uInt>(b.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    coded.push_back(std::move(out));
+  }
+  deflateEnd(&z);
+  z_stream in{};
+  inflateInit2(&in, -15);
+  Bytes out(2 * kBufferSize);
+  for (auto _ : state) {
+    for (const Bytes& c : coded) {
+      inflateReset(&in);
+      in.next_in = const_cast<Bytes::value_type*>(c.data());
+      in.avail_in = static_cast<uInt>(c.size());
+      in.next_out = out.data();
+      in.avail_out = static_cast<uInt>(out.size());
+      inflate(&in, Z_FINISH);
+    }
+  }
+  inflateEnd(&in);
+  SetCounters(state, TotalBytes(Records(input)), TotalBytes(Records(input)));
+}
+
+void Register() {
+  const char* const modes[] = {"CX8", "CX7", "VR8"};
+  for (int in = 0; in < 3; ++in) {
+    const auto input = static_cast<Input>(in);
+    const std::string name = kInputNames[in];
+    benchmark::RegisterBenchmark(("NucBaseline/memcpy/" + name).c_str(), BM_Memcpy, input);
+    benchmark::RegisterBenchmark(("NucBaseline/deflate6/" + name).c_str(), BM_Deflate6, input);
+    benchmark::RegisterBenchmark(("NucBaseline/inflate/" + name).c_str(), BM_Inflate, input);
+    for (int mode = 0; mode < 3; ++mode) {
+      benchmark::RegisterBenchmark(("NucCompress/" + std::string(modes[mode]) + "/" + name).c_str(),
+                                   BM_Compress, mode, input);
+      benchmark::RegisterBenchmark(("NucDecompress/" + std::string(modes[mode]) + "/" + name).c_str(),
+                                   BM_Decompress, mode, input);
+    }
+  }
+}
+
+const bool registered = (Register(), true);
+
+}  // namespace
