@@ -163,9 +163,12 @@ void MsgPutF(const char* format, ...) {
 
 void MsgPutSystemError(std::int32_t code) {
   if (code == -1) code = static_cast<std::int32_t>(torq::platform::LastSystemError());
-  // A system error tagged into a return code carries the error number in its low 24 bits.
+  // A system error tagged into a return code carries the error number in its low 24 bits;
+  // plain negative codes (all high bits set, low bits far above any error number) stay as
+  // they are.
   std::uint32_t systemCode = static_cast<std::uint32_t>(code);
-  if ((systemCode & 0x0F000000u) == 0x0F000000u) systemCode &= 0x00FFFFFFu;
+  if ((systemCode & 0x0F000000u) == 0x0F000000u && (systemCode & 0x00FFFFFFu) < 0x1000u)
+    systemCode &= 0x00FFFFFFu;
   char text[256];
   const char* shown = "unkown error";
   if (torq::platform::SystemErrorText(systemCode, text, sizeof text)) {

@@ -150,6 +150,7 @@ TEST_F(MessageOutput, SystemErrorLines) {
   MsgPutSystemError(0x0F000000 | EACCES);
   errno = EBADF;
   MsgPutSystemError(-1);
+  MsgPutSystemError(-5);  // other negative codes are taken as they are
   const std::string out = Output();
   std::istringstream lines(out);
   std::string line;
@@ -161,6 +162,8 @@ TEST_F(MessageOutput, SystemErrorLines) {
   EXPECT_EQ(line, std::string(kStamp) + "0003 *ERROR*251658253: Permission denied");
   std::getline(lines, line);
   EXPECT_EQ(line, std::string(kStamp) + "0004 *ERROR*   9: Bad file descriptor");
+  std::getline(lines, line);
+  EXPECT_EQ(line, std::string(kStamp) + "0005 *ERROR*  -5: unkown error");
 }
 
 TEST_F(MessageOutput, CodeTableListing) {
