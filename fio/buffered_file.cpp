@@ -22,10 +22,12 @@ bool TBasicIo::KeepName(const char* name) {
   m_FileName.reset();
   if (!name) return true;
   const std::size_t n = std::strlen(name);
-  char* copy = new (std::nothrow) char[n + 1];
-  if (!copy) return false;
-  std::memcpy(copy, name, n + 1);
-  m_FileName.reset(copy);
+  try {
+    m_FileName.reset(new char[n + 1]);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  std::memcpy(m_FileName.get(), name, n + 1);
   return true;
 }
 
