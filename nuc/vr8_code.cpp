@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "nuc/bitio.h"
+#include "nuc/run_scan.h"
 #include "nuc/vr8.h"
 #include "nuc/vr8_pool.h"
 
@@ -16,23 +17,6 @@ constexpr int kMaxCounters = 1024;
 // of at most 16 bits, and the byte the reader holds ahead.
 constexpr std::size_t kCodeReadBound = 1 + (kMaxCounters + 1) * 2 + 1;
 constexpr std::size_t kInputReadBound = kCodeReadBound + kVr8PoolReadBound;
-
-// First byte after p that differs from *p; one must exist before limit. Words
-// are read only while they end at or before limit.
-inline const std::uint8_t* RunEnd(const std::uint8_t* p, const std::uint8_t* limit) {
-  const std::uint8_t b = *p;
-  std::uint64_t pattern = 0x0101010101010101ull * b;
-  const std::uint8_t* q = p + 1;
-  while (q + 8 <= limit) {
-    std::uint64_t w;
-    std::memcpy(&w, q, 8);
-    w ^= pattern;
-    if (w != 0) return q + (__builtin_ctzll(w) >> 3);  // little-endian: first byte lowest
-    q += 8;
-  }
-  while (*q == b) ++q;
-  return q;
-}
 
 inline void PutLiteralCode(BitFile& f, std::uint32_t len) {
   if (len <= 4) Put4Bits(f, static_cast<std::uint16_t>(len - 1));
@@ -56,40 +40,27 @@ void rlcvr8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t*
     outLength = 0;
     return;
   }
-  std::uint8_t* const end = source + sourceLength;
-  // Sentinel: three bytes unlike the last source byte stop every run and literal at the end.
-  std::uint8_t saved[4];
-  std::memcpy(saved, end, 4);
-  const std::uint8_t last = end[-1];
-  end[0] = end[1] = end[2] = static_cast<std::uint8_t>(~last);
-  end[3] = last;
-
-  std::array<std::uint8_t, kMaxPiece + 4> pool;  // the pool coder writes 4 bytes after the pool
-  std::int32_t poolLength = 0;
-  BitFile f;
-  OpenOutputBitFile(f, destination);
-  Put4Bits(f, 8);
-  const std::uint8_t* p = source;
-  while (p < end) {
-    if (p[0] == p[1] && p[1] == p[2]) {
-      const std::uint8_t* q;
-      if (p[3] != p[0]) q = p + 3;
-      else if (p[4] != p[0]) q = p + 4;
-      else q = RunEnd(p + 4, end + 4);
-      pool[poolLength++] = p[0];
-      PutRunCode(f, static_cast<std::uint32_t>(q - p));
-      p = q;
-    } else {
-      const std::uint8_t* q = p + 1;
-      while (!(q[0] == q[1] && q[1] == q[2])) ++q;
-      const auto len = static_cast<std::uint32_t>(q - p);
-      PutLiteralCode(f, len);
+  // Lengths into the bit stream, bytes into the pool; the cut is the one CX8 makes.
+  struct Emitter {
+    BitFile f;
+    std::array<std::uint8_t, kMaxPiece + 4> pool;  // the pool coder writes 4 bytes after it
+    std::int32_t poolLength = 0;
+    void Run(std::uint8_t b, std::size_t len) {
+      pool[static_cast<std::size_t>(poolLength++)] = b;
+      PutRunCode(f, static_cast<std::uint32_t>(len));
+    }
+    void Literal(const std::uint8_t* p, std::size_t len) {
+      PutLiteralCode(f, static_cast<std::uint32_t>(len));
       std::memcpy(pool.data() + poolLength, p, len);
       poolLength += static_cast<std::int32_t>(len);
-      p = q;
     }
-  }
-  std::memcpy(end, saved, 4);
+  } e;
+  BitFile& f = e.f;
+  OpenOutputBitFile(f, destination);
+  Put4Bits(f, 8);
+  nuc::CutRunsAndLiterals(source, sourceLength, e);
+  auto& pool = e.pool;
+  const std::int32_t poolLength = e.poolLength;
   Put4Bits(f, 15);
   std::uint32_t fillBits = 0;
   std::uint8_t* poolStart = CloseOutputBitFile(f, fillBits);
