@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The main job after a build: what the programs built so far can show.
+# The main job after a build: write the data files beside the programs, then run torq4 when
+# it exists.
 set -uo pipefail
 bin="$1"
-if [ -x "$bin/torq4" ]; then
-  [ -x "$bin/torqinit" ] && "$bin/torqinit"
-  "$bin/torq4"
-  exit 0
-fi
-echo "built: $(ls "$bin" 2>/dev/null | tr '\n' ' ')"
+if [ -x "$bin/torqinit" ]; then "$bin/torqinit" || exit 1; fi
+if [ -x "$bin/torq4" ]; then "$bin/torq4"; exit 0; fi
+exit 0
