@@ -27,7 +27,7 @@ TBasicIoRead::TBasicIoRead(int StdIo) : TBasicIoRead() {
     return;
   }
   m_LastError = 0;
-  FileHandle fd;
+  FileHandle fd = platform::kInvalidFile;
   if (const int error = platform::FileStdHandle(0, fd)) {
     m_LastError = static_cast<std::uint32_t>(error);
     return;
@@ -52,7 +52,7 @@ int TBasicIoRead::Open(const char* name, std::uint32_t /*flags*/) {
     m_LastError = ENOMEM;
     return 0;
   }
-  FileHandle fd;
+  FileHandle fd = platform::kInvalidFile;
   if (const int error = platform::FileOpenRead(name, fd)) {
     m_LastError = static_cast<std::uint32_t>(error);
     OutputDebugLog("TBasicIoRead::Open %s failed %d", name ? name : "", error);

@@ -25,7 +25,7 @@ TBasicIoWrite::TBasicIoWrite() {
 TBasicIoWrite::TBasicIoWrite(int StdIo) : TBasicIoWrite() {
   m_LastError = 0;
   if (StdIo) {
-    FileHandle fd;
+    FileHandle fd = platform::kInvalidFile;
     if (const int error = platform::FileStdHandle(1, fd)) {
       m_LastError = static_cast<std::uint32_t>(error);
     } else {
@@ -62,7 +62,7 @@ int TBasicIoWrite::Create(const char* name, std::uint32_t flags) {
   const bool exists = probe == 0;
   const bool append = (flags & kIoCreateAppend) != 0 && exists;
 
-  FileHandle fd;
+  FileHandle fd = platform::kInvalidFile;
   if (const int error = platform::FileOpenWrite(name, !append, fd)) {
     m_LastError = static_cast<std::uint32_t>(error);
     OutputDebugLog("TBasicIoWrite::Create %s failed %d", name ? name : "", error);

@@ -102,7 +102,13 @@ void filpas(FilpasContext*& slot, std::int32_t& rc, std::int32_t& function,
         error = ENOMEM;
       }
       if (error) {
-        rc = error == ENOMEM ? -1 : 2;
+        // Nothing there is "no name"; an unreadable directory says why.
+        if (error == ENOENT || error == ENOTDIR)
+          rc = 2;
+        else if (error == ENOMEM)
+          rc = -1;
+        else
+          rc = kSystemErrorTag | (error & 0xFFFFFF);
         return;
       }
       ctx.wildcards = torq::platform::HasWildcards(text) ? 1 : 0;

@@ -35,7 +35,8 @@ inline constexpr std::uint32_t kFilpasMaxPath = kFilpasResultSize - 2;
 inline constexpr std::int32_t kFioEraseFailed = 103;
 
 // rc: 0 a name delivered (or the call done), 1 the pattern has wildcards (function 0), 2 no
-// (more) names, -1 a foreign context or no memory, 0x0F000000 + a system error number. With
+// (more) names, -1 a foreign context or no memory, 0x0F000000 + a system error number (a
+// directory that cannot be read, a full path too long for the result). With
 // wildcards, hidden (dot) names and everything that is not a regular file are passed over,
 // and the names come in sorted order; a pattern without wildcards names its file literally
 // ('[' is an ordinary character). Names ending in ".lnk" (any case) are always passed over.

@@ -46,6 +46,15 @@ int OpenRetrying(const char* name, int flags, FileHandle& handle) {
     fd = ::open(name, flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno;
+  if (fd <= 2) {
+    // A process started without its standard streams would get one of their numbers; a named
+    // file never takes their place (and FileClose would never close it).
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    const int error = errno;
+    ::close(fd);
+    if (moved < 0) return error;
+    fd = moved;
+  }
   handle = fd;
   return 0;
 }
@@ -57,7 +66,7 @@ void SetFileIoHooks(const FileIoHooks* hooks) { g_hooks = hooks; }
 int FileOpenRead(const char* name, FileHandle& handle) {
   handle = kInvalidFile;
   if (!name || !*name) return ENOENT;
-  FileHandle fd;
+  FileHandle fd = kInvalidFile;
   if (const int error = OpenRetrying(name, O_RDONLY | O_CLOEXEC | O_NOCTTY, fd)) return error;
   struct stat st {};
   if (::fstat(fd, &st) != 0) {

@@ -267,6 +267,25 @@ TEST(BufferedWriter, CharacterDeviceGetsEveryRecordAtOnce) {
   EXPECT_EQ(hooks->writeCalls, 5);
 }
 
+TEST(BufferedWriter, StandardOutputOnACharacterDevice) {
+  const int fd = ::open("/dev/null", O_WRONLY);
+  ASSERT_GE(fd, 0);
+  {
+    fiotest::Redirect out(1, fd);
+    fiotest::ScopedHooks hooks;
+    Io w(BasicStdIoCreate(kBasicIoOutput));
+    ASSERT_EQ(w->IsOpen(), 1);
+    std::uint32_t n = 0;
+    ASSERT_EQ(w->Write("a", 1, &n), 1);
+    ASSERT_EQ(w->Write("b", 1, &n), 1);
+    EXPECT_EQ(hooks->writeCalls, 2);
+    std::int32_t level = 44;
+    std::uint8_t v[44];
+    EXPECT_EQ(w->GetSysAttributes(0, 1, 0, &level, v), 0);  // no information on a device
+  }
+  ::close(fd);
+}
+
 TEST(BufferedWriter, NoSpaceOnDevFull) {
   Io w = CreateWriter("/dev/full");
   std::uint32_t n = 0;

@@ -115,6 +115,7 @@ TEST_F(NameExpansion, NoWildcardsInDirectoryParts) {
   EXPECT_TRUE(ExpandAll(dir / "d?/f").names.empty());
   EXPECT_TRUE(ExpandAll(dir / "*/f").names.empty());
   EXPECT_EQ(ExpandAll(dir / "d1/*").names, std::vector<std::string>{dir / "d1/f"});
+  EXPECT_EQ(ExpandAll(dir / "c.txt/*").endRc, 2);  // not a directory: no names
 }
 
 TEST_F(NameExpansion, RelativePatternGivesAFullPath) {

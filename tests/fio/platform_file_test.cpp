@@ -112,6 +112,16 @@ TEST(FileIo, OpenRefusesDirectoriesAndCloseSparesStandardStreams) {
   EXPECT_EQ(platform::FileClose(fd), 0);
 }
 
+TEST(FileIo, NamedFileNeverTakesAStandardNumber) {
+  fiotest::Redirect in(0, -1);
+  platform::FileHandle fd = -1;
+  ASSERT_EQ(platform::FileOpenRead("/dev/null", fd), 0);
+  EXPECT_GT(fd, 2);
+  EXPECT_EQ(::fcntl(0, F_GETFD), -1);  // still closed
+  EXPECT_EQ(platform::FileClose(fd), 0);
+  EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // really closed
+}
+
 TEST(FileIo, WriteAllAndReadFull) {
   ScratchDir dir;
   platform::FileHandle fd;
