@@ -158,8 +158,12 @@ int TBasicIoWrite::WriteUpdate(const void* data, std::uint32_t length, std::uint
     m_LastError = kIoErrorInvalidHandle;
     return 0;
   }
-  if ((!data && length) || length >= static_cast<std::size_t>(m_Limit - m_Crp)) {
-    m_LastError = data || !length ? kIoErrorWriteLen : EINVAL;
+  if (!data && length) {
+    m_LastError = EINVAL;
+    return 0;
+  }
+  if (length >= static_cast<std::size_t>(m_Limit - m_Crp)) {
+    m_LastError = kIoErrorWriteLen;  // the record would reach the write limit
     return 0;
   }
   m_Dirty = true;
