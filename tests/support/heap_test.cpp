@@ -113,3 +113,22 @@ TEST(DebugLog, TraceHookAndOutputLinesAreSafe) {
   rmLogHeapCount();
   SUCCEED();
 }
+
+TEST(Heap, EveryOperatorFormUsesTheCountedHeap) {
+  const auto before = rmGetHeapCount();
+  auto* plain = new (std::nothrow) int[10];
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(rmHeapSize(plain), 40u);
+  delete[] plain;
+  struct alignas(64) Wide { char bytes[64]; };
+  auto* wide = new Wide[3];
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(wide) % 64, 0u);
+  EXPECT_GT(rmGetHeapCount(), before);
+  delete[] wide;
+  auto* one = new (std::nothrow) Wide;
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(one) % 64, 0u);
+  delete one;
+  EXPECT_EQ(rmGetHeapCount(), before);
+  rmHeapInjectFailure(1);
+  EXPECT_EQ(new (std::nothrow) char[8], nullptr);
+}
