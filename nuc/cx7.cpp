@@ -110,6 +110,23 @@ void Decode(const std::array<std::uint8_t, 256>& actions, const std::uint8_t* in
   std::uint8_t* o = output;
   std::uint8_t* const oend = output + (outputCapacity < 0xFFFFu ? outputCapacity : 0xFFFFu);
   while (p < end) {
+    // Fast path: every code moves at most 32 bytes, so with room on both sides it needs no
+    // test beyond its kind.
+    if (end - p >= 34 && oend - o >= 32) {
+      const std::uint8_t action = actions[*p];
+      if (action >= 1 && action <= 32) {
+        nuc::Copy32(o, p + 1);
+        o += action;
+        p += action + 1;
+        continue;
+      }
+      if ((action & kRunFlag) && action != kSkip && action != kEnd) {
+        nuc::Fill32(o, p[1]);
+        o += action & 0x3F;
+        p += 2;
+        continue;
+      }
+    }
     const std::uint8_t action = actions[*p++];
     if (action == kSkip) continue;
     if (action == kInvalid) { rc = 60; return; }

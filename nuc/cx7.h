@@ -10,6 +10,7 @@ void Cx7FillDecodeTables(std::uint8_t* decodeTables, std::uint8_t charCode);
 
 void rlccx7(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t* encodeTables,
             std::uint8_t* destination, std::uint16_t& outLength);
+// Bytes after the ones produced, up to the output capacity, may be overwritten.
 void rldcx7a(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t spaceChar,
              std::uint32_t zeroChar, const std::uint8_t* decodeTables, std::uint8_t* output,
              std::uint32_t outputCapacity, std::int32_t& rc, std::uint16_t& outLength);

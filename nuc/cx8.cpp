@@ -77,6 +77,31 @@ void rldcx8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   const std::uint8_t fill[4] = {0x00, static_cast<std::uint8_t>(spaceChar),
                                 static_cast<std::uint8_t>(zeroChar), 0};
   while (p < end) {
+    // Fast path for the common short codes while both sides have room for wide moves.
+    if (end - p >= 18 && oend - o >= 32) {
+      const std::uint8_t code = *p;
+      if (code < 0x7C) {
+        const std::size_t n = code + 1u;
+        if (n <= 16) {
+          nuc::Copy16(o, p + 1);
+          o += n;
+          p += n + 1;
+          continue;
+        }
+        if (static_cast<std::size_t>(end - p) >= n + 17 && static_cast<std::size_t>(oend - o) >= n + 16) {
+          for (std::size_t i = 0; i < n; i += 16) nuc::Copy16(o + i, p + 1 + i);
+          o += n;
+          p += n + 1;
+          continue;
+        }
+      } else if (code >= 0x82 && (code & 0x1F) >= 2) {
+        const unsigned group = (code >> 5) & 3;
+        nuc::Fill32(o, group == 3 ? p[1] : fill[group]);
+        o += (code & 0x1F) + 1u;
+        p += group == 3 ? 2 : 1;
+        continue;
+      }
+    }
     const std::uint8_t code = *p++;
     if (code < 0x7C || code == 0x7D || code == 0x7E) {
       std::size_t n;

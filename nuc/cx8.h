@@ -11,6 +11,7 @@ std::uint32_t NucZeroChar(std::uint8_t charCode);
 
 void rlccx8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t* encodeTables,
             std::uint8_t* destination, std::uint16_t& outLength);
+// Bytes after the ones produced, up to the output capacity, may be overwritten.
 void rldcx8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t spaceChar,
             std::uint32_t zeroChar, const std::uint8_t* decodeTables, std::uint8_t* output,
             std::uint32_t outputCapacity, std::int32_t& rc, std::uint16_t& outLength);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "nuc/matrix.h"
+#include "nuc/transpose.h"
 
 namespace {
 
@@ -11,6 +12,7 @@ namespace {
 struct CompressWork {
   SortedDescriptor sorted[kNucMaxRecords];
   std::uint64_t slices[kNucMaxRecords];
+  std::uint8_t columns[8 * kNucColumnStride];
   std::uint8_t planes[4 * kNucMaxRecords];
   std::uint8_t piece[kNucPieceSize + 4];
 };
@@ -106,13 +108,14 @@ void CompressMatrix(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength
     dropFinished();
     while (c < maximum) {
       trqklsp(work.slices, sorted, c, active);
+      nuc::SlicesToColumns(work.slices, active, work.columns, kNucColumnStride);
       const int group = maximum - c < 8 ? maximum - c : 8;
       for (int j = 0; j < group; ++j) {
         if (waiting + active > kNucColumnPieceSize) {
           writer.Code(work.piece, waiting);
           waiting = 0;
         }
-        trqkcol(work.piece + waiting, work.slices, j, active);
+        trqkcol(work.piece + waiting, work.columns, j, active);
         waiting += active;
         ++c;
         dropFinished();
@@ -139,10 +142,9 @@ void trqklsp(std::uint64_t* slices, const SortedDescriptor* sorted, int c, int m
   }
 }
 
-void trqkcol(std::uint8_t* destination, const std::uint64_t* slices, int j, int m) {
-  if (m > kNucMaxRecords) return;
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(slices) + j;
-  for (int k = 0; k < m; ++k) destination[k] = bytes[8 * k];
+void trqkcol(std::uint8_t* destination, const std::uint8_t* columns, int j, int m) {
+  if (m > kNucMaxRecords || m <= 0) return;
+  std::memcpy(destination, columns + j * kNucColumnStride, static_cast<std::size_t>(m));
 }
 
 void nuccx8(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "nuc/matrix.h"
+#include "nuc/transpose.h"
 
 namespace {
 
@@ -13,6 +14,10 @@ constexpr std::int32_t kBadEntry = 65;          // one-record entry of the wrong
 constexpr std::int32_t kBadColumns = 66;        // column data that does not fit the records
 constexpr std::int32_t kBadRecordLength = 68;   // the records do not come out complete
 constexpr std::int32_t kBadPositions = 69;      // reordered matrix with bad position numbers
+
+// The work buffer a chunk is decoded into: the largest legal chunk and room for the byte
+// coders' wide stores.
+constexpr std::uint32_t kChunkBufferSize = kNucLargestChunk + 63;
 
 struct ChunkReader {
   const std::uint8_t* p;
@@ -35,15 +40,17 @@ class MatrixDecoder {
   MatrixDecoder(const NucContext& ctx, const std::uint8_t* coded, std::int32_t codedLength)
       : ctx_(ctx), reader_{coded, coded + codedLength} {}
 
-  // Reads and decodes the next chunk into output; sets its decoded size.
-  std::int32_t Chunk(std::uint8_t* output, std::uint32_t capacity, std::uint16_t& size) {
+  // Reads and decodes the next chunk into a work buffer of kChunkBufferSize bytes; sets its
+  // decoded size. A chunk larger than the largest legal one is corrupt.
+  std::int32_t Chunk(std::uint8_t* output, std::uint16_t& size) {
     const std::uint8_t* input = nullptr;
     std::uint16_t length = 0;
     if (const std::int32_t rc = reader_.Next(input, length)) return rc;
     std::int32_t rc = 0;
     size = 0;
     ctx_.decompressRecord(input, length, ctx_.spaceChar, ctx_.zeroChar, ctx_.decodeTables, output,
-                          capacity, rc, size);
+                          kChunkBufferSize, rc, size);
+    if (rc == 0 && size > kNucLargestChunk) rc = kCorrupt;
     return rc;
   }
   bool AtEnd() const { return reader_.AtEnd(); }
@@ -83,8 +90,12 @@ std::int32_t DecompressOneRecord(const NucContext& ctx, MatrixDecoder& decoder, 
   const std::uint32_t entrySize = letters ? 8 : 4;
   if (decoder.AtEnd()) return kBadEntry;
   std::uint16_t size = 0;
-  if (const std::int32_t rc = decoder.Chunk(entry, sizeof entry, size)) return rc;
-  if (size != entrySize) return kBadEntry;
+  {
+    std::uint8_t chunk[kChunkBufferSize];
+    if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
+    if (size != entrySize) return kBadEntry;
+    std::memcpy(entry, chunk, entrySize);
+  }
   if (letters) LettersToBytes(ctx, entry, 4);
   auto& d = *reinterpret_cast<RecordDescriptor*>(buffer);
   d.data = buffer + kNucDescriptorArea;
@@ -95,15 +106,17 @@ std::int32_t DecompressOneRecord(const NucContext& ctx, MatrixDecoder& decoder, 
   if (BadLength(d.length, d.repeatCount)) return kCorrupt;
   const std::size_t full = std::size_t{d.length} + d.repeatCount;
   if (full > 0xFFFF || full > static_cast<std::size_t>(dataEnd - d.data)) return kCorrupt;
+  // Each chunk is decoded in the work buffer, then moved into the record.
+  std::uint8_t chunk[kChunkBufferSize];
   std::uint8_t* destination = d.data + 4;
   std::size_t filled = 4;
   while (filled < d.length) {
     if (decoder.AtEnd()) return kBadRecordLength;
-    const auto capacity = static_cast<std::uint32_t>(dataEnd - destination);
-    if (const std::int32_t rc = decoder.Chunk(destination, capacity, size)) return rc;
+    if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
+    if (filled + size > d.length) return kBadRecordLength;
+    std::memcpy(destination, chunk, size);
     destination += size;
     filled += size;
-    if (filled > d.length) return kBadRecordLength;
   }
   RestoreRepeats(d);
   return 0;
@@ -113,9 +126,9 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
                               std::int32_t matrixKind, int n, std::uint8_t* buffer,
                               std::uint8_t* dataEnd) {
   // The header buffer takes the largest legal chunk, and later each column chunk.
-  std::uint8_t chunk[kNucLargestChunk + 15];
+  std::uint8_t chunk[kChunkBufferSize];
   std::uint16_t size = 0;
-  if (const std::int32_t rc = decoder.Chunk(chunk, kNucLargestChunk, size)) return rc;
+  if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
   const int headerBytes = 4 * n;
   if (size != (letters ? 2 * headerBytes : headerBytes)) return kCorrupt;
   if (letters) LettersToBytes(ctx, chunk, headerBytes);
@@ -143,10 +156,17 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
   int j = 4;
   if (j < descriptors[0].length) {
     while (!decoder.AtEnd()) {
-      if (const std::int32_t rc = decoder.Chunk(chunk, kNucLargestChunk, size)) return rc;
+      if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
       int used = 0;
       while (used < size) {
         while (active > 0 && lengths[active - 1] <= j) --active;
+        // Eight whole columns that every active record is long enough for go in one step.
+        if (active > 0 && lengths[active - 1] > j + 7 && size - used >= 8 * active) {
+          nuc::ColumnsToRecords(chunk + used, active, active, records, j);
+          used += 8 * active;
+          j += 8;
+          continue;
+        }
         if (active == 0 || size - used < active) return kBadColumns;
         trqdspp(records, j, chunk + used, active);
         used += active;

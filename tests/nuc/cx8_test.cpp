@@ -40,10 +40,10 @@ Decoded Decode(const Bytes& coded, int charCode, std::uint32_t capacity = 70000)
   rldcx8(in.data(), static_cast<std::uint16_t>(coded.size()), NucSpaceChar(charCode),
          NucZeroChar(charCode), nullptr, out.data(), capacity, d.rc, d.outLength);
   EXPECT_EQ(in.back(), 0x5A);
-  // Nothing is written past the bytes produced.
+  // Nothing is written past the capacity.
   const std::size_t produced = d.rc == 0 ? d.outLength : 0;
   if (d.rc == 0) {
-    EXPECT_TRUE(std::all_of(out.begin() + produced, out.end(), [](std::uint8_t v) { return v == 0xEE; }));
+    EXPECT_TRUE(std::all_of(out.begin() + capacity, out.end(), [](std::uint8_t v) { return v == 0xEE; }));
   }
   out.resize(produced);
   d.out = out;

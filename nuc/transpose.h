@@ -1,0 +1,85 @@
+// 8-byte transposes between records and columns: the column gathering of the compress side
+// and the column scatter of the decompress side move 8 columns of 16 records per step.
+#pragma once
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace nuc {
+
+#if defined(__SSE2__)
+// r[j] holds byte j of 16 items; out[p] receives the 8 bytes of item 2p (low half) and of
+// item 2p + 1 (high half).
+inline void Transpose8x16(const __m128i r[8], __m128i out[8]) {
+  const __m128i a0 = _mm_unpacklo_epi8(r[0], r[1]), a4 = _mm_unpackhi_epi8(r[0], r[1]);
+  const __m128i a1 = _mm_unpacklo_epi8(r[2], r[3]), a5 = _mm_unpackhi_epi8(r[2], r[3]);
+  const __m128i a2 = _mm_unpacklo_epi8(r[4], r[5]), a6 = _mm_unpackhi_epi8(r[4], r[5]);
+  const __m128i a3 = _mm_unpacklo_epi8(r[6], r[7]), a7 = _mm_unpackhi_epi8(r[6], r[7]);
+  const __m128i b0 = _mm_unpacklo_epi16(a0, a1), b1 = _mm_unpackhi_epi16(a0, a1);
+  const __m128i b2 = _mm_unpacklo_epi16(a2, a3), b3 = _mm_unpackhi_epi16(a2, a3);
+  const __m128i b4 = _mm_unpacklo_epi16(a4, a5), b5 = _mm_unpackhi_epi16(a4, a5);
+  const __m128i b6 = _mm_unpacklo_epi16(a6, a7), b7 = _mm_unpackhi_epi16(a6, a7);
+  out[0] = _mm_unpacklo_epi32(b0, b2);
+  out[1] = _mm_unpackhi_epi32(b0, b2);
+  out[2] = _mm_unpacklo_epi32(b1, b3);
+  out[3] = _mm_unpackhi_epi32(b1, b3);
+  out[4] = _mm_unpacklo_epi32(b4, b6);
+  out[5] = _mm_unpackhi_epi32(b4, b6);
+  out[6] = _mm_unpacklo_epi32(b5, b7);
+  out[7] = _mm_unpackhi_epi32(b5, b7);
+}
+#endif
+
+// m slices of 8 bytes to 8 columns: columns[j * stride + k] = byte j of slice k.
+inline void SlicesToColumns(const std::uint64_t* slices, int m, std::uint8_t* columns, int stride) {
+  int k = 0;
+#if defined(__SSE2__)
+  for (; k + 16 <= m; k += 16) {
+    // Row i pairs slice k + i with slice k + 8 + i, so item q < 8 is byte q of slices
+    // k..k+7 and item q + 8 byte q of slices k+8..k+15.
+    __m128i r[8], t[8];
+    for (int i = 0; i < 8; ++i)
+      r[i] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(slices + k + i)),
+                                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(slices + k + 8 + i)));
+    Transpose8x16(r, t);
+    for (int j = 0; j < 8; ++j) {
+      const __m128i column = (j & 1) ? _mm_unpackhi_epi64(t[j / 2], t[4 + j / 2])
+                                     : _mm_unpacklo_epi64(t[j / 2], t[4 + j / 2]);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + j * stride + k), column);
+    }
+  }
+#endif
+  for (; k < m; ++k) {
+    const std::uint64_t s = slices[k];
+    for (int j = 0; j < 8; ++j) columns[j * stride + k] = static_cast<std::uint8_t>(s >> (8 * j));
+  }
+}
+
+// 8 columns of m bytes (column j at columns + j * stride) into bytes j0..j0+7 of records 0..m-1.
+inline void ColumnsToRecords(const std::uint8_t* columns, int stride, int m,
+                             std::uint8_t* const* records, int j0) {
+  int k = 0;
+#if defined(__SSE2__)
+  for (; k + 16 <= m; k += 16) {
+    __m128i r[8], t[8];
+    for (int j = 0; j < 8; ++j)
+      r[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + j * stride + k));
+    Transpose8x16(r, t);
+    for (int p = 0; p < 8; ++p) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p] + j0), t[p]);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p + 1] + j0),
+                       _mm_unpackhi_epi64(t[p], t[p]));
+    }
+  }
+#endif
+  for (; k < m; ++k) {
+    std::uint64_t s = 0;
+    for (int j = 0; j < 8; ++j) s |= std::uint64_t{columns[j * stride + k]} << (8 * j);
+    std::memcpy(records[k] + j0, &s, 8);
+  }
+}
+
+}  // namespace nuc
