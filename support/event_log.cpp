@@ -1,6 +1,8 @@
 #include "support/event_log.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <string>
 
 #include "support/platform/syslog.h"
 #include "support/platform/system_error.h"
@@ -38,4 +40,24 @@ void LogErrorMessage(const char* operation) {
                 static_cast<unsigned long>(error), systemText);
   LogMessage(entry, torq::platform::kEventError, 0, 0);
   torq::platform::SetLastSystemError(error);
+}
+
+int TorqReportEvent(int type, const char* text, std::uint32_t, const char* source) {
+  if (!source || !*source) return EINVAL;
+  const std::uint32_t eventType = type == 0   ? torq::platform::kEventInformation
+                                  : type == 2 ? torq::platform::kEventError
+                                              : torq::platform::kEventWarning;
+  if (gSink) {
+    gSink(source, eventType, text ? text : "");
+    return 0;
+  }
+  // The system log keeps one ident per process (by pointer, so it must outlive the entry):
+  // report under the given source, then give the log back to "TORQ4" if it was ours.
+  static std::string ident;
+  ident = source;
+  torq::platform::SyslogOpen(ident.c_str());
+  torq::platform::SyslogWrite(eventType, text);
+  torq::platform::SyslogClose();
+  if (gEventLogOpen) torq::platform::SyslogOpen(kEventSource);
+  return 0;
 }

@@ -13,6 +13,10 @@ void LogErrorMessage(const char* operation);
 
 inline constexpr std::size_t kLogEntrySize = 512;
 
+// Writes one entry under the given source and lets the source go again: type 0 an information
+// entry, 2 an error entry, any other a warning. 0, or EINVAL for a missing source name.
+int TorqReportEvent(int type, const char* text, std::uint32_t eventId, const char* source);
+
 // Test hook: receives every entry instead of the system log; null restores the system log.
 using EventLogSink = void (*)(const char* source, std::uint32_t eventType, const char* text);
 void SetEventLogSink(EventLogSink sink);

@@ -11,6 +11,8 @@ inline constexpr std::uint32_t kEventInformation = 4;
 
 // Opens the log under the ident (kept: the text must live for the process).
 void SyslogOpen(const char* ident);
+// Closes the log; the next entry opens it again under the program's name.
+void SyslogClose();
 // Writes one entry; the event type chooses the priority (error, warning, else information).
 void SyslogWrite(std::uint32_t eventType, const char* text);
 

@@ -231,3 +231,22 @@ TEST(EventLog, WritesToTheSystemLog) {
   LogMessage("TORQ event log test entry", 4, 0, 0);  // reaches syslog; nothing to observe here
   SUCCEED();
 }
+
+TEST(EventLog, ReportEventMapsTypesUnderItsOwnSource) {
+  gLogged.clear();
+  SetEventLogSink(CollectLog);
+  struct Case { int type; std::uint32_t entry; };
+  const Case cases[] = {{0, 4u}, {2, 1u}, {1, 2u}, {-5, 2u}, {7, 2u}};
+  for (const auto& c : cases) EXPECT_EQ(TorqReportEvent(c.type, "report", 9, "OTHER"), 0);
+  EXPECT_EQ(TorqReportEvent(0, "x", 0, nullptr), EINVAL);
+  EXPECT_EQ(TorqReportEvent(0, "x", 0, ""), EINVAL);
+  SetEventLogSink(nullptr);
+  ASSERT_EQ(gLogged.size(), std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(gLogged[i].source, "OTHER");
+    EXPECT_EQ(gLogged[i].type, cases[i].entry) << cases[i].type;
+  }
+  // Through the system log: the program's own source keeps working afterwards.
+  EXPECT_EQ(TorqReportEvent(0, "TORQ report test entry", 1, "TORQTEST"), 0);
+  LogMessage("TORQ event log entry after a report", 4, 0, 0);
+}
