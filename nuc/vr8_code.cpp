@@ -18,18 +18,20 @@ constexpr int kMaxCounters = 1024;
 constexpr std::size_t kCodeReadBound = 1 + (kMaxCounters + 1) * 2 + 1;
 constexpr std::size_t kInputReadBound = kCodeReadBound + kVr8PoolReadBound;
 
-inline void PutLiteralCode(BitFile& f, std::uint32_t len) {
-  if (len <= 4) Put4Bits(f, static_cast<std::uint16_t>(len - 1));
-  else if (len <= 20) Put7Bits(f, static_cast<std::uint16_t>(64 + len - 5));
-  else if (len <= 84) Put10Bits(f, static_cast<std::uint16_t>(0x300 + len - 21));
-  else Put16Bits(f, static_cast<std::uint16_t>(0xE000 + len - 85));
+// Literal lengths 1-4, 5-20, 21-84 and 85 up take codes of 4, 7, 10 and 16 bits.
+inline void PutLiteralCode(WideBitWriter& w, std::uint32_t len) {
+  if (len <= 4) w.Put(len - 1, 4);
+  else if (len <= 20) w.Put(64 + len - 5, 7);
+  else if (len <= 84) w.Put(0x300 + len - 21, 10);
+  else w.Put(0xE000 + len - 85, 16);
 }
 
-inline void PutRunCode(BitFile& f, std::uint32_t len) {
-  if (len <= 6) Put4Bits(f, static_cast<std::uint16_t>(4 + len - 3));
-  else if (len <= 22) Put7Bits(f, static_cast<std::uint16_t>(0x50 + len - 7));
-  else if (len <= 86) Put10Bits(f, static_cast<std::uint16_t>(0x340 + len - 23));
-  else Put16Bits(f, static_cast<std::uint16_t>(0xE800 + len - 87));
+// Run lengths 3-6, 7-22, 23-86 and 87 up take codes of 4, 7, 10 and 16 bits.
+inline void PutRunCode(WideBitWriter& w, std::uint32_t len) {
+  if (len <= 6) w.Put(4 + len - 3, 4);
+  else if (len <= 22) w.Put(0x50 + len - 7, 7);
+  else if (len <= 86) w.Put(0x340 + len - 23, 10);
+  else w.Put(0xE800 + len - 87, 16);
 }
 
 }  // namespace
@@ -42,28 +44,32 @@ void rlcvr8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t*
   }
   // Lengths into the bit stream, bytes into the pool; the cut is the one CX8 makes.
   struct Emitter {
-    BitFile f;
-    std::array<std::uint8_t, kMaxPiece + 4> pool;  // the pool coder writes 4 bytes after it
+    WideBitWriter w;
+    const std::uint8_t* sourceEnd;  // the source and the 4 bytes after it may be read
+    std::array<std::uint8_t, kMaxPiece + 16> pool;  // the pool coder writes 4 bytes after it
     std::int32_t poolLength = 0;
     void Run(std::uint8_t b, std::size_t len) {
       pool[static_cast<std::size_t>(poolLength++)] = b;
-      PutRunCode(f, static_cast<std::uint32_t>(len));
+      PutRunCode(w, static_cast<std::uint32_t>(len));
     }
     void Literal(const std::uint8_t* p, std::size_t len) {
-      PutLiteralCode(f, static_cast<std::uint32_t>(len));
-      std::memcpy(pool.data() + poolLength, p, len);
+      PutLiteralCode(w, static_cast<std::uint32_t>(len));
+      std::uint8_t* to = pool.data() + poolLength;
+      if (len <= 8 && p + 8 <= sourceEnd) {
+        std::memcpy(to, p, 8);  // a short literal as one 8-byte move; the pool has the room
+      } else {
+        std::memcpy(to, p, len);
+      }
       poolLength += static_cast<std::int32_t>(len);
     }
-  } e;
-  BitFile& f = e.f;
-  OpenOutputBitFile(f, destination);
-  Put4Bits(f, 8);
+  } e{WideBitWriter(destination), source + sourceLength + 4, {}, 0};
+  e.w.Put(8, 4);
   nuc::CutRunsAndLiterals(source, sourceLength, e);
   auto& pool = e.pool;
   const std::int32_t poolLength = e.poolLength;
-  Put4Bits(f, 15);
+  e.w.Put(15, 4);
   std::uint32_t fillBits = 0;
-  std::uint8_t* poolStart = CloseOutputBitFile(f, fillBits);
+  std::uint8_t* poolStart = e.w.Close(fillBits);
   std::uint16_t poolCodeLength = 0;
   if (poolLength < 16) {
     std::memcpy(poolStart, pool.data(), static_cast<std::size_t>(poolLength));
@@ -85,41 +91,42 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   // Bits 1111 after the input: a code stream that runs past it meets an end code at once.
   std::memset(work.data() + copied, 0xFF, 8);
 
-  BitFile f;
-  InitInputBitFile(f, work.data());
-  if (GetBit(f) == 0) {
+  WideBitReader r(work.data());
+  if (r.Get(1) == 0) {
     rc = 60;
     return;
   }
-  Get3Bits(f);
+  r.Skip(3);  // the rest of the start code is not looked at
   std::array<std::int16_t, kMaxCounters> counters;
   int count = 0;
   std::uint32_t poolLength = 0;
   std::uint32_t total = 0;
   for (;;) {
-    const std::uint8_t prefix = Get4Bits(f);
+    // A code is at most 16 bits: its 4-bit prefix and the bits after it in one window.
+    const auto v = static_cast<std::uint32_t>(r.Peek(16));
     std::int32_t counter;
-    switch (prefix) {
-      case 0: case 1: case 2: case 3: counter = prefix + 1; break;
-      case 4: case 5: case 6: case 7: counter = -(prefix - 1); break;
-      case 8: counter = 5 + Get3Bits(f); break;
-      case 9: counter = 13 + Get3Bits(f); break;
-      case 10: counter = -(7 + Get3Bits(f)); break;
-      case 11: counter = -(15 + Get3Bits(f)); break;
-      case 12: counter = 21 + Get6Bits(f); break;
-      case 13: counter = -(23 + Get6Bits(f)); break;
+    switch (v >> 12) {
+      case 0: case 1: case 2: case 3: counter = static_cast<std::int32_t>(v >> 12) + 1; r.Skip(4); break;
+      case 4: case 5: case 6: case 7: counter = 1 - static_cast<std::int32_t>(v >> 12); r.Skip(4); break;
+      case 8: counter = 5 + static_cast<std::int32_t>((v >> 9) & 7); r.Skip(7); break;
+      case 9: counter = 13 + static_cast<std::int32_t>((v >> 9) & 7); r.Skip(7); break;
+      case 10: counter = -(7 + static_cast<std::int32_t>((v >> 9) & 7)); r.Skip(7); break;
+      case 11: counter = -(15 + static_cast<std::int32_t>((v >> 9) & 7)); r.Skip(7); break;
+      case 12: counter = 21 + static_cast<std::int32_t>((v >> 6) & 0x3F); r.Skip(10); break;
+      case 13: counter = -(23 + static_cast<std::int32_t>((v >> 6) & 0x3F)); r.Skip(10); break;
       case 14:
-        if (GetBit(f) != 0) counter = -(87 + GetBits(f, 11));
-        else counter = 85 + GetBits(f, 11);
+        if ((v >> 11) & 1) counter = -(87 + static_cast<std::int32_t>(v & 0x7FF));
+        else counter = 85 + static_cast<std::int32_t>(v & 0x7FF);
+        r.Skip(16);
         break;
-      default: counter = 0; break;  // 15: the end code
+      default: counter = 0; r.Skip(4); break;  // 1111: the end code
     }
     if (counter == 0) break;
     if (count == kMaxCounters) {
       rc = 61;
       return;
     }
-    counters[count++] = static_cast<std::int16_t>(counter);
+    counters[static_cast<std::size_t>(count++)] = static_cast<std::int16_t>(counter);
     if (counter > 0) {
       poolLength += static_cast<std::uint32_t>(counter);
       total += static_cast<std::uint32_t>(counter);
@@ -129,17 +136,15 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
     }
   }
   // The end code must lie inside the input; the pool must fit a piece and the output the room.
-  const std::size_t bitsRead = static_cast<std::size_t>(f.bytePointer - work.data()) * 8 -
-                               static_cast<std::size_t>(f.bitCount);
-  if (bitsRead > std::size_t{inputLength} * 8 || poolLength > kVr8MaxPool ||
+  if (r.BitPosition() > std::size_t{inputLength} * 8 || poolLength > kVr8MaxPool ||
       total > outputCapacity || total > 0xFFFF) {
     rc = 60;
     return;
   }
-  std::uint8_t* poolStart = PosOfFirstUnusedByte(f);
-  const auto poolOffset = static_cast<std::size_t>(poolStart - work.data());
-  const std::size_t poolInputLength = inputLength - poolOffset;
-  std::array<std::uint8_t, kVr8MaxPool + 3> decodedPool;
+  std::uint8_t* poolStart = work.data() + (r.BitPosition() + 7) / 8;
+  const std::size_t poolInputLength =
+      inputLength - static_cast<std::size_t>(poolStart - work.data());
+  std::array<std::uint8_t, kVr8MaxPool + 16> decodedPool;  // 3 bytes of group fill, 8-byte moves
   const std::uint8_t* pool;
   if (poolLength >= 16) {
     std::memset(work.data() + copied, 0, kVr8PoolZeroPad);
@@ -158,15 +163,27 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
     }
     pool = poolStart;
   }
+  // Literals and runs into the output. Short ones move 8 bytes at once where both the output
+  // and the pool have those bytes (the pool buffers have slack after the pool).
   std::uint8_t* out = output;
+  std::uint8_t* const outEnd = output + total;
   for (int i = 0; i < count; ++i) {
-    const std::int32_t c = counters[i];
+    const std::int32_t c = counters[static_cast<std::size_t>(i)];
     if (c > 0) {
-      std::memcpy(out, pool, static_cast<std::size_t>(c));
+      if (c <= 8 && outEnd - out >= 8) {
+        std::memcpy(out, pool, 8);
+      } else {
+        std::memcpy(out, pool, static_cast<std::size_t>(c));
+      }
       pool += c;
       out += c;
     } else {
-      std::memset(out, *pool++, static_cast<std::size_t>(-c));
+      if (c >= -8 && outEnd - out >= 8) {
+        std::memset(out, *pool, 8);
+      } else {
+        std::memset(out, *pool, static_cast<std::size_t>(-c));
+      }
+      ++pool;
       out -= c;
     }
   }

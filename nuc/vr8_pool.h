@@ -5,9 +5,10 @@
 
 // A pool code of at most 2048 pool bytes never reads further than this from its start.
 constexpr std::size_t kVr8PoolReadBound = 2816;
-// Zero bytes a pool code needs after its copied part: no single group code reaches further past
-// the end of its input, and once in the zeros the decoder meets an end code.
-constexpr std::size_t kVr8PoolZeroPad = 288;
+// Zero bytes a pool code needs after its copied part: no single group code reaches 256 bytes
+// past the end of its input, once in the zeros the decoder meets an end code, and the reader
+// loads 8 bytes at a time.
+constexpr std::size_t kVr8PoolZeroPad = 320;
 
 // Decodes the pool code at code[0, codeLength) into output (poolLength + 3 bytes of room) and
 // returns 0 or a pool return code (70 to 74). The bytes from code + min(codeLength,
