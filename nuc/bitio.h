@@ -155,8 +155,9 @@ void CopyBytes(BitFile& f, std::uint8_t* destination, std::uint16_t count);
 // ---- Wide writer and reader for the hot loops of the VR8 coders ----
 // They give the same bit strings as the operations above, 32 or 57 bits at a time.
 
-// Collects bits in a 64-bit word and stores them 4 bytes at a time; writes no byte beyond the
-// last one that holds bits.
+// Collects bits in a 64-bit word and stores all 8 of its bytes after every write, then moves on
+// by the whole bytes filled. Its buffer needs 8 bytes of slack after the last byte that holds
+// bits; the bytes there are scratch.
 class WideBitWriter {
  public:
   explicit WideBitWriter(std::uint8_t* out) : out_(out) {}
@@ -165,35 +166,29 @@ class WideBitWriter {
   void Put(std::uint32_t value, int n) {
     acc_ |= std::uint64_t{value} << (64 - used_ - n);
     used_ += n;
-    if (used_ >= 32) {
-      const std::uint32_t hi = static_cast<std::uint32_t>(acc_ >> 32);
-      out_[0] = static_cast<std::uint8_t>(hi >> 24);
-      out_[1] = static_cast<std::uint8_t>(hi >> 16);
-      out_[2] = static_cast<std::uint8_t>(hi >> 8);
-      out_[3] = static_cast<std::uint8_t>(hi);
-      out_ += 4;
-      acc_ <<= 32;
-      used_ -= 32;
-    }
+    std::uint64_t be = acc_;
+    if constexpr (std::endian::native == std::endian::little) be = __builtin_bswap64(be);
+    std::memcpy(out_, &be, 8);
+    const int bytes = used_ >> 3;
+    out_ += bytes;
+    acc_ <<= 8 * bytes;  // at most 32: used_ stays below 40
+    used_ &= 7;
   }
 
-  // Writes the bytes that hold bits, the last one completed by zero bits; fillBits receives
-  // their number. Returns the position after the last byte written.
+  // Ends the stream after the byte holding the last bits, completed by zero bits; fillBits
+  // receives their number. Returns the position after that byte.
   std::uint8_t* Close(std::uint32_t& fillBits) {
-    fillBits = static_cast<std::uint32_t>((8 - used_ % 8) % 8);
-    while (used_ > 0) {
-      *out_++ = static_cast<std::uint8_t>(acc_ >> 56);
-      acc_ <<= 8;
-      used_ -= 8;
-    }
+    fillBits = used_ == 0 ? 0 : static_cast<std::uint32_t>(8 - used_);
+    if (used_ > 0) ++out_;
     used_ = 0;
+    acc_ = 0;
     return out_;
   }
 
  private:
   std::uint8_t* out_;
   std::uint64_t acc_ = 0;
-  int used_ = 0;  // bits held in acc_, from its top
+  int used_ = 0;  // bits held in acc_, from its top; below 8 between writes
 };
 
 // Reads bits at a bit position through 8-byte loads: every byte from the current one to 7 bytes

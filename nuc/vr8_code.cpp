@@ -17,6 +17,9 @@ constexpr int kMaxCounters = 1024;
 // of at most 16 bits, and the byte the reader holds ahead.
 constexpr std::size_t kCodeReadBound = 1 + (kMaxCounters + 1) * 2 + 1;
 constexpr std::size_t kInputReadBound = kCodeReadBound + kVr8PoolReadBound;
+// The bit stream of a piece of 2048 bytes: start and end code, and at most 1024 codes of at most
+// 8 bits per 4 bytes, or one 16-bit code per literal.
+constexpr std::size_t kCodeBytesMax = 1 + kMaxCounters + 1;
 
 // Literal lengths 1-4, 5-20, 21-84 and 85 up take codes of 4, 7, 10 and 16 bits.
 inline void PutLiteralCode(WideBitWriter& w, std::uint32_t len) {
@@ -62,7 +65,11 @@ void rlcvr8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t*
       }
       poolLength += static_cast<std::int32_t>(len);
     }
-  } e{WideBitWriter(destination), source + sourceLength + 4, {}, 0};
+  };
+  // The writers store 8 bytes at a time: the piece is built in a buffer with the slack and then
+  // copied out, so nothing beyond the coded piece is written.
+  std::array<std::uint8_t, kCodeBytesMax + kVr8PoolCodeMax + kVr8PoolCodeSlack> coded;
+  Emitter e{WideBitWriter(coded.data()), source + sourceLength + 4, {}, 0};
   e.w.Put(8, 4);
   nuc::CutRunsAndLiterals(source, sourceLength, e);
   auto& pool = e.pool;
@@ -70,14 +77,16 @@ void rlcvr8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t*
   e.w.Put(15, 4);
   std::uint32_t fillBits = 0;
   std::uint8_t* poolStart = e.w.Close(fillBits);
-  std::uint16_t poolCodeLength = 0;
+  std::uint32_t poolCodeLength;
   if (poolLength < 16) {
     std::memcpy(poolStart, pool.data(), static_cast<std::size_t>(poolLength));
-    poolCodeLength = static_cast<std::uint16_t>(poolLength);
+    poolCodeLength = static_cast<std::uint32_t>(poolLength);
   } else {
-    torqflc(encodeTables, pool.data(), poolLength, poolStart, poolCodeLength);
+    poolCodeLength = Vr8CodePool(encodeTables, pool.data(), poolLength, poolStart);
   }
-  outLength = static_cast<std::uint16_t>(poolStart - destination + poolCodeLength);
+  const auto total = static_cast<std::size_t>(poolStart - coded.data()) + poolCodeLength;
+  std::memcpy(destination, coded.data(), total);
+  outLength = static_cast<std::uint16_t>(total);
 }
 
 void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t /*spaceChar*/,

@@ -32,39 +32,43 @@ constexpr std::array<std::uint8_t, 256> MakeClassTable() {
   return t;
 }
 constexpr auto kClassOf = MakeClassTable();
-// Bits each byte of a group takes in its class.
-constexpr std::uint8_t kBitsPerByte[] = {0, 8, 7, 5, 6, 5, 4, 3, 2};
 
-// Prefix and fields of one group: each byte shifted right by `drop`, `width` bits kept.
-inline void PutGroup(WideBitWriter& w, std::uint32_t prefix, int prefixBits,
-                     const std::uint8_t* g, int drop, int width) {
-  std::uint32_t v = prefix;
-  for (int i = 0; i < 4; ++i) v = (v << width) | (static_cast<std::uint32_t>(g[i]) >> drop);
-  w.Put(v, prefixBits + 4 * width);
-}
+// How a class writes a group: its prefix, then each byte's top `width` bits (below them, `drop`
+// bits that are clear in all four).
+struct ClassCode {
+  std::uint8_t prefix;
+  std::uint8_t prefixBits;
+  std::uint8_t width;
+  std::uint8_t bitsPerByte;  // as the dropped fill bytes count them
+};
+constexpr ClassCode kClassCode[] = {
+    {0, 0, 0, 0},    // zero: written as zero runs
+    {0, 0, 0, 8},    // raw: written as raw runs
+    {0xF, 4, 7, 7},  // 1111
+    {0x2, 2, 5, 5},  // 10, after the fold
+    {0x1, 3, 6, 6},  // 001
+    {0xC, 4, 5, 5},  // 1100
+    {0x1, 2, 4, 4},  // 01
+    {0xE, 4, 3, 3},  // 1110
+    {0x1, 4, 2, 2},  // 0001
+};
 
 inline std::uint32_t OrOfGroup(const std::uint8_t* g) { return g[0] | g[1] | g[2] | g[3]; }
 
-}  // namespace
-
-void torqflc(const std::uint8_t* encodeTables, std::uint8_t* pool, std::int32_t length,
-             std::uint8_t* destination, std::uint16_t& outLength) {
+// Codes the pool into out (kVr8PoolCodeMax + kVr8PoolCodeSlack bytes of room); returns the code's
+// length.
+std::uint32_t CodePool(const std::uint8_t* encodeTables, std::uint8_t* pool, std::int32_t p,
+                       std::uint8_t* out) {
   const std::uint8_t* rank = encodeTables + kVr8RankOffset;
   const std::uint8_t* fold = encodeTables + kVr8FoldOffset;
-  const std::int32_t p = length;
-  WideBitWriter w(destination);
-  const std::uint8_t first = rank[pool[0]];
-  w.Put(first, 3 + 8);  // the version 000 and the first byte
-  w.Put(pool[p - 1], 8);  // the check byte: the last pool byte as it is
+  WideBitWriter w(out);
+  const std::uint8_t check = pool[p - 1];  // the last pool byte as it is
+  for (std::int32_t i = 0; i < p; ++i) pool[i] = rank[pool[i]];
+  w.Put(pool[0], 3 + 8);  // the version 000 and the first byte
+  w.Put(check, 8);
   // Neighbouring rank values XORed: the p - 1 differences, then r[p-1] and zero bytes fill the
   // last group.
-  std::uint8_t previous = first;
-  for (std::int32_t i = 1; i < p; ++i) {
-    const std::uint8_t r = rank[pool[i]];
-    pool[i - 1] = static_cast<std::uint8_t>(previous ^ r);
-    previous = r;
-  }
-  pool[p - 1] = previous;
+  for (std::int32_t i = 0; i + 1 < p; ++i) pool[i] = static_cast<std::uint8_t>(pool[i] ^ pool[i + 1]);
   std::memset(pool + p, 0, 4);
   const std::int32_t groups = (p + 2) / 4;
   std::uint8_t lastClass = kZero;
@@ -72,48 +76,100 @@ void torqflc(const std::uint8_t* encodeTables, std::uint8_t* pool, std::int32_t 
     const std::uint8_t* grp = pool + 4 * g;
     const std::uint8_t cls = kClassOf[OrOfGroup(grp)];
     lastClass = cls;
-    switch (cls) {
-      case kZero: {
-        int v = 1;
-        while (v < 6 && g + v < groups && OrOfGroup(grp + 4 * v) == 0) ++v;
-        w.Put((13u << v) + 1, v + 4);
-        g += v;
-        continue;
-      }
-      case kRaw: {
-        int k = 1;
-        while (k < 6 && g + k < groups && (OrOfGroup(grp + 4 * k) & 1) != 0) ++k;
-        w.Put(1, k + 5);
-        for (int i = 0; i < 4 * k; i += 4) {
-          w.Put((std::uint32_t{grp[i]} << 24) | (std::uint32_t{grp[i + 1]} << 16) |
-                    (std::uint32_t{grp[i + 2]} << 8) | grp[i + 3],
-                32);
-        }
-        g += k;
-        continue;
-      }
-      case k7Bit: PutGroup(w, 0xF, 4, grp, 1, 7); break;
-      case kFolded: {
-        const std::uint8_t folded[4] = {fold[grp[0]], fold[grp[1]], fold[grp[2]], fold[grp[3]]};
-        PutGroup(w, 0x2, 2, folded, 3, 5);
-        break;
-      }
-      case k6Bit: PutGroup(w, 0x1, 3, grp, 2, 6); break;
-      case k5Bit: PutGroup(w, 0xC, 4, grp, 3, 5); break;
-      case k4Bit: PutGroup(w, 0x1, 2, grp, 4, 4); break;
-      case k3Bit: PutGroup(w, 0xE, 4, grp, 5, 3); break;
-      default: PutGroup(w, 0x1, 4, grp, 6, 2); break;
+    if (cls == kZero) {
+      int v = 1;
+      while (v < 6 && g + v < groups && OrOfGroup(grp + 4 * v) == 0) ++v;
+      w.Put((13u << v) + 1, v + 4);
+      g += v;
+      continue;
     }
+    if (cls == kRaw) {
+      int k = 1;
+      while (k < 6 && g + k < groups && (OrOfGroup(grp + 4 * k) & 1) != 0) ++k;
+      w.Put(1, k + 5);
+      for (int i = 0; i < 4 * k; i += 4) {
+        w.Put((std::uint32_t{grp[i]} << 24) | (std::uint32_t{grp[i + 1]} << 16) |
+                  (std::uint32_t{grp[i + 2]} << 8) | grp[i + 3],
+              32);
+      }
+      g += k;
+      continue;
+    }
+    const ClassCode& cc = kClassCode[cls];
+    const int width = cc.width;
+    const int drop = 8 - width;
+    std::uint32_t b0 = grp[0], b1 = grp[1], b2 = grp[2], b3 = grp[3];
+    if (cls == kFolded) {
+      b0 = fold[b0];
+      b1 = fold[b1];
+      b2 = fold[b2];
+      b3 = fold[b3];
+    }
+    std::uint32_t v = cc.prefix;
+    v = (v << width) | (b0 >> drop);
+    v = (v << width) | (b1 >> drop);
+    v = (v << width) | (b2 >> drop);
+    v = (v << width) | (b3 >> drop);
+    w.Put(v, cc.prefixBits + 4 * width);
     ++g;
   }
   std::uint32_t fillBits = 0;
   std::uint8_t* end = w.Close(fillBits);
-  std::uint32_t written = static_cast<std::uint32_t>(end - destination);
+  auto written = static_cast<std::uint32_t>(end - out);
   // Trailing bytes that hold only fill bytes of the last group and fill bits are left out: the
   // decoder reads them as zeros and does not need them.
-  const std::uint32_t fillBytes = static_cast<std::uint32_t>((4 - (p - 1) % 4) % 4);
-  if (lastClass != kZero) written -= (kBitsPerByte[lastClass] * fillBytes + fillBits) / 8;
-  outLength = static_cast<std::uint16_t>(written);
+  const auto fillBytes = static_cast<std::uint32_t>((4 - (p - 1) % 4) % 4);
+  if (lastClass != kZero) written -= (kClassCode[lastClass].bitsPerByte * fillBytes + fillBits) / 8;
+  return written;
+}
+
+// How the decoder reads a code, by its first 5 bits.
+enum CodeKind : std::uint8_t { kGroup, kRawUnary, kRawCounted, kZeroRun };
+struct PrefixCode {
+  std::uint8_t kind;
+  std::uint8_t bits;   // the whole code of a group: prefix and four fields
+  std::uint8_t width;  // bits per field
+  bool folded;
+};
+constexpr std::array<PrefixCode, 32> MakePrefixTable() {
+  std::array<PrefixCode, 32> t{};
+  for (int q = 0; q < 32; ++q) {
+    PrefixCode c{kGroup, 0, 0, false};
+    if (q == 0x00) c.kind = kRawUnary;
+    else if (q == 0x01) c.kind = kRawCounted;
+    else if (q < 0x04) c = {kGroup, 12, 2, false};    // 0001
+    else if (q < 0x08) c = {kGroup, 27, 6, false};    // 001
+    else if (q < 0x10) c = {kGroup, 18, 4, false};    // 01
+    else if (q < 0x18) c = {kGroup, 22, 5, true};     // 10
+    else if (q < 0x1A) c = {kGroup, 24, 5, false};    // 1100
+    else if (q == 0x1A) c.kind = kZeroRun;            // 11010
+    else if (q == 0x1B) c = {kGroup, 5, 0, false};    // 11011: one zero group
+    else if (q < 0x1E) c = {kGroup, 16, 3, false};    // 1110
+    else c = {kGroup, 32, 7, false};                  // 1111
+    t[q] = c;
+  }
+  return t;
+}
+constexpr auto kPrefixCode = MakePrefixTable();
+
+}  // namespace
+
+void torqflc(const std::uint8_t* encodeTables, std::uint8_t* pool, std::int32_t length,
+             std::uint8_t* destination, std::uint16_t& outLength) {
+  if (length < 1 || length > static_cast<std::int32_t>(kVr8MaxPool)) {
+    outLength = 0;
+    return;
+  }
+  // The writer stores 8 bytes at a time: it works in a buffer of its own with the slack.
+  std::array<std::uint8_t, kVr8PoolCodeMax + kVr8PoolCodeSlack> code;
+  const std::uint32_t n = CodePool(encodeTables, pool, length, code.data());
+  std::memcpy(destination, code.data(), n);
+  outLength = static_cast<std::uint16_t>(n);
+}
+
+std::uint32_t Vr8CodePool(const std::uint8_t* encodeTables, std::uint8_t* pool,
+                          std::int32_t length, std::uint8_t* out) {
+  return CodePool(encodeTables, pool, length, out);
 }
 
 std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
@@ -122,7 +178,6 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
   if (poolLength < 16 || poolLength > kVr8MaxPool) return 73;
   const std::uint8_t* unrank = decodeTables + kVr8UnrankOffset;
   const std::uint8_t* unfold = decodeTables + kVr8UnfoldOffset;
-  const std::uint8_t* quad = decodeTables + kVr8QuadOffset;
   WideBitReader r(code);
   if (r.Get(3) != 0) return 70;
   output[0] = static_cast<std::uint8_t>(r.Get(8));
@@ -183,64 +238,22 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
     }
     // Every other code is one group of four bytes: refused when no byte is expected any more.
     if (rem <= 0) return 73;
-    std::uint32_t a, b, c, d;
-    if (prefix < 0x04) {  // 0001 x mmmmmmm: 2-bit group through the quad table
-      r.Skip(12);
-      const std::uint8_t* q = quad + 4 * ((win >> 28) & 0xFF);
-      a = q[0];
-      b = q[1];
-      c = q[2];
-      d = q[3];
-    } else if (prefix < 0x08) {  // 001 and four 6-bit fields
-      r.Skip(27);
-      const auto v = static_cast<std::uint32_t>(win >> 13);
-      a = ((v >> 18) & 0x3F) << 2;
-      b = ((v >> 12) & 0x3F) << 2;
-      c = ((v >> 6) & 0x3F) << 2;
-      d = (v & 0x3F) << 2;
-    } else if (prefix < 0x10) {  // 01 and four 4-bit fields
-      r.Skip(18);
-      const auto v = static_cast<std::uint32_t>(win >> 22);
-      a = ((v >> 12) & 0xF) << 4;
-      b = ((v >> 8) & 0xF) << 4;
-      c = ((v >> 4) & 0xF) << 4;
-      d = (v & 0xF) << 4;
-    } else if (prefix < 0x18) {  // 10 and four folded 5-bit fields
-      r.Skip(22);
-      const auto v = static_cast<std::uint32_t>(win >> 18);
-      a = unfold[(v >> 15) & 0x1F];
-      b = unfold[(v >> 10) & 0x1F];
-      c = unfold[(v >> 5) & 0x1F];
-      d = unfold[v & 0x1F];
-    } else if (prefix < 0x1A) {  // 1100 and four 5-bit fields
-      r.Skip(24);
-      const auto v = static_cast<std::uint32_t>(win >> 16);
-      a = ((v >> 15) & 0x1F) << 3;
-      b = ((v >> 10) & 0x1F) << 3;
-      c = ((v >> 5) & 0x1F) << 3;
-      d = (v & 0x1F) << 3;
-    } else if (prefix == 0x1B) {  // one zero group
-      r.Skip(5);
-      a = b = c = d = 0;
-    } else if (prefix < 0x1E) {  // 1110 and four 3-bit fields
-      r.Skip(16);
-      const auto v = static_cast<std::uint32_t>(win >> 24);
-      a = ((v >> 9) & 0x7) << 5;
-      b = ((v >> 6) & 0x7) << 5;
-      c = ((v >> 3) & 0x7) << 5;
-      d = (v & 0x7) << 5;
-    } else {  // 1111 and four 7-bit fields
-      r.Skip(32);
-      const auto v = static_cast<std::uint32_t>(win >> 8);
-      a = ((v >> 21) & 0x7F) << 1;
-      b = ((v >> 14) & 0x7F) << 1;
-      c = ((v >> 7) & 0x7F) << 1;
-      d = (v & 0x7F) << 1;
+    const PrefixCode& pc = kPrefixCode[prefix];
+    r.Skip(pc.bits);
+    const auto v = static_cast<std::uint32_t>(win >> (40 - pc.bits));
+    const unsigned width = pc.width;
+    const std::uint32_t mask = (1u << width) - 1;
+    const unsigned shift = 8 - width;
+    out[0] = static_cast<std::uint8_t>(((v >> (3 * width)) & mask) << shift);
+    out[1] = static_cast<std::uint8_t>(((v >> (2 * width)) & mask) << shift);
+    out[2] = static_cast<std::uint8_t>(((v >> width) & mask) << shift);
+    out[3] = static_cast<std::uint8_t>((v & mask) << shift);
+    if (pc.folded) {
+      out[0] = unfold[out[0] >> 3];
+      out[1] = unfold[out[1] >> 3];
+      out[2] = unfold[out[2] >> 3];
+      out[3] = unfold[out[3] >> 3];
     }
-    out[0] = static_cast<std::uint8_t>(a);
-    out[1] = static_cast<std::uint8_t>(b);
-    out[2] = static_cast<std::uint8_t>(c);
-    out[3] = static_cast<std::uint8_t>(d);
     out += 4;
     rem -= 4;
   }

@@ -1,7 +1,18 @@
-// Inside the VR8 method: the pool decoder working on a code the caller has already copied.
+// Inside the VR8 method: the pool coder writing into a buffer with slack, and the pool decoder
+// working on a code the caller has already copied.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+
+// The longest pool code (a pool of 2048 bytes, every group raw alone), and the scratch bytes the
+// coder needs after the end of its code.
+constexpr std::size_t kVr8PoolCodeMax = (19 + 512 * 38 + 7) / 8;
+constexpr std::size_t kVr8PoolCodeSlack = 8;
+
+// torqflc into out, which needs kVr8PoolCodeMax + kVr8PoolCodeSlack bytes of room; returns the
+// code's length.
+std::uint32_t Vr8CodePool(const std::uint8_t* encodeTables, std::uint8_t* pool,
+                          std::int32_t length, std::uint8_t* out);
 
 // A pool code of at most 2048 pool bytes never reads further than this from its start.
 constexpr std::size_t kVr8PoolReadBound = 2816;
