@@ -67,6 +67,7 @@ constexpr auto kActionsAscii = DecodeActions(1);
 struct Cx7Emitter {
   const std::uint8_t* control;
   std::uint8_t* out;
+  const std::uint8_t* readLimit = nullptr;
 
   void Code(int code, std::uint8_t b) {
     out[0] = control[code];
@@ -88,14 +89,15 @@ struct Cx7Emitter {
   void Literal(const std::uint8_t* p, std::size_t n) {
     while (n > 32) {
       *out++ = control[31];
-      nuc::CopyBytes(out, p, 32);
+      nuc::Copy32(out, p);
       out += 32;
       p += 32;
       n -= 32;
     }
     if (n) {
       *out++ = control[n - 1];
-      nuc::CopyBytes(out, p, n);
+      if (readLimit - p >= 32) nuc::Copy32(out, p);
+      else nuc::CopyBytes(out, p, n);
       out += n;
     }
   }

@@ -8,6 +8,8 @@ void Cx7FillEncodeTables(std::uint8_t* encodeTables, std::uint8_t charCode);
 // Decode tables: high-nibble table (256), low-nibble table (256), indexed by a letter.
 void Cx7FillDecodeTables(std::uint8_t* decodeTables, std::uint8_t charCode);
 
+// The destination needs 32 bytes of room after the coded bytes: literals are moved in wide
+// pieces.
 void rlccx7(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t* encodeTables,
             std::uint8_t* destination, std::uint16_t& outLength);
 // Bytes after the ones produced, up to the output capacity, may be overwritten.

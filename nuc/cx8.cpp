@@ -10,13 +10,18 @@ namespace {
 struct Cx8Emitter {
   const std::uint8_t* runCode;
   std::uint8_t* out;
+  const std::uint8_t* readLimit = nullptr;
 
   void Run(std::uint8_t b, std::size_t n) {
     const std::size_t c = n - 1;
     const std::uint8_t base = runCode[b];
     if (c <= 31) {
-      *out++ = static_cast<std::uint8_t>(base + c);
-    } else if (c <= 255) {
+      out[0] = static_cast<std::uint8_t>(base + c);
+      out[1] = b;  // kept only by the general group, which carries its byte
+      out += base == 0xE0 ? 2 : 1;
+      return;
+    }
+    if (c <= 255) {
       *out++ = base;
       *out++ = static_cast<std::uint8_t>(c);
     } else {
@@ -24,7 +29,7 @@ struct Cx8Emitter {
       *out++ = static_cast<std::uint8_t>(c >> 8);
       *out++ = static_cast<std::uint8_t>(c);
     }
-    if (base == 0xE0) *out++ = b;  // only the general group carries its byte
+    if (base == 0xE0) *out++ = b;
   }
 
   void Literal(const std::uint8_t* p, std::size_t n) {
@@ -39,7 +44,11 @@ struct Cx8Emitter {
       *out++ = static_cast<std::uint8_t>(d >> 8);
       *out++ = static_cast<std::uint8_t>(d);
     }
-    nuc::CopyBytes(out, p, n);
+    if (readLimit - p >= static_cast<std::ptrdiff_t>((n + 15) & ~std::size_t{15})) {
+      for (std::size_t i = 0; i < n; i += 16) nuc::Copy16(out + i, p + i);
+    } else {
+      nuc::CopyBytes(out, p, n);
+    }
     out += n;
   }
 };

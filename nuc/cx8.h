@@ -9,6 +9,8 @@ void Cx8FillRunCodeTable(std::uint8_t* table, std::uint8_t charCode);
 std::uint32_t NucSpaceChar(std::uint8_t charCode);
 std::uint32_t NucZeroChar(std::uint8_t charCode);
 
+// The destination needs 32 bytes of room after the coded bytes: literals are moved in wide
+// pieces.
 void rlccx8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t* encodeTables,
             std::uint8_t* destination, std::uint16_t& outLength);
 // Bytes after the ones produced, up to the output capacity, may be overwritten.

@@ -7,9 +7,14 @@
 
 namespace {
 
+// Largest coded piece of any method (a VR8 piece can grow by a fifth) with room for the byte
+// coders' wide moves.
+constexpr std::size_t kCodedPieceSize = 2 * kNucPieceSize + 256;
+
 // The routine's work areas; each piece buffer has the 4 bytes the compress-record routine
 // borrows behind it.
 struct CompressWork {
+  std::uint8_t coded[kCodedPieceSize];
   SortedDescriptor sorted[kNucMaxRecords];
   std::uint64_t slices[kNucMaxRecords];
   std::uint8_t columns[8 * kNucColumnStride];
@@ -17,14 +22,18 @@ struct CompressWork {
   std::uint8_t piece[kNucPieceSize + 4];
 };
 
+// Codes each piece in a work buffer and moves the chunk into the coded block, so the coded
+// block receives exactly the chunk's bytes.
 class ChunkWriter {
  public:
-  ChunkWriter(NucContext& ctx, std::uint8_t* out) : ctx_(ctx), start_(out), out_(out) {}
+  ChunkWriter(NucContext& ctx, std::uint8_t* out, std::uint8_t* coded)
+      : ctx_(ctx), start_(out), out_(out), coded_(coded) {}
   void Code(std::uint8_t* source, std::int32_t length) {
     std::uint16_t m = 0;
-    ctx_.compressRecord(source, length, ctx_.encodeTables, out_ + 2, m);
+    ctx_.compressRecord(source, length, ctx_.encodeTables, coded_, m);
     out_[0] = static_cast<std::uint8_t>(m >> 8);
     out_[1] = static_cast<std::uint8_t>(m);
+    std::memcpy(out_ + 2, coded_, m);
     out_ += 2 + m;
   }
   std::int32_t Written() const { return static_cast<std::int32_t>(out_ - start_); }
@@ -33,6 +42,7 @@ class ChunkWriter {
   NucContext& ctx_;
   std::uint8_t* start_;
   std::uint8_t* out_;
+  std::uint8_t* coded_;
 };
 
 // The header bytes as they go to the coder: as they are, or for CX7 first every high letter,
@@ -85,7 +95,7 @@ void CompressMatrix(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength
   rc = 0;
   auto* descriptors = reinterpret_cast<RecordDescriptor*>(descriptorBytes);
   CompressWork work;
-  ChunkWriter writer(ctx, codedBlock);
+  ChunkWriter writer(ctx, codedBlock, work.coded);
   if (recordCount <= 1) {
     CompressOneRecord(ctx, letters, descriptors[0], writer, work, matrixKind);
     codedLength = writer.Written();

@@ -32,7 +32,7 @@ Bytes Code(const Bytes& source, int charCode) {
   Bytes in = source;
   const Bytes guard = Of({0x11, 0x22, 0x33, 0x44});
   in.insert(in.end(), guard.begin(), guard.end());
-  Bytes out(source.size() * 2 + 16, 0xEE);
+  Bytes out(source.size() * 2 + 48, 0xEE);
   std::uint16_t m = 0;
   rlccx7(in.data(), static_cast<std::int32_t>(source.size()), tables, out.data(), m);
   EXPECT_EQ(Bytes(in.end() - 4, in.end()), guard);

@@ -71,7 +71,7 @@ Coded CompressAll(NucMatrixBuffer& m, NucContext* ctx, const std::vector<Bytes>&
 // Decodes the coded bytes placed at the buffer's coded block.
 std::int32_t DecodeAt(NucMatrixBuffer& m, NucContext* ctx, const Bytes& coded, std::int32_t kind,
                       std::int32_t count) {
-  std::memcpy(m.CodedBlock(), coded.data(), coded.size());
+  if (!coded.empty()) std::memcpy(m.CodedBlock(), coded.data(), coded.size());
   std::int32_t rc = 0;
   m.Decompress(ctx, rc, static_cast<std::int32_t>(coded.size()), kind, count);
   return rc;
