@@ -118,6 +118,15 @@ void CompressMatrix(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength
     dropFinished();
     while (c < maximum) {
       trqklsp(work.slices, sorted, c, active);
+      // Eight columns that every active record reaches and that fit the waiting piece go
+      // straight into it.
+      if (sorted[active - 1].length > c + 7 && waiting + 8 * active <= kNucColumnPieceSize) {
+        nuc::SlicesToColumns(work.slices, active, work.piece + waiting, active);
+        waiting += 8 * active;
+        c += 8;
+        dropFinished();
+        continue;
+      }
       nuc::SlicesToColumns(work.slices, active, work.columns, kNucColumnStride);
       const int group = maximum - c < 8 ? maximum - c : 8;
       for (int j = 0; j < group; ++j) {

@@ -11,6 +11,16 @@ void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16
   repeatCount = 0;
   if (length <= 5 || data[length - 1] != data[length - 2]) return;
   const std::uint8_t c = data[length - 1];
+  // Most repeats are short: look at a few bytes directly first.
+  const int floor = length <= 258 ? 3 : length - 256;
+  int at = length - 3;
+  for (int i = 0; i < 6 && at > floor; ++i, --at) {
+    if (data[at] != c) {
+      repeatCount = static_cast<std::uint8_t>((length - 2) - at);
+      newLength = static_cast<std::uint16_t>(length - repeatCount);
+      return;
+    }
+  }
   // A differing byte stops the backward scan: in the prefix slot for a short record, else 256
   // bytes back, so at most 254 repeats are cut and one data byte always stays.
   std::uint8_t* s = length <= 258 ? data + 2 : data + (length - 257);

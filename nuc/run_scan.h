@@ -1,7 +1,7 @@
 // The cut of one piece into runs and literals that the CX8 and CX7 coders share: a run starts
 // wherever three equal bytes begin and takes every following equal byte; everything else is a
-// literal reaching to the next run or the end. The caller's emitter writes the codes; it has a
-// member readLimit, the end of the bytes it may read.
+// literal reaching to the next run or the end. The caller's emitter writes the codes; an emitter
+// with a member readLimit learns there the end of the bytes it may read.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -55,7 +55,7 @@ void CutRunsAndLiterals(std::uint8_t* source, std::int32_t length, Emitter& emit
   std::uint8_t* end = source + length;
   std::uint8_t saved[4];
   std::memcpy(saved, end, 4);
-  emit.readLimit = end + 4;  // the emitter may read ahead of a literal up to here
+  if constexpr (requires { emit.readLimit; }) emit.readLimit = end + 4;
   const std::uint8_t last = end[-1];
   end[0] = end[1] = end[2] = static_cast<std::uint8_t>(~last);
   end[3] = last;
