@@ -191,45 +191,61 @@ class WideBitWriter {
   int used_ = 0;  // bits held in acc_, from its top; below 8 between writes
 };
 
-// Reads bits at a bit position through 8-byte loads: every byte from the current one to 7 bytes
-// beyond it must be readable.
+// Reads bits from a 64-bit window held in a register, reloaded 8 bytes at a time when the bits
+// left in it run short. Every byte from the current one to 7 bytes beyond it must be readable.
 class WideBitReader {
  public:
-  explicit WideBitReader(const std::uint8_t* base) : base_(base) {}
+  explicit WideBitReader(const std::uint8_t* base) : base_(base), byte_(base) { Load(); }
 
-  // The next n bits (1 <= n <= 57) without taking them.
-  std::uint64_t Peek(int n) const { return Window() >> (64 - n); }
-  void Skip(int n) { pos_ += static_cast<std::size_t>(n); }
+  // Makes sure the window holds at least n unread bits (1 <= n <= 57).
+  void Ensure(int n) {
+    if (used_ > 64 - n) Refill();
+  }
+  // Moves the window on to the byte holding the next unread bit; then 57 bits at least are
+  // unread. Without a branch, for loops whose reads vary in width.
+  void Refill() {
+    byte_ += used_ >> 3;
+    used_ &= 7;
+    Load();
+  }
+  // The next n bits (1 <= n <= 57; Ensure(n) first) without taking them.
+  std::uint64_t Peek(int n) const { return (window_ << used_) >> (64 - n); }
+  void Skip(int n) { used_ += n; }
   std::uint64_t Get(int n) {
+    Ensure(n);
     const std::uint64_t v = Peek(n);
-    pos_ += static_cast<std::size_t>(n);
+    used_ += n;
     return v;
   }
-  // Bits taken so far, and the first byte of which no bit was taken.
-  std::size_t BitPosition() const { return pos_; }
-  const std::uint8_t* FirstUnusedByte() const { return base_ + (pos_ + 7) / 8; }
+  // Bits taken so far.
+  std::size_t BitPosition() const {
+    return static_cast<std::size_t>(byte_ - base_) * 8 + static_cast<std::size_t>(used_);
+  }
   // Copies count whole bytes from the current bit position.
   void GetBytes(std::uint8_t* out, std::size_t count) {
-    const std::uint8_t* p = base_ + pos_ / 8;
-    const unsigned s = pos_ % 8;
+    const std::uint8_t* p = byte_ + (used_ >> 3);
+    const unsigned s = used_ & 7;
     if (s == 0) {
       for (std::size_t i = 0; i < count; ++i) out[i] = p[i];
     } else {
       for (std::size_t i = 0; i < count; ++i)
         out[i] = static_cast<std::uint8_t>((p[i] << s) | (p[i + 1] >> (8 - s)));
     }
-    pos_ += 8 * count;
+    byte_ = p + count;
+    used_ = static_cast<int>(s);
+    Load();
   }
 
  private:
-  std::uint64_t Window() const {
-    const std::uint8_t* p = base_ + pos_ / 8;
+  void Load() {
     std::uint64_t w;
-    std::memcpy(&w, p, 8);
+    std::memcpy(&w, byte_, 8);
     if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
-    return w << (pos_ % 8);
+    window_ = w;
   }
 
   const std::uint8_t* base_;
-  std::size_t pos_ = 0;
+  const std::uint8_t* byte_;  // the window's first byte
+  std::uint64_t window_ = 0;
+  int used_ = 0;  // bits of the window already taken
 };

@@ -37,6 +37,36 @@ inline void PutRunCode(WideBitWriter& w, std::uint32_t len) {
   else w.Put(0xE800 + len - 87, 16);
 }
 
+// How the decoder reads a code, by its first 5 bits: the bits it takes, the field after the
+// prefix (shift and mask within the 16-bit window), and the length as base + field, negative
+// for a run. Bits 1111 are the end code.
+struct CodeForm {
+  std::uint8_t bits;
+  std::uint8_t shift;
+  std::uint16_t mask;
+  std::int16_t base;
+  std::int16_t sign;  // +1 literal, -1 run, 0 end code
+};
+constexpr std::array<CodeForm, 32> MakeCodeForms() {
+  std::array<CodeForm, 32> t{};
+  for (int q = 0; q < 32; ++q) {
+    const int prefix = q >> 1;
+    CodeForm f{4, 0, 0, 0, 0};
+    if (prefix < 4) f = {4, 0, 0, static_cast<std::int16_t>(prefix + 1), 1};
+    else if (prefix < 8) f = {4, 0, 0, static_cast<std::int16_t>(prefix - 1), -1};
+    else if (prefix == 8) f = {7, 9, 7, 5, 1};
+    else if (prefix == 9) f = {7, 9, 7, 13, 1};
+    else if (prefix == 10) f = {7, 9, 7, 7, -1};
+    else if (prefix == 11) f = {7, 9, 7, 15, -1};
+    else if (prefix == 12) f = {10, 6, 0x3F, 21, 1};
+    else if (prefix == 13) f = {10, 6, 0x3F, 23, -1};
+    else if (prefix == 14) f = (q & 1) ? CodeForm{16, 0, 0x7FF, 87, -1} : CodeForm{16, 0, 0x7FF, 85, 1};
+    t[q] = f;
+  }
+  return t;
+}
+constexpr auto kCodeForms = MakeCodeForms();
+
 }  // namespace
 
 void rlcvr8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t* encodeTables,
@@ -48,7 +78,7 @@ void rlcvr8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t*
   // Lengths into the bit stream, bytes into the pool; the cut is the one CX8 makes.
   struct Emitter {
     WideBitWriter w;
-    const std::uint8_t* sourceEnd;  // the source and the 4 bytes after it may be read
+    const std::uint8_t* readLimit;  // the source and the 4 bytes after it may be read
     std::array<std::uint8_t, kMaxPiece + 16> pool;  // the pool coder writes 4 bytes after it
     std::int32_t poolLength = 0;
     void Run(std::uint8_t b, std::size_t len) {
@@ -58,7 +88,7 @@ void rlcvr8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t*
     void Literal(const std::uint8_t* p, std::size_t len) {
       PutLiteralCode(w, static_cast<std::uint32_t>(len));
       std::uint8_t* to = pool.data() + poolLength;
-      if (len <= 8 && p + 8 <= sourceEnd) {
+      if (len <= 8 && p + 8 <= readLimit) {
         std::memcpy(to, p, 8);  // a short literal as one 8-byte move; the pool has the room
       } else {
         std::memcpy(to, p, len);
@@ -111,38 +141,22 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   std::uint32_t poolLength = 0;
   std::uint32_t total = 0;
   for (;;) {
-    // A code is at most 16 bits: its 4-bit prefix and the bits after it in one window.
+    // A code is at most 16 bits: its prefix and the bits after it in one window. Its width
+    // comes from a constant (width - 1 in 4 bits per prefix), off the table load.
+    r.Ensure(16);
     const auto v = static_cast<std::uint32_t>(r.Peek(16));
-    std::int32_t counter;
-    switch (v >> 12) {
-      case 0: case 1: case 2: case 3: counter = static_cast<std::int32_t>(v >> 12) + 1; r.Skip(4); break;
-      case 4: case 5: case 6: case 7: counter = 1 - static_cast<std::int32_t>(v >> 12); r.Skip(4); break;
-      case 8: counter = 5 + static_cast<std::int32_t>((v >> 9) & 7); r.Skip(7); break;
-      case 9: counter = 13 + static_cast<std::int32_t>((v >> 9) & 7); r.Skip(7); break;
-      case 10: counter = -(7 + static_cast<std::int32_t>((v >> 9) & 7)); r.Skip(7); break;
-      case 11: counter = -(15 + static_cast<std::int32_t>((v >> 9) & 7)); r.Skip(7); break;
-      case 12: counter = 21 + static_cast<std::int32_t>((v >> 6) & 0x3F); r.Skip(10); break;
-      case 13: counter = -(23 + static_cast<std::int32_t>((v >> 6) & 0x3F)); r.Skip(10); break;
-      case 14:
-        if ((v >> 11) & 1) counter = -(87 + static_cast<std::int32_t>(v & 0x7FF));
-        else counter = 85 + static_cast<std::int32_t>(v & 0x7FF);
-        r.Skip(16);
-        break;
-      default: counter = 0; r.Skip(4); break;  // 1111: the end code
-    }
-    if (counter == 0) break;
+    constexpr std::uint64_t kWidthLess1 = 0x3F99666633333333ull;
+    r.Skip(static_cast<int>((kWidthLess1 >> ((v >> 12) * 4)) & 15) + 1);
+    const CodeForm& form = kCodeForms[v >> 11];
+    if (form.sign == 0) break;  // the end code
     if (count == kMaxCounters) {
       rc = 61;
       return;
     }
-    counters[static_cast<std::size_t>(count++)] = static_cast<std::int16_t>(counter);
-    if (counter > 0) {
-      poolLength += static_cast<std::uint32_t>(counter);
-      total += static_cast<std::uint32_t>(counter);
-    } else {
-      poolLength += 1;
-      total += static_cast<std::uint32_t>(-counter);
-    }
+    const std::int32_t length = form.base + static_cast<std::int32_t>((v >> form.shift) & form.mask);
+    counters[static_cast<std::size_t>(count++)] = static_cast<std::int16_t>(length * form.sign);
+    poolLength += static_cast<std::uint32_t>(form.sign > 0 ? length : 1);
+    total += static_cast<std::uint32_t>(length);
   }
   // The end code must lie inside the input; the pool must fit a piece and the output the room.
   if (r.BitPosition() > std::size_t{inputLength} * 8 || poolLength > kVr8MaxPool ||
@@ -153,7 +167,7 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   std::uint8_t* poolStart = work.data() + (r.BitPosition() + 7) / 8;
   const std::size_t poolInputLength =
       inputLength - static_cast<std::size_t>(poolStart - work.data());
-  std::array<std::uint8_t, kVr8MaxPool + 16> decodedPool;  // 3 bytes of group fill, 8-byte moves
+  std::array<std::uint8_t, kVr8MaxPool + 32> decodedPool;  // 3 bytes of group fill, 32-byte moves
   const std::uint8_t* pool;
   if (poolLength >= 16) {
     std::memset(work.data() + copied, 0, kVr8PoolZeroPad);
@@ -172,8 +186,8 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
     }
     pool = poolStart;
   }
-  // Literals and runs into the output. Short ones move 8 bytes at once where both the output
-  // and the pool have those bytes (the pool buffers have slack after the pool).
+  // Literals and runs into the output. Short ones move 8 or 32 bytes at once where the output
+  // has those bytes (the pool buffers have that slack after the pool).
   std::uint8_t* out = output;
   std::uint8_t* const outEnd = output + total;
   for (int i = 0; i < count; ++i) {
@@ -181,6 +195,8 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
     if (c > 0) {
       if (c <= 8 && outEnd - out >= 8) {
         std::memcpy(out, pool, 8);
+      } else if (c <= 32 && outEnd - out >= 32) {
+        std::memcpy(out, pool, 32);
       } else {
         std::memcpy(out, pool, static_cast<std::size_t>(c));
       }

@@ -129,23 +129,25 @@ struct PrefixCode {
   std::uint8_t kind;
   std::uint8_t bits;   // the whole code of a group: prefix and four fields
   std::uint8_t width;  // bits per field
-  bool folded;
+  std::uint32_t keep;  // bits of each byte kept as they are
+  std::uint32_t move;  // bits moved one place down: the unfold of a folded group
 };
 constexpr std::array<PrefixCode, 32> MakePrefixTable() {
   std::array<PrefixCode, 32> t{};
   for (int q = 0; q < 32; ++q) {
-    PrefixCode c{kGroup, 0, 0, false};
+    constexpr std::uint32_t kAll = 0xFFFFFFFF, kNone = 0;
+    PrefixCode c{kGroup, 0, 0, kAll, kNone};
     if (q == 0x00) c.kind = kRawUnary;
     else if (q == 0x01) c.kind = kRawCounted;
-    else if (q < 0x04) c = {kGroup, 12, 2, false};    // 0001
-    else if (q < 0x08) c = {kGroup, 27, 6, false};    // 001
-    else if (q < 0x10) c = {kGroup, 18, 4, false};    // 01
-    else if (q < 0x18) c = {kGroup, 22, 5, true};     // 10
-    else if (q < 0x1A) c = {kGroup, 24, 5, false};    // 1100
-    else if (q == 0x1A) c.kind = kZeroRun;            // 11010
-    else if (q == 0x1B) c = {kGroup, 5, 0, false};    // 11011: one zero group
-    else if (q < 0x1E) c = {kGroup, 16, 3, false};    // 1110
-    else c = {kGroup, 32, 7, false};                  // 1111
+    else if (q < 0x04) c = {kGroup, 12, 2, kAll, kNone};  // 0001
+    else if (q < 0x08) c = {kGroup, 27, 6, kAll, kNone};  // 001
+    else if (q < 0x10) c = {kGroup, 18, 4, kAll, kNone};  // 01
+    else if (q < 0x18) c = {kGroup, 22, 5, 0xF0F0F0F0, 0x08080808};  // 10: folded
+    else if (q < 0x1A) c = {kGroup, 24, 5, kAll, kNone};  // 1100
+    else if (q == 0x1A) c.kind = kZeroRun;                // 11010
+    else if (q == 0x1B) c = {kGroup, 5, 0, kAll, kNone};  // 11011: one zero group
+    else if (q < 0x1E) c = {kGroup, 16, 3, kAll, kNone};  // 1110
+    else c = {kGroup, 32, 7, kAll, kNone};                // 1111
     t[q] = c;
   }
   return t;
@@ -177,7 +179,6 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
                            std::uint16_t poolLength) {
   if (poolLength < 16 || poolLength > kVr8MaxPool) return 73;
   const std::uint8_t* unrank = decodeTables + kVr8UnrankOffset;
-  const std::uint8_t* unfold = decodeTables + kVr8UnfoldOffset;
   WideBitReader r(code);
   if (r.Get(3) != 0) return 70;
   output[0] = static_cast<std::uint8_t>(r.Get(8));
@@ -186,6 +187,7 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
   std::uint8_t* out = output + 1;
   for (;;) {
     // Every code is read from one window: its 5-bit prefix and at most 32 bits after it.
+    r.Refill();
     const std::uint64_t win = r.Peek(40);
     const auto prefix = static_cast<unsigned>(win >> 35);
     if (prefix == 0) {  // raw groups, or the end of the code: a unary count in 6 bits
@@ -243,30 +245,42 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
     const auto v = static_cast<std::uint32_t>(win >> (40 - pc.bits));
     const unsigned width = pc.width;
     const std::uint32_t mask = (1u << width) - 1;
-    const unsigned shift = 8 - width;
-    out[0] = static_cast<std::uint8_t>(((v >> (3 * width)) & mask) << shift);
-    out[1] = static_cast<std::uint8_t>(((v >> (2 * width)) & mask) << shift);
-    out[2] = static_cast<std::uint8_t>(((v >> width) & mask) << shift);
-    out[3] = static_cast<std::uint8_t>((v & mask) << shift);
-    if (pc.folded) {
-      out[0] = unfold[out[0] >> 3];
-      out[1] = unfold[out[1] >> 3];
-      out[2] = unfold[out[2] >> 3];
-      out[3] = unfold[out[3] >> 3];
-    }
+    const unsigned shift = (8 - width) & 7;  // 0 for the zero group, whose fields are empty
+    // The four bytes as one little-endian word; a folded group moves bit 3 of each back to bit 2.
+    std::uint32_t word = (((v >> (3 * width)) & mask) << shift) |
+                         (((v >> (2 * width)) & mask) << (shift + 8)) |
+                         (((v >> width) & mask) << (shift + 16)) | ((v & mask) << (shift + 24));
+    word = (word & pc.keep) | ((word & pc.move) >> 1);
+    out[0] = static_cast<std::uint8_t>(word);
+    out[1] = static_cast<std::uint8_t>(word >> 8);
+    out[2] = static_cast<std::uint8_t>(word >> 16);
+    out[3] = static_cast<std::uint8_t>(word >> 24);
     out += 4;
     rem -= 4;
   }
   if (rem < -3) return 73;
   // A code may lean on a few zero bytes after its end (its dropped fill), never on more.
   if (r.BitPosition() > (codeLength + 8) * 8) return 73;
-  std::uint8_t v = output[0];
+  // The rank values are the running XOR of the first byte and the differences; each goes back
+  // through the unrank table. Eight bytes at a time: the XOR runs inside a word, then carries.
   const std::int32_t p = poolLength;
-  for (std::int32_t i = 0; i + 1 < p; ++i) {
-    output[i] = unrank[v];
-    v = static_cast<std::uint8_t>(v ^ output[i + 1]);
+  std::uint8_t carry = 0;
+  std::int32_t i = 0;
+  for (; i + 8 <= p; i += 8) {
+    std::uint64_t x;
+    std::memcpy(&x, output + i, 8);
+    if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
+    x ^= x << 8;
+    x ^= x << 16;
+    x ^= x << 32;
+    x ^= 0x0101010101010101ull * carry;
+    carry = static_cast<std::uint8_t>(x >> 56);
+    for (int k = 0; k < 8; ++k) output[i + k] = unrank[static_cast<std::uint8_t>(x >> (8 * k))];
   }
-  output[p - 1] = unrank[v];
+  for (; i < p; ++i) {
+    carry = static_cast<std::uint8_t>(carry ^ output[i]);
+    output[i] = unrank[carry];
+  }
   if (output[p - 1] != check) return 74;
   return 0;
 }
