@@ -1,17 +1,6 @@
-// Stand-ins for the DTAUS and ASN.1 record formats until they are built: every call is
-// refused as a record format that cannot be read or written.
+// Stand-ins for the ASN.1 record formats until they are built: every call is refused as a
+// record format that cannot be read or written.
 #include "fio/asn1_format.h"
-#include "fio/dtaus_format.h"
-
-void dtausget(FileControlBlock&, std::int32_t& rc, std::int32_t& length, std::uint8_t*,
-              std::int32_t) {
-  length = 0;
-  rc = kFioBadRecordFormat;
-}
-
-void dtausput(FileControlBlock&, std::int32_t& rc, std::int32_t, std::uint8_t*) {
-  rc = kFioBadRecordFormat;
-}
 
 void asn1get(FileControlBlock&, std::int32_t& rc, std::int32_t& length, std::uint8_t*,
              std::int32_t) {
