@@ -40,17 +40,20 @@ struct ClassCode {
   std::uint8_t prefixBits;
   std::uint8_t width;
   std::uint8_t bitsPerByte;  // as the dropped fill bytes count them
+  std::uint32_t keep;        // bits of each byte kept as they are
+  std::uint32_t move;        // bits moved one place up: the fold of the folded class
 };
+constexpr std::uint32_t kAll = 0xFFFFFFFF;
 constexpr ClassCode kClassCode[] = {
-    {0, 0, 0, 0},    // zero: written as zero runs
-    {0, 0, 0, 8},    // raw: written as raw runs
-    {0xF, 4, 7, 7},  // 1111
-    {0x2, 2, 5, 5},  // 10, after the fold
-    {0x1, 3, 6, 6},  // 001
-    {0xC, 4, 5, 5},  // 1100
-    {0x1, 2, 4, 4},  // 01
-    {0xE, 4, 3, 3},  // 1110
-    {0x1, 4, 2, 2},  // 0001
+    {0, 0, 0, 0, kAll, 0},                     // zero: written as zero runs
+    {0, 0, 0, 8, kAll, 0},                     // raw: written as raw runs
+    {0xF, 4, 7, 7, kAll, 0},                   // 1111
+    {0x2, 2, 5, 5, 0xF0F0F0F0, 0x04040404},    // 10, after the fold
+    {0x1, 3, 6, 6, kAll, 0},                   // 001
+    {0xC, 4, 5, 5, kAll, 0},                   // 1100
+    {0x1, 2, 4, 4, kAll, 0},                   // 01
+    {0xE, 4, 3, 3, kAll, 0},                   // 1110
+    {0x1, 4, 2, 2, kAll, 0},                   // 0001
 };
 
 inline std::uint32_t OrOfGroup(const std::uint8_t* g) { return g[0] | g[1] | g[2] | g[3]; }
@@ -60,15 +63,20 @@ inline std::uint32_t OrOfGroup(const std::uint8_t* g) { return g[0] | g[1] | g[2
 std::uint32_t CodePool(const std::uint8_t* encodeTables, std::uint8_t* pool, std::int32_t p,
                        std::uint8_t* out) {
   const std::uint8_t* rank = encodeTables + kVr8RankOffset;
-  const std::uint8_t* fold = encodeTables + kVr8FoldOffset;
   WideBitWriter w(out);
   const std::uint8_t check = pool[p - 1];  // the last pool byte as it is
-  for (std::int32_t i = 0; i < p; ++i) pool[i] = rank[pool[i]];
+  std::int32_t i = 0;
+  for (; i + 8 <= p; i += 8) {  // eight lookups, one store
+    std::uint8_t r[8];
+    for (int k = 0; k < 8; ++k) r[k] = rank[pool[i + k]];
+    std::memcpy(pool + i, r, 8);
+  }
+  for (; i < p; ++i) pool[i] = rank[pool[i]];
   w.Put(pool[0], 3 + 8);  // the version 000 and the first byte
   w.Put(check, 8);
   // Neighbouring rank values XORed: the p - 1 differences, then r[p-1] and zero bytes fill the
   // last group.
-  for (std::int32_t i = 0; i + 1 < p; ++i) pool[i] = static_cast<std::uint8_t>(pool[i] ^ pool[i + 1]);
+  for (i = 0; i + 1 < p; ++i) pool[i] = static_cast<std::uint8_t>(pool[i] ^ pool[i + 1]);
   std::memset(pool + p, 0, 4);
   const std::int32_t groups = (p + 2) / 4;
   std::uint8_t lastClass = kZero;
@@ -98,13 +106,13 @@ std::uint32_t CodePool(const std::uint8_t* encodeTables, std::uint8_t* pool, std
     const ClassCode& cc = kClassCode[cls];
     const int width = cc.width;
     const int drop = 8 - width;
-    std::uint32_t b0 = grp[0], b1 = grp[1], b2 = grp[2], b3 = grp[3];
-    if (cls == kFolded) {
-      b0 = fold[b0];
-      b1 = fold[b1];
-      b2 = fold[b2];
-      b3 = fold[b3];
-    }
+    // The bytes as one little-endian word; a folded group moves bit 2 of each up to bit 3, as the
+    // fold table does, without a branch.
+    std::uint32_t word = std::uint32_t{grp[0]} | (std::uint32_t{grp[1]} << 8) |
+                         (std::uint32_t{grp[2]} << 16) | (std::uint32_t{grp[3]} << 24);
+    word = (word & cc.keep) | ((word & cc.move) << 1);
+    const std::uint32_t b0 = word & 0xFF, b1 = (word >> 8) & 0xFF, b2 = (word >> 16) & 0xFF,
+                        b3 = word >> 24;
     std::uint32_t v = cc.prefix;
     v = (v << width) | (b0 >> drop);
     v = (v << width) | (b1 >> drop);
@@ -135,7 +143,7 @@ struct PrefixCode {
 constexpr std::array<PrefixCode, 32> MakePrefixTable() {
   std::array<PrefixCode, 32> t{};
   for (int q = 0; q < 32; ++q) {
-    constexpr std::uint32_t kAll = 0xFFFFFFFF, kNone = 0;
+    constexpr std::uint32_t kNone = 0;
     PrefixCode c{kGroup, 0, 0, kAll, kNone};
     if (q == 0x00) c.kind = kRawUnary;
     else if (q == 0x01) c.kind = kRawCounted;
