@@ -43,8 +43,9 @@ void trqkcol(std::uint8_t* destination, const std::uint8_t* columns, int j, int 
 
 // The inverse of trqkmt: length, position and repeat count of descriptors 0 to n - 1.
 void trqdspi(RecordDescriptor* descriptors, const std::uint8_t* planes, int n);
-// Column byte k into byte j of record k, for the first m records.
-void trqdspp(std::uint8_t* const* records, int j, const std::uint8_t* column, int m);
+// `count` (1-8) consecutive columns of m bytes each into bytes j.. of the first m records:
+// byte k of column i goes to byte j + i of record k.
+void trqdspp(std::uint8_t* const* records, int j, const std::uint8_t* columns, int m, int count);
 
 void nuccx8(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,
             std::int32_t& matrixKind, std::int32_t& recordCount, std::uint8_t* descriptors);

@@ -160,17 +160,15 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
       int used = 0;
       while (used < size) {
         while (active > 0 && lengths[active - 1] <= j) --active;
-        // Eight whole columns that every active record is long enough for go in one step.
-        if (active > 0 && lengths[active - 1] > j + 7 && size - used >= 8 * active) {
-          nuc::ColumnsToRecords(chunk + used, active, active, records, j);
-          used += 8 * active;
-          j += 8;
-          continue;
-        }
         if (active == 0 || size - used < active) return kBadColumns;
-        trqdspp(records, j, chunk + used, active);
-        used += active;
-        ++j;
+        // Up to eight whole columns of this chunk that every active record reaches go in one
+        // step.
+        int count = (size - used) / active;
+        if (count > 8) count = 8;
+        if (count > lengths[active - 1] - j) count = lengths[active - 1] - j;
+        trqdspp(records, j, chunk + used, active, count);
+        used += count * active;
+        j += count;
       }
     }
     while (active > 0 && lengths[active - 1] <= j) --active;
@@ -235,9 +233,9 @@ void trqdspi(RecordDescriptor* descriptors, const std::uint8_t* planes, int n) {
   }
 }
 
-void trqdspp(std::uint8_t* const* records, int j, const std::uint8_t* column, int m) {
-  if (m > kNucMaxRecords) return;
-  for (int k = 0; k < m; ++k) records[k][j] = column[k];
+void trqdspp(std::uint8_t* const* records, int j, const std::uint8_t* columns, int m, int count) {
+  if (m > kNucMaxRecords || count < 1 || count > 8) return;
+  nuc::ColumnsToRecords(columns, m, m, records, j, count);
 }
 
 void nudcx8(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,

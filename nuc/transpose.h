@@ -58,27 +58,56 @@ inline void SlicesToColumns(const std::uint64_t* slices, int m, std::uint8_t* co
   }
 }
 
-// 8 columns of m bytes (column j at columns + j * stride) into bytes j0..j0+7 of records 0..m-1.
+// Stores the low `count` (1-8) bytes of v at d.
+inline void StoreLow(std::uint8_t* d, std::uint64_t v, int count) {
+  if (count == 8) {
+    std::memcpy(d, &v, 8);
+  } else if (count >= 4) {
+    const auto a = static_cast<std::uint32_t>(v);
+    const auto b = static_cast<std::uint32_t>(v >> (8 * (count - 4)));
+    std::memcpy(d, &a, 4);
+    std::memcpy(d + count - 4, &b, 4);
+  } else if (count >= 2) {
+    const auto a = static_cast<std::uint16_t>(v);
+    const auto b = static_cast<std::uint16_t>(v >> (8 * (count - 2)));
+    std::memcpy(d, &a, 2);
+    std::memcpy(d + count - 2, &b, 2);
+  } else {
+    d[0] = static_cast<std::uint8_t>(v);
+  }
+}
+
+// `count` (1-8) columns of m bytes (column j at columns + j * stride) into bytes
+// j0..j0+count-1 of records 0..m-1. No other byte of a record is written.
 inline void ColumnsToRecords(const std::uint8_t* columns, int stride, int m,
-                             std::uint8_t* const* records, int j0) {
+                             std::uint8_t* const* records, int j0, int count) {
   int k = 0;
 #if defined(__SSE2__)
   for (; k + 16 <= m; k += 16) {
     __m128i r[8], t[8];
     for (int j = 0; j < 8; ++j)
-      r[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + j * stride + k));
+      r[j] = j < count ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + j * stride + k))
+                       : _mm_setzero_si128();
     Transpose8x16(r, t);
-    for (int p = 0; p < 8; ++p) {
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p] + j0), t[p]);
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p + 1] + j0),
-                       _mm_unpackhi_epi64(t[p], t[p]));
+    if (count == 8) {
+      for (int p = 0; p < 8; ++p) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p] + j0), t[p]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p + 1] + j0),
+                         _mm_unpackhi_epi64(t[p], t[p]));
+      }
+    } else {
+      for (int p = 0; p < 8; ++p) {
+        StoreLow(records[k + 2 * p] + j0, static_cast<std::uint64_t>(_mm_cvtsi128_si64(t[p])), count);
+        StoreLow(records[k + 2 * p + 1] + j0,
+                 static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(t[p], t[p]))), count);
+      }
     }
   }
 #endif
   for (; k < m; ++k) {
     std::uint64_t s = 0;
-    for (int j = 0; j < 8; ++j) s |= std::uint64_t{columns[j * stride + k]} << (8 * j);
-    std::memcpy(records[k] + j0, &s, 8);
+    for (int j = 0; j < count; ++j) s |= std::uint64_t{columns[j * stride + k]} << (8 * j);
+    StoreLow(records[k] + j0, s, count);
   }
 }
 
