@@ -21,19 +21,43 @@ constexpr std::size_t kInputReadBound = kCodeReadBound + kVr8PoolReadBound;
 // 8 bits per 4 bytes, or one 16-bit code per literal.
 constexpr std::size_t kCodeBytesMax = 1 + kMaxCounters + 1;
 
-// Literal lengths 1-4, 5-20, 21-84 and 85 up take codes of 4, 7, 10 and 16 bits.
+// The code of a literal or run length: literal lengths 1-4, 5-20, 21-84 and 85 up take codes of
+// 4, 7, 10 and 16 bits, run lengths 3-6, 7-22, 23-86 and 87 up the same widths. Short lengths
+// come from tables, so the common codes need no branch on the length.
+struct LengthCode {
+  std::uint16_t value;
+  std::uint8_t width;
+};
+constexpr std::uint32_t kTabledLengths = 87;
+constexpr std::array<LengthCode, kTabledLengths> MakeLiteralCodes() {
+  std::array<LengthCode, kTabledLengths> t{};
+  for (std::uint32_t len = 1; len < kTabledLengths; ++len) {
+    if (len <= 4) t[len] = {static_cast<std::uint16_t>(len - 1), 4};
+    else if (len <= 20) t[len] = {static_cast<std::uint16_t>(64 + len - 5), 7};
+    else if (len <= 84) t[len] = {static_cast<std::uint16_t>(0x300 + len - 21), 10};
+    else t[len] = {static_cast<std::uint16_t>(0xE000 + len - 85), 16};
+  }
+  return t;
+}
+constexpr std::array<LengthCode, kTabledLengths> MakeRunCodes() {
+  std::array<LengthCode, kTabledLengths> t{};
+  for (std::uint32_t len = 3; len < kTabledLengths; ++len) {
+    if (len <= 6) t[len] = {static_cast<std::uint16_t>(4 + len - 3), 4};
+    else if (len <= 22) t[len] = {static_cast<std::uint16_t>(0x50 + len - 7), 7};
+    else t[len] = {static_cast<std::uint16_t>(0x340 + len - 23), 10};
+  }
+  return t;
+}
+constexpr auto kLiteralCodes = MakeLiteralCodes();
+constexpr auto kRunCodes = MakeRunCodes();
+
 inline void PutLiteralCode(WideBitWriter& w, std::uint32_t len) {
-  if (len <= 4) w.Put(len - 1, 4);
-  else if (len <= 20) w.Put(64 + len - 5, 7);
-  else if (len <= 84) w.Put(0x300 + len - 21, 10);
+  if (len < kTabledLengths) w.Put(kLiteralCodes[len].value, kLiteralCodes[len].width);
   else w.Put(0xE000 + len - 85, 16);
 }
 
-// Run lengths 3-6, 7-22, 23-86 and 87 up take codes of 4, 7, 10 and 16 bits.
 inline void PutRunCode(WideBitWriter& w, std::uint32_t len) {
-  if (len <= 6) w.Put(4 + len - 3, 4);
-  else if (len <= 22) w.Put(0x50 + len - 7, 7);
-  else if (len <= 86) w.Put(0x340 + len - 23, 10);
+  if (len < kTabledLengths) w.Put(kRunCodes[len].value, kRunCodes[len].width);
   else w.Put(0xE800 + len - 87, 16);
 }
 
