@@ -77,7 +77,7 @@ TEST(DtausConvert, DiskAToTapeFieldByField) {
 
 Bytes DiskC(int k) {
   Bytes d(static_cast<std::size_t>(DtausDiskCSize(k)), 0x20);
-  char length[8];
+  char length[16];
   std::snprintf(length, sizeof length, "%04d", DtausDiskCLength(k));
   Put(d, 0, length);
   Put(d, 4, "C");
@@ -94,7 +94,7 @@ Bytes DiskC(int k) {
   Put(d, 79, "77777777777");
   Put(d, 90, "XYZ" + std::string(27, 'T'));
   Put(d, 128, std::string(57, 'U'));
-  char count[4];
+  char count[16];
   std::snprintf(count, sizeof count, "%02d", k);
   Put(d, 185, count);
   for (int j = 0; j < k; ++j)
