@@ -35,11 +35,9 @@ void trqkmt(std::uint8_t* planes, const SortedDescriptor* sorted, int n);
 // Gathers the 8 bytes from offset c of each of the first m sorted records into slices; never
 // reads past a record's full length (the unread bytes of a slice are 0).
 void trqklsp(std::uint64_t* slices, const SortedDescriptor* sorted, int c, int m);
-// Stride of the column group that the slices are turned into: column j of a group of 8
-// starts at j * kNucColumnStride.
-constexpr int kNucColumnStride = 256;
-// Column j of a group (byte j of each of the first m slices) into m consecutive bytes.
-void trqkcol(std::uint8_t* destination, const std::uint8_t* columns, int j, int m);
+// `count` columns out of the first m slices, starting at slice byte `from` (from + count <= 8),
+// into consecutive runs of m bytes: byte from + j of slice k goes to destination[j * m + k].
+void trqkcol(std::uint8_t* destination, const std::uint64_t* slices, int m, int from, int count);
 
 // The inverse of trqkmt: length, position and repeat count of descriptors 0 to n - 1.
 void trqdspi(RecordDescriptor* descriptors, const std::uint8_t* planes, int n);

@@ -17,7 +17,6 @@ struct CompressWork {
   std::uint8_t coded[kCodedPieceSize];
   SortedDescriptor sorted[kNucMaxRecords];
   std::uint64_t slices[kNucMaxRecords];
-  std::uint8_t columns[8 * kNucColumnStride];
   std::uint8_t planes[4 * kNucMaxRecords];
   std::uint8_t piece[kNucPieceSize + 4];
 };
@@ -115,30 +114,28 @@ void CompressMatrix(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength
     while (active > 0 && sorted[active - 1].length <= c) --active;
   };
   if (maximum > 4) {
+    int sliced = -8;
     dropFinished();
     while (c < maximum) {
-      trqklsp(work.slices, sorted, c, active);
-      // Eight columns that every active record reaches and that fit the waiting piece go
-      // straight into it.
-      if (sorted[active - 1].length > c + 7 && waiting + 8 * active <= kNucColumnPieceSize) {
-        nuc::SlicesToColumns(work.slices, active, work.piece + waiting, active);
-        waiting += 8 * active;
-        c += 8;
-        dropFinished();
-        continue;
+      if (waiting + active > kNucColumnPieceSize) {
+        writer.Code(work.piece, waiting);
+        waiting = 0;
       }
-      nuc::SlicesToColumns(work.slices, active, work.columns, kNucColumnStride);
-      const int group = maximum - c < 8 ? maximum - c : 8;
-      for (int j = 0; j < group; ++j) {
-        if (waiting + active > kNucColumnPieceSize) {
-          writer.Code(work.piece, waiting);
-          waiting = 0;
-        }
-        trqkcol(work.piece + waiting, work.columns, j, active);
-        waiting += active;
-        ++c;
-        dropFinished();
+      // Up to eight columns that every active record reaches and that fit the waiting piece
+      // move in one step.
+      // The slices hold columns sliced..sliced+7 of the records active when they were
+      // gathered; records only drop out, so they serve until the next 8 columns.
+      if (c >= sliced + 8) {
+        sliced = c;
+        trqklsp(work.slices, sorted, c, active);
       }
+      int count = (kNucColumnPieceSize - waiting) / active;
+      if (count > sliced + 8 - c) count = sliced + 8 - c;
+      if (count > sorted[active - 1].length - c) count = sorted[active - 1].length - c;
+      trqkcol(work.piece + waiting, work.slices, active, c - sliced, count);
+      waiting += count * active;
+      c += count;
+      dropFinished();
     }
   }
   if (waiting > 0) writer.Code(work.piece, waiting);
@@ -161,9 +158,9 @@ void trqklsp(std::uint64_t* slices, const SortedDescriptor* sorted, int c, int m
   }
 }
 
-void trqkcol(std::uint8_t* destination, const std::uint8_t* columns, int j, int m) {
-  if (m > kNucMaxRecords || m <= 0) return;
-  std::memcpy(destination, columns + j * kNucColumnStride, static_cast<std::size_t>(m));
+void trqkcol(std::uint8_t* destination, const std::uint64_t* slices, int m, int from, int count) {
+  if (m > kNucMaxRecords || m <= 0 || from < 0 || count < 1 || from + count > 8) return;
+  nuc::SlicesToColumns(slices, m, destination, m, from, count);
 }
 
 void nuccx8(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,
