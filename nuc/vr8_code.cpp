@@ -4,6 +4,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "nuc/bitio.h"
 #include "nuc/run_scan.h"
 #include "nuc/vr8.h"
@@ -210,28 +214,41 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
     }
     pool = poolStart;
   }
-  // Literals and runs into the output. Short ones move 8 or 32 bytes at once where the output
-  // has those bytes (the pool buffers have that slack after the pool).
+  // Literals and runs into the output. While the output has 32 bytes of room, every code moves
+  // 32 bytes at once, pool bytes or copies of the run byte chosen without a branch (the pool
+  // buffers have that slack after the pool); longer ones finish with a plain copy.
   std::uint8_t* out = output;
   std::uint8_t* const outEnd = output + total;
-  for (int i = 0; i < count; ++i) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i < count && outEnd - out >= 32; ++i) {
+    const std::int32_t c = counters[static_cast<std::size_t>(i)];
+    const bool literal = c > 0;
+    const auto len = static_cast<std::size_t>(literal ? c : -c);
+    const __m128i pick = _mm_set1_epi8(static_cast<char>(literal ? -1 : 0));
+    const __m128i run = _mm_set1_epi8(static_cast<char>(*pool));
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool + 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_or_si128(_mm_and_si128(pick, a), _mm_andnot_si128(pick, run)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
+                     _mm_or_si128(_mm_and_si128(pick, b), _mm_andnot_si128(pick, run)));
+    if (len > 32) {
+      if (literal) std::memcpy(out + 32, pool + 32, len - 32);
+      else std::memset(out + 32, *pool, len - 32);
+    }
+    out += len;
+    pool += literal ? len : 1;
+  }
+#endif
+  for (; i < count; ++i) {
     const std::int32_t c = counters[static_cast<std::size_t>(i)];
     if (c > 0) {
-      if (c <= 8 && outEnd - out >= 8) {
-        std::memcpy(out, pool, 8);
-      } else if (c <= 32 && outEnd - out >= 32) {
-        std::memcpy(out, pool, 32);
-      } else {
-        std::memcpy(out, pool, static_cast<std::size_t>(c));
-      }
+      std::memcpy(out, pool, static_cast<std::size_t>(c));
       pool += c;
       out += c;
     } else {
-      if (c >= -8 && outEnd - out >= 8) {
-        std::memset(out, *pool, 8);
-      } else {
-        std::memset(out, *pool, static_cast<std::size_t>(-c));
-      }
+      std::memset(out, *pool, static_cast<std::size_t>(-c));
       ++pool;
       out -= c;
     }
