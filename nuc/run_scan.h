@@ -33,11 +33,10 @@ inline const std::uint8_t* TripleStart(const std::uint8_t* q, const std::uint8_t
   return q;
 }
 
-// End of the run of *p that begins at p (p[0..2] are equal).
-inline const std::uint8_t* RunEnd(const std::uint8_t* p, const std::uint8_t* end) {
-  const std::uint8_t* q = p + 3;
+// End of a run whose bytes before q all equal q[-1].
+inline const std::uint8_t* RunEndFrom(const std::uint8_t* q, const std::uint8_t* end) {
 #if defined(__SSE2__)
-  const __m128i v = _mm_set1_epi8(static_cast<char>(*p));
+  const __m128i v = _mm_set1_epi8(static_cast<char>(q[-1]));
   while (end - q >= 16) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
     const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, v))) ^ 0xFFFFu;
@@ -46,6 +45,11 @@ inline const std::uint8_t* RunEnd(const std::uint8_t* p, const std::uint8_t* end
   }
 #endif
   return memeqi(q - 1);
+}
+
+// End of the run of *p that begins at p (p[0..2] are equal).
+inline const std::uint8_t* RunEnd(const std::uint8_t* p, const std::uint8_t* end) {
+  return RunEndFrom(p + 3, end);
 }
 
 // Cuts source[0, length) into runs and literals. Borrows the 4 bytes after the source for the
@@ -82,7 +86,7 @@ void CutRunsAndLiterals(std::uint8_t* source, std::int32_t length, Emitter& emit
       if ((triple >> o) & 1) {
         const std::uint64_t breaks = ~equal >> o;
         if (breaks == 0) {  // the run goes on past the window
-          const std::uint8_t* q = memeqi(w + 63);
+          const std::uint8_t* q = RunEndFrom(w + 64, end);
           emit.Run(w[o], static_cast<std::size_t>(q - (w + o)));
           p = q;
           break;
