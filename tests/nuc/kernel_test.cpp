@@ -116,8 +116,10 @@ TEST(NucOpen, RoutinesAndTablesByMode) {
 TEST(NucClose, CloseFlagAndDamagedContext) {
   NucContext* slot = nullptr;
   std::int32_t rc = -7;
+  const std::uint32_t heapBefore = rmGetHeapCount();
   nucopn(slot, rc, 1, 0, 1, 0);
   ASSERT_EQ(rc, 0);
+  EXPECT_GE(rmGetHeapCount(), heapBefore + sizeof(NucContext));
   std::int32_t closeWord = 55;
   nuccls(slot, rc, closeWord);
   EXPECT_EQ(rc, 0);
@@ -141,6 +143,7 @@ TEST(NucClose, CloseFlagAndDamagedContext) {
   slot->self = slot;
   nuccls(slot, rc, closeWord);
   EXPECT_EQ(rc, 0);
+  EXPECT_EQ(rmGetHeapCount(), heapBefore);  // every context went back to the heap
 }
 
 TEST(NucEntryPoints, NullOrForeignSlotGivesMinusOne) {
