@@ -31,10 +31,12 @@ Asn1HeaderResult Asn1ParseHeader(std::span<const std::uint8_t> bytes, Asn1Header
   } else if (lengthByte < 0x80) {
     length = lengthByte;
   } else {
+    // The length so far is checked byte by byte, so an oversized length is known before all
+    // of its bytes are there.
     const std::int32_t n = lengthByte & 0x7F;
-    needed = pos + n;
-    if (held < needed) return Asn1HeaderResult::kNeedMore;
     for (std::int32_t i = 0; i < n; ++i) {
+      needed = pos + n - i;
+      if (held <= pos) return Asn1HeaderResult::kNeedMore;
       length = length * 256 + bytes[static_cast<std::size_t>(pos++)];
       if (length >= kAsn1LengthLimit) return Asn1HeaderResult::kLengthTooLarge;
     }
