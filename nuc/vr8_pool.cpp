@@ -198,59 +198,69 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
     r.Refill();
     const std::uint64_t win = r.Peek(40);
     const auto prefix = static_cast<unsigned>(win >> 35);
-    if (prefix == 0) {  // raw groups, or the end of the code: a unary count in 6 bits
-      const auto six = static_cast<unsigned>((win >> 29) & 0x3F);
-      if (six == 0) {
-        if (rem <= 0) break;
-        return 72;
+    // The width of a group code from two constants (a byte per 4-bit prefix), off the table
+    // load; 0 for the raw and zero-run codes.
+    constexpr std::uint64_t kBitsLow = 0x121212121B1B0C00ull;   // first 4 bits 0000-0111
+    constexpr std::uint64_t kBitsHigh = 0x2010051816161616ull;  // first 4 bits 1000-1111
+    const unsigned p4 = prefix >> 1;
+    unsigned bits = static_cast<unsigned>(((p4 & 8 ? kBitsHigh : kBitsLow) >> ((p4 & 7) * 8)) & 0xFF);
+    if (prefix == 0x1A) bits = 0;
+    if (bits == 0) {
+      if (prefix == 0) {  // raw groups, or the end of the code: a unary count in 6 bits
+        const auto six = static_cast<unsigned>((win >> 29) & 0x3F);
+        if (six == 0) {
+          if (rem <= 0) break;
+          return 72;
+        }
+        const std::int32_t k = std::countl_zero(static_cast<std::uint8_t>(six << 2)) + 1;
+        r.Skip(5 + k);
+        const std::int32_t n = 4 * k;
+        if (rem > n) {
+          r.GetBytes(out, static_cast<std::size_t>(n));
+          out += n;
+          rem -= n;
+          continue;
+        }
+        if (rem <= n - 4) return 73;
+        r.GetBytes(out, static_cast<std::size_t>(rem));
+        out += rem;
+        rem = 0;
+        break;
       }
-      const std::int32_t k = std::countl_zero(static_cast<std::uint8_t>(six << 2)) + 1;
-      r.Skip(5 + k);
-      const std::int32_t n = 4 * k;
-      if (rem > n) {
+      if (prefix == 1) {  // raw groups with a 6-bit count
+        const std::int32_t n = 4 * static_cast<std::int32_t>((win >> 29) & 0x3F);
+        if (n == 0 || n > rem) return 73;
+        r.Skip(11);
         r.GetBytes(out, static_cast<std::size_t>(n));
         out += n;
         rem -= n;
         continue;
       }
-      if (rem <= n - 4) return 73;
-      r.GetBytes(out, static_cast<std::size_t>(rem));
-      out += rem;
-      rem = 0;
-      break;
-    }
-    if (prefix == 1) {  // raw groups with a 6-bit count
-      const std::int32_t n = 4 * static_cast<std::int32_t>((win >> 29) & 0x3F);
-      if (n == 0 || n > rem) return 73;
-      r.Skip(11);
-      r.GetBytes(out, static_cast<std::size_t>(n));
-      out += n;
-      rem -= n;
-      continue;
-    }
-    if (prefix == 0x1A) {  // a run of two to six zero groups: a unary count in 5 bits
-      const auto five = static_cast<unsigned>((win >> 30) & 0x1F);
-      if (five == 0) return 71;
-      const std::int32_t k = std::countl_zero(static_cast<std::uint8_t>(five << 3)) + 1;
-      r.Skip(5 + k);
-      const std::int32_t n = 4 * (k + 1);
-      if (rem > n) {
-        std::memset(out, 0, static_cast<std::size_t>(n));
-        out += n;
-        rem -= n;
-        continue;
+      if (prefix == 0x1A) {  // a run of two to six zero groups: a unary count in 5 bits
+        const auto five = static_cast<unsigned>((win >> 30) & 0x1F);
+        if (five == 0) return 71;
+        const std::int32_t k = std::countl_zero(static_cast<std::uint8_t>(five << 3)) + 1;
+        r.Skip(5 + k);
+        const std::int32_t n = 4 * (k + 1);
+        if (rem > n) {
+          std::memset(out, 0, static_cast<std::size_t>(n));
+          out += n;
+          rem -= n;
+          continue;
+        }
+        if (rem <= 0) return 73;
+        std::memset(out, 0, static_cast<std::size_t>(rem));
+        out += rem;
+        rem = 0;
+        break;
       }
-      if (rem <= 0) return 73;
-      std::memset(out, 0, static_cast<std::size_t>(rem));
-      out += rem;
-      rem = 0;
-      break;
+      return 73;  // not reached: each form above continues, breaks or returns
     }
     // Every other code is one group of four bytes: refused when no byte is expected any more.
     if (rem <= 0) return 73;
     const PrefixCode& pc = kPrefixCode[prefix];
-    r.Skip(pc.bits);
-    const auto v = static_cast<std::uint32_t>(win >> (40 - pc.bits));
+    r.Skip(static_cast<int>(bits));
+    const auto v = static_cast<std::uint32_t>(win >> (40 - bits));
     const unsigned width = pc.width;
     const std::uint32_t mask = (1u << width) - 1;
     const unsigned shift = (8 - width) & 7;  // 0 for the zero group, whose fields are empty
