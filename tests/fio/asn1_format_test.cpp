@@ -45,11 +45,7 @@ Bytes Fill(std::size_t n, std::uint8_t seed) {
   return out;
 }
 
-std::vector<Got> Records(std::initializer_list<std::pair<std::int32_t, Bytes>> list) {
-  std::vector<Got> out;
-  for (const auto& [rc, data] : list) out.push_back(Got{rc, data});
-  return out;
-}
+std::vector<Got> Records(std::vector<Got> list) { return list; }
 
 class Asn1Format : public ::testing::Test {
  protected:
@@ -273,8 +269,7 @@ TEST_F(Asn1Format, BlockEdges) {
   block.resize(64, 0xFF);
   EXPECT_EQ(Read(block, 216, 0, 100, 64), Records({{0, element}, {2, {}}}));
   // A block of nothing but fill bytes is passed over.
-  Bytes twice = Bytes(64, 0xFF);
-  twice.insert(twice.end(), block.begin(), block.end());
+  const Bytes twice = Cat({Bytes(64, 0xFF), block});
   EXPECT_EQ(Read(twice, 216, 0, 100, 64), Records({{0, element}, {2, {}}}));
   // A short block.
   EXPECT_EQ(Read(Bytes(block.begin(), block.begin() + 40), 216, 0, 100, 64), Records({{50, {}}}));
