@@ -71,13 +71,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t* p = data + 2;
   const std::uint8_t* end = data + size;
   std::vector<Bytes> records;
-  std::size_t at = 0;  // content is taken from the input cyclically
+  std::size_t at = 0;      // content is taken from the input cyclically
+  std::size_t budget = 1 << 15;  // total record bytes, to keep each run quick
   for (int i = 0; i < n && p < end; ++i) {
     const std::uint8_t shape = *p++;
     std::size_t length = shape & 0x3F;
     if ((shape & 0x40) && p < end) length = length * 256 + *p++;  // up to 16383
     if ((shape & 0xC0) == 0xC0) length *= 2;                      // up to 32766
     if (length > 32764) length = 32764;
+    if (length > budget) length = budget;
+    budget -= length;
     Bytes r(length);
     for (std::size_t j = 0; j < length; ++j) {
       r[j] = size > 2 ? data[2 + (at % (size - 2))] : 0;
