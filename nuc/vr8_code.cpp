@@ -17,8 +17,8 @@ namespace {
 
 constexpr std::int32_t kMaxPiece = 2048;
 constexpr int kMaxCounters = 1024;
-// The codes of a piece that the decoder reads before it gives up: the start code and 1025 codes
-// of at most 16 bits, and the byte the reader holds ahead.
+// The bytes of codes the decoder takes before it gives up: the start code and 1025 codes of at
+// most 16 bits. Beyond them the work copy has room for the reader's 8-byte loads.
 constexpr std::size_t kCodeReadBound = 1 + (kMaxCounters + 1) * 2 + 1;
 constexpr std::size_t kInputReadBound = kCodeReadBound + kVr8PoolReadBound;
 // The bit stream of a piece of 2048 bytes: start and end code, and at most 1024 codes of at most

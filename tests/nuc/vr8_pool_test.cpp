@@ -192,6 +192,18 @@ TEST(Vr8Pool, HandMadeCodes) {
   }
 }
 
+// A code may lean on the zero bytes right after it (its dropped fill), but one that needs more
+// than 8 of them is cut short and refused, even when zeros would rebuild the pool.
+TEST(Vr8Pool, CodeReachingFarPastItsInput) {
+  const Bytes head = Bits(Head17() + "00001 000100");  // 30 bits: 16 raw bytes follow
+  ASSERT_EQ(head.size(), 4u);
+  EXPECT_EQ(DecodePool(head, 17).rc, 73);
+  const Bytes withEight = Concat(head, Bytes(8, 0));  // the last 8 raw bytes lie past the input
+  const PoolResult r = DecodePool(withEight, 17);
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.pool, Bytes(17, '0'));
+}
+
 TEST(Vr8Pool, GroupWithNoRoomWritesNothing) {
   // 16 differences arrive raw; a further group code must leave the bytes after the pool alone.
   const std::string zeros16 = std::string(16 * 8, '0');
