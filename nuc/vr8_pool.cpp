@@ -131,7 +131,8 @@ std::uint32_t CodePool(const std::uint8_t* encodeTables, std::uint8_t* pool, std
   return written;
 }
 
-// How the decoder reads a code, by its first 5 bits.
+// How the decoder reads a code, by its first 5 bits. The loop works from the register constants
+// below, which are checked against this table when compiling.
 enum CodeKind : std::uint8_t { kGroup, kRawUnary, kRawCounted, kZeroRun };
 struct PrefixCode {
   std::uint8_t kind;
@@ -161,6 +162,31 @@ constexpr std::array<PrefixCode, 32> MakePrefixTable() {
   return t;
 }
 constexpr auto kPrefixCode = MakePrefixTable();
+
+// The same in registers: code widths a byte per first 4 bits (0000-0111, 1000-1111), field widths
+// a nibble per first 4 bits.
+constexpr std::uint64_t kBitsLow = 0x121212121B1B0C00ull;
+constexpr std::uint64_t kBitsHigh = 0x2010051816161616ull;
+constexpr std::uint64_t kFieldWidths = 0x7305555544446620ull;
+
+constexpr unsigned GroupCodeBits(unsigned prefix) {
+  const unsigned p4 = prefix >> 1;
+  const auto bits =
+      static_cast<unsigned>(((p4 & 8 ? kBitsHigh : kBitsLow) >> ((p4 & 7) * 8)) & 0xFF);
+  return prefix == 0x1A ? 0 : bits;
+}
+
+constexpr bool ConstantsMatchTable() {
+  for (unsigned q = 0; q < 32; ++q) {
+    const PrefixCode& c = kPrefixCode[q];
+    const unsigned bits = c.kind == kGroup ? c.bits : 0;
+    if (GroupCodeBits(q) != bits) return false;
+    if (c.kind == kGroup && ((kFieldWidths >> ((q >> 1) * 4)) & 15) != c.width) return false;
+    if (c.kind == kGroup && (c.move != 0) != ((q >> 3) == 2)) return false;
+  }
+  return true;
+}
+static_assert(ConstantsMatchTable());
 
 }  // namespace
 
@@ -198,13 +224,10 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
     r.Refill();
     const std::uint64_t win = r.Peek(40);
     const auto prefix = static_cast<unsigned>(win >> 35);
-    // The width of a group code from two constants (a byte per 4-bit prefix), off the table
-    // load; 0 for the raw and zero-run codes.
-    constexpr std::uint64_t kBitsLow = 0x121212121B1B0C00ull;   // first 4 bits 0000-0111
-    constexpr std::uint64_t kBitsHigh = 0x2010051816161616ull;  // first 4 bits 1000-1111
+    // The width of a group code from the constants, not from a table load: 0 for the raw and
+    // zero-run codes.
     const unsigned p4 = prefix >> 1;
-    unsigned bits = static_cast<unsigned>(((p4 & 8 ? kBitsHigh : kBitsLow) >> ((p4 & 7) * 8)) & 0xFF);
-    if (prefix == 0x1A) bits = 0;
+    unsigned bits = GroupCodeBits(prefix);
     if (bits == 0) {
       if (prefix == 0) {  // raw groups, or the end of the code: a unary count in 6 bits
         const auto six = static_cast<unsigned>((win >> 29) & 0x3F);
@@ -258,17 +281,18 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
     }
     // Every other code is one group of four bytes: refused when no byte is expected any more.
     if (rem <= 0) return 73;
-    const PrefixCode& pc = kPrefixCode[prefix];
     r.Skip(static_cast<int>(bits));
     const auto v = static_cast<std::uint32_t>(win >> (40 - bits));
-    const unsigned width = pc.width;
+    const unsigned width = static_cast<unsigned>(kFieldWidths >> (p4 * 4)) & 15;
     const std::uint32_t mask = (1u << width) - 1;
     const unsigned shift = (8 - width) & 7;  // 0 for the zero group, whose fields are empty
-    // The four bytes as one little-endian word; a folded group moves bit 3 of each back to bit 2.
+    // The four bytes as one little-endian word; a folded group (10) moves bit 3 of each back to
+    // bit 2.
     std::uint32_t word = (((v >> (3 * width)) & mask) << shift) |
                          (((v >> (2 * width)) & mask) << (shift + 8)) |
                          (((v >> width) & mask) << (shift + 16)) | ((v & mask) << (shift + 24));
-    word = (word & pc.keep) | ((word & pc.move) >> 1);
+    const bool folded = (p4 >> 2) == 2;
+    word = folded ? (word & 0xF0F0F0F0u) | ((word & 0x08080808u) >> 1) : word;
     out[0] = static_cast<std::uint8_t>(word);
     out[1] = static_cast<std::uint8_t>(word >> 8);
     out[2] = static_cast<std::uint8_t>(word >> 16);
