@@ -2,6 +2,7 @@
 // detection of a TORQFILE's framing from its 18-byte probe.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -194,6 +195,18 @@ TEST(FramingDetection, LetterValuesOfTheBlock) {
   EXPECT_EQ(e.fcb->letterBase, 193);
   const std::uint8_t ebcdic[23] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 9, 10, 11, 12, 13, 14, 15};
   EXPECT_EQ(std::memcmp(e.fcb->letterValues, ebcdic, 23), 0);
+}
+
+TEST(FramingDetection, ProbeReadFailureIsSystemErrorWithItsLine) {
+  ScratchDir dir;
+  WriteFileBytes(dir / "t", Probe({0x00, 0x10, 0x80, 0x04}));
+  fiotest::ScopedHooks hooks;
+  hooks->failReadAt = 1;
+  Open in(kOpenInput, dir / "t", 256);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(in.Run(), FioSystemError(EIO));
+  EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
+  EXPECT_EQ(in.fcb, nullptr);
 }
 
 TEST(FramingDetection, ExactlyEighteenBytesPass) {
