@@ -75,7 +75,8 @@ std::int32_t ReadWithDelim1(FileControlBlock& fcb, std::uint8_t* buffer, std::in
     // A delimiter right behind a full buffer still ends the record.
     const std::size_t scan = std::min(avail, room + 1);
     if (const void* p = std::memchr(fcb.cursor, d, scan)) {
-      Take(fcb, buffer, copied, static_cast<std::size_t>(static_cast<const std::uint8_t*>(p) - fcb.cursor));
+      Take(fcb, buffer, copied,
+           static_cast<std::size_t>(static_cast<const std::uint8_t*>(p) - fcb.cursor));
       ++fcb.cursor;
       return Delimited(buffer, capacity, copied, length);
     }

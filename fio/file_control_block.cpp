@@ -76,8 +76,8 @@ void TakeVectorDelimiter(FileControlBlock& fcb, std::int32_t level, const std::u
       fcb.delimiter = MakeDelimiter(static_cast<std::uint8_t>(first), 0, 1);
       const int second = v[3] != 0 ? HexPair(v + 3) : -1;
       if (second >= 0)
-        fcb.delimiter = MakeDelimiter(static_cast<std::uint8_t>(first),
-                                      static_cast<std::uint8_t>(second), 2);
+        fcb.delimiter =
+            MakeDelimiter(static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(second), 2);
     }
   }
   const bool drop = (v[0] == 0 && level == 3) ||
@@ -141,9 +141,9 @@ void SetUpDtausTables(FileControlBlock& fcb) {
 
 // Input side of fiopen; false when the open failed (rc set).
 bool OpenInput(FileControlBlock& fcb, std::int32_t& rc, std::uint8_t* fillPair, char* name,
-               std::int32_t organisation, std::int32_t& recordFormat,
-               std::int32_t& recordLength, std::int32_t& blockSize, std::int32_t& device,
-               std::int32_t& attributeLevel, std::uint8_t* attributeVector) {
+               std::int32_t organisation, std::int32_t& recordFormat, std::int32_t& recordLength,
+               std::int32_t& blockSize, std::int32_t& device, std::int32_t& attributeLevel,
+               std::uint8_t* attributeVector) {
   const bool stdio = fcb.stdio != 0;
   if (stdio) {
     CopyBounded(fcb.fileName, sizeof fcb.fileName, kStdinName);
@@ -202,10 +202,9 @@ bool OpenInput(FileControlBlock& fcb, std::int32_t& rc, std::uint8_t* fillPair, 
 // Output side of fiopen; false when the open failed (rc set).
 bool OpenOutput(FileControlBlock& fcb, std::int32_t& rc, std::int32_t openMode,
                 std::int32_t& closeDisposition, std::uint8_t* fillPair, char* name,
-                std::int32_t& organisation, std::int32_t& recordFormat,
-                std::int32_t& recordLength, std::uint32_t& delimiter, std::int32_t& blockSize,
-                std::int32_t& device, std::int32_t attributeLevel,
-                const std::uint8_t* attributeVector) {
+                std::int32_t& organisation, std::int32_t& recordFormat, std::int32_t& recordLength,
+                std::uint32_t& delimiter, std::int32_t& blockSize, std::int32_t& device,
+                std::int32_t attributeLevel, const std::uint8_t* attributeVector) {
   const bool stdio = fcb.stdio != 0;
   if (stdio) {
     CopyBounded(fcb.fileName, sizeof fcb.fileName, kStdoutName);
@@ -319,8 +318,7 @@ void fiopen(FileControlBlock*& slot, std::int32_t& rc, const std::int32_t& openM
     std::int32_t value2 = exitValue2;
     std::int32_t value3 = exitValue3;
     usropn(fcb->exitArea, rc, mode, name, organisation, recordFormat, recordLength, blockSize,
-           value2, device, delimiter, fillPair, value3, closeDisposition, value1, nameLength,
-           name);
+           value2, device, delimiter, fillPair, value3, closeDisposition, value1, nameLength, name);
     if (rc != kFioOk) {
       Release(fcb);
       return;
@@ -344,8 +342,8 @@ void fiopen(FileControlBlock*& slot, std::int32_t& rc, const std::int32_t& openM
 
   const bool opened =
       fcb->direction == kFcbInput
-          ? OpenInput(*fcb, rc, fillPair, name, organisation, recordFormat, recordLength,
-                      blockSize, device, attributeLevel, attributeVector)
+          ? OpenInput(*fcb, rc, fillPair, name, organisation, recordFormat, recordLength, blockSize,
+                      device, attributeLevel, attributeVector)
           : OpenOutput(*fcb, rc, openMode, closeDisposition, fillPair, name, organisation,
                        recordFormat, recordLength, delimiter, blockSize, device, attributeLevel,
                        attributeVector);
@@ -363,9 +361,10 @@ void fiopen(FileControlBlock*& slot, std::int32_t& rc, const std::int32_t& openM
   fcb->dtausState = 0;
   fcb->asnPending = 0;
   fcb->asnRest = 0;
-  fcb->bufferSize = std::max({std::min(fcb->recordLength, kRecordLengthBufferCap), fcb->blockSize,
-                              kFcbMinBufferSize});
-  fcb->buffer = static_cast<std::uint8_t*>(rmHeapAlloc(static_cast<std::uint32_t>(fcb->bufferSize)));
+  fcb->bufferSize = std::max(
+      {std::min(fcb->recordLength, kRecordLengthBufferCap), fcb->blockSize, kFcbMinBufferSize});
+  fcb->buffer =
+      static_cast<std::uint8_t*>(rmHeapAlloc(static_cast<std::uint32_t>(fcb->bufferSize)));
   if (!fcb->buffer) {
     rc = kFioBadBlock;
     Release(fcb);
@@ -393,7 +392,8 @@ void fiocls(FileControlBlock*& slot, std::int32_t& rc) {
         fcb->blockFree < fcb->blockSize && fcb->blockSize <= fcb->bufferSize) {
       // A started block is filled up to its full size and written.
       const std::int32_t used = std::max(fcb->blockSize - std::max(fcb->blockFree, 0), 0);
-      std::memset(fcb->buffer + used, fcb->fillByte, static_cast<std::size_t>(fcb->blockSize - used));
+      std::memset(fcb->buffer + used, fcb->fillByte,
+                  static_cast<std::size_t>(fcb->blockSize - used));
       std::int32_t writeRc = kFioOk;
       if (!FioWrite(*fcb, writeRc, fcb->buffer, static_cast<std::uint32_t>(fcb->blockSize)))
         rc = writeRc;

@@ -21,10 +21,11 @@ inline constexpr std::int32_t kFioBadFileType = 33;      // organisation not all
 inline constexpr std::int32_t kFioBadRecordFormat = 34;  // "Invalid record format"
 inline constexpr std::int32_t kFioBadRecordLength = 35;  // "Invalid record length"
 inline constexpr std::int32_t kFioBadData = 50;          // incomplete or corrupt record data
-inline constexpr std::int32_t kFioLengthError = 51;      // record longer than a buffer or a prefix allows
-inline constexpr std::int32_t kFioNoDelimiter = 105;     // message: "No delimiter at end of file"
-inline constexpr std::int32_t kFioTruncated = 111;       // "Record(s) truncated"
-inline constexpr std::int32_t kFioBadBlock = -1;         // bad block, no memory, exit refused
+inline constexpr std::int32_t kFioLengthError =
+    51;  // record longer than a buffer or a prefix allows
+inline constexpr std::int32_t kFioNoDelimiter = 105;  // message: "No delimiter at end of file"
+inline constexpr std::int32_t kFioTruncated = 111;    // "Record(s) truncated"
+inline constexpr std::int32_t kFioBadBlock = -1;      // bad block, no memory, exit refused
 inline constexpr std::int32_t kFioSystemErrorBase = 0x0F000000;
 
 // 0x0F000000 plus an operating-system error number in the low 24 bits.
@@ -42,7 +43,7 @@ inline constexpr std::int32_t kOpenInputUpdate = 2;
 inline constexpr std::int32_t kOpenOutputUpdate = 3;
 inline constexpr std::int32_t kOpenAppend = 9;
 
-inline constexpr std::int32_t kFcbInput = 0;   // direction
+inline constexpr std::int32_t kFcbInput = 0;  // direction
 inline constexpr std::int32_t kFcbOutput = 1;
 inline constexpr std::int32_t kFcbStdio = 0x10000;  // stdio: standard input or output
 
@@ -85,18 +86,18 @@ struct FileControlBlock {
   std::int32_t dtextStarted;  // dtext output: 1 once a record is out
   std::uint32_t delimiter;    // delimiter descriptor
   std::uint16_t letterBase;   // printable form: the code of "A" (65 or 193)
-  std::uint8_t scratch[kFcbScratchSize];  // DTAUS work area
-  char fileName[kFcbFileNameSize];        // the name; "STDIN$" or "STDOUT$"
-  std::uint8_t probeLength;               // 18 after a container probe
-  std::uint8_t probe[kFcbProbeSize];      // the first 18 bytes of a container file
+  std::uint8_t scratch[kFcbScratchSize];        // DTAUS work area
+  char fileName[kFcbFileNameSize];              // the name; "STDIN$" or "STDOUT$"
+  std::uint8_t probeLength;                     // 18 after a container probe
+  std::uint8_t probe[kFcbProbeSize];            // the first 18 bytes of a container file
   std::uint8_t letterValues[kFcbLetterValues];  // printable form: letter to nibble
-  std::uint8_t fillByte;      // pad character
-  std::uint8_t dtausState;    // DTAUS record sequence state
-  std::uint8_t dtausLetters[6];  // DTAUS letters A, C, E for output, then for input
-  std::uint8_t dtausZero;     // DTAUS zero digit
-  std::uint8_t dtausBlank;    // DTAUS blank
-  std::uint8_t codeTable[256];  // DTAUS code table
-  std::uint8_t exitWorkArea[kUserIoAreaSize];  // device 7: the user exit's own area
+  std::uint8_t fillByte;                        // pad character
+  std::uint8_t dtausState;                      // DTAUS record sequence state
+  std::uint8_t dtausLetters[6];                 // DTAUS letters A, C, E for output, then for input
+  std::uint8_t dtausZero;                       // DTAUS zero digit
+  std::uint8_t dtausBlank;                      // DTAUS blank
+  std::uint8_t codeTable[256];                  // DTAUS code table
+  std::uint8_t exitWorkArea[kUserIoAreaSize];   // device 7: the user exit's own area
   // Text input with a two-character delimiter: 1 when a first delimiter character that
   // turned out to be data could not be stored any more; it begins the next record.
   std::int32_t textCarry;

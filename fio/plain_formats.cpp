@@ -14,11 +14,11 @@ namespace {
 
 // How a length-prefixed format keeps its length.
 struct VarLayout {
-  std::int32_t prefix;     // prefix bytes
-  std::int32_t counted;    // bytes of the prefix that the length counts (0: data only)
-  bool littleEndian;       // var_intel
-  bool decimal;            // var_ascii, var_ebcdic
-  bool keepPrefix;         // var_2b_in, var_4b_in: the record keeps its prefix
+  std::int32_t prefix;   // prefix bytes
+  std::int32_t counted;  // bytes of the prefix that the length counts (0: data only)
+  bool littleEndian;     // var_intel
+  bool decimal;          // var_ascii, var_ebcdic
+  bool keepPrefix;       // var_2b_in, var_4b_in: the record keeps its prefix
 };
 
 VarLayout LayoutOf(std::int32_t format) {
@@ -183,7 +183,8 @@ void PutFix(FileControlBlock& fcb, std::int32_t& rc, std::int32_t length,
     return;
   }
   if (!fcb.padBuffer) {
-    fcb.padBuffer = static_cast<std::uint8_t*>(rmHeapAlloc(static_cast<std::uint32_t>(recordLength)));
+    fcb.padBuffer =
+        static_cast<std::uint8_t*>(rmHeapAlloc(static_cast<std::uint32_t>(recordLength)));
     if (!fcb.padBuffer) {
       rc = FioSystemError(ENOMEM);
       MsgPutSystemError(ENOMEM);

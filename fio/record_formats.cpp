@@ -7,16 +7,44 @@
 #include "support/message_output.h"
 
 const MapEntry RecFormsMap[kRecFormsMapRows + 1] = {
-    {1, "fix"},           {9, "fix"},           {2, "undefined"},      {24, "vfc"},
-    {3, "text"},          {11, "text"},         {12, "dtext"},         {0, "variable"},
-    {8, "variable"},      {16, "var2b_data"},   {0, "var_2b"},         {32, "var_4b"},
-    {40, "var_ascii"},    {48, "var_ebcdic"},   {56, "var_intel"},     {64, "var_2b_in"},
-    {72, "var_4b_in"},    {96, "dtaus_d"},      {104, "dtaus_d_ae"},   {112, "dtaus_d_ea0"},
-    {120, "dtaus_d_ea1"}, {128, "dtaus_d_dt"},  {88, "dtaus_dt_ae"},   {136, "dtaus_dt_ea0"},
-    {144, "dtaus_dt_ea1"}, {152, "dtaus_t"},    {160, "dtaus_t_ae"},   {168, "dtaus_t_ea0"},
-    {184, "dtaus_t_ea1"}, {192, "dtaus_td"},    {200, "dtaus_td_ae"},  {208, "asn1"},
-    {216, "asn1_blk"},    {224, "asn1_stream"}, {80, "dtaus_td_ea0"},  {176, "dtaus_td_ea1"},
-    {18, "eaf"},          {-1, nullptr},
+    {1, "fix"},
+    {9, "fix"},
+    {2, "undefined"},
+    {24, "vfc"},
+    {3, "text"},
+    {11, "text"},
+    {12, "dtext"},
+    {0, "variable"},
+    {8, "variable"},
+    {16, "var2b_data"},
+    {0, "var_2b"},
+    {32, "var_4b"},
+    {40, "var_ascii"},
+    {48, "var_ebcdic"},
+    {56, "var_intel"},
+    {64, "var_2b_in"},
+    {72, "var_4b_in"},
+    {96, "dtaus_d"},
+    {104, "dtaus_d_ae"},
+    {112, "dtaus_d_ea0"},
+    {120, "dtaus_d_ea1"},
+    {128, "dtaus_d_dt"},
+    {88, "dtaus_dt_ae"},
+    {136, "dtaus_dt_ea0"},
+    {144, "dtaus_dt_ea1"},
+    {152, "dtaus_t"},
+    {160, "dtaus_t_ae"},
+    {168, "dtaus_t_ea0"},
+    {184, "dtaus_t_ea1"},
+    {192, "dtaus_td"},
+    {200, "dtaus_td_ae"},
+    {208, "asn1"},
+    {216, "asn1_blk"},
+    {224, "asn1_stream"},
+    {80, "dtaus_td_ea0"},
+    {176, "dtaus_td_ea1"},
+    {18, "eaf"},
+    {-1, nullptr},
 };
 
 const MapEntry FormatMap[6] = {
@@ -30,7 +58,10 @@ const MapEntry DeviceMap[7] = {
 };
 
 const MapEntry CloseMap[4] = {
-    {0, "rewind"}, {1, "unload"}, {2, "norewind"}, {-1, nullptr},
+    {0, "rewind"},
+    {1, "unload"},
+    {2, "norewind"},
+    {-1, nullptr},
 };
 
 std::int32_t NormaliseInputFormat(std::int32_t code) {
@@ -119,12 +150,12 @@ ContainerFraming DetectFraming(const std::uint8_t* probe) {
   if (probe[3] == 4) return {kFmtTorqRecord, first + 2, kFmtFix, 0};
   if (probe[5] == 4) return {kFmtTorqBlock, first, kFmtVar2b, 0};
   std::uint16_t base = 0;
-  if (probe[3] == 0x66 || probe[3] == 0x62) base = kLetterBaseAscii;    // "f" or "b"
-  if (probe[3] == 0x86 || probe[3] == 0x82) base = kLetterBaseEbcdic;   // the same in EBCDIC
+  if (probe[3] == 0x66 || probe[3] == 0x62) base = kLetterBaseAscii;   // "f" or "b"
+  if (probe[3] == 0x86 || probe[3] == 0x82) base = kLetterBaseEbcdic;  // the same in EBCDIC
   if (base != 0) {
     const std::uint8_t* t = LetterDecodeTable(base);
-    const std::int32_t length =
-        256 * LetterValue(t, probe[0]) + 16 * LetterValue(t, probe[1]) + LetterValue(t, probe[2]) + 4;
+    const std::int32_t length = 256 * LetterValue(t, probe[0]) + 16 * LetterValue(t, probe[1]) +
+                                LetterValue(t, probe[2]) + 4;
     return {kFmtPrintable, length, kFmtText, base};
   }
   return {kFmtTorqRecord, 32760, kFmtFix, 0};

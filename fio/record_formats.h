@@ -28,7 +28,7 @@ inline constexpr std::int32_t kFmtVarEbcdic = 48;
 inline constexpr std::int32_t kFmtVarIntel = 56;
 inline constexpr std::int32_t kFmtVar2bIn = 64;
 inline constexpr std::int32_t kFmtVar4bIn = 72;
-inline constexpr std::int32_t kFmtDtausFirst = 80;   // sixteen codes, 80 to 200 in steps of 8
+inline constexpr std::int32_t kFmtDtausFirst = 80;  // sixteen codes, 80 to 200 in steps of 8
 inline constexpr std::int32_t kFmtDtausLast = 200;
 inline constexpr std::int32_t kFmtAsn1 = 208;
 inline constexpr std::int32_t kFmtAsn1Blk = 216;
@@ -102,7 +102,8 @@ inline constexpr std::uint32_t kDelimDefault = kDelimLf;
 constexpr std::uint32_t DelimCount(std::uint32_t d) { return d >> 24; }
 constexpr std::uint8_t DelimFirst(std::uint32_t d) { return static_cast<std::uint8_t>(d); }
 constexpr std::uint8_t DelimSecond(std::uint32_t d) { return static_cast<std::uint8_t>(d >> 8); }
-constexpr std::uint32_t MakeDelimiter(std::uint8_t first, std::uint8_t second, std::uint32_t count) {
+constexpr std::uint32_t MakeDelimiter(std::uint8_t first, std::uint8_t second,
+                                      std::uint32_t count) {
   return (count << 24) | (static_cast<std::uint32_t>(second) << 8) | first;
 }
 

@@ -18,9 +18,9 @@ void read_record_rest(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* b
 
 // The outcome of a raw read as the formats need it.
 struct RawRead {
-  std::int32_t rc;     // 0, 2 (nothing came), 111 (cut or short), or a system error
-  std::int32_t got;    // bytes placed in the buffer
-  bool complete;       // every byte asked for was in the file (cut bytes included)
+  std::int32_t rc;   // 0, 2 (nothing came), 111 (cut or short), or a system error
+  std::int32_t got;  // bytes placed in the buffer
+  bool complete;     // every byte asked for was in the file (cut bytes included)
 };
 // Reads `length` bytes into buffer.
 RawRead FioReadExact(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t length);

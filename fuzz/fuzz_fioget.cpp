@@ -67,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::int32_t attributeLevel = 0;
   std::uint8_t origin[2];
   fiopen(fcb, rc, openMode, zero, closeDisposition, fillPair, "=TORQIN", nameLength, name,
-         organisation, recordFormat, length, delim, zero, blockSize, zero, device,
-         attributeLevel, nullptr, origin);
+         organisation, recordFormat, length, delim, zero, blockSize, zero, device, attributeLevel,
+         nullptr, origin);
   if (format == 256 && rc != 0) {
     Check(rc == kFioEmpty || rc == kFioNotTorqfile);
     Check(fcb == nullptr);
@@ -99,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t got = -1;
     fioget(fcb, rc, got, area.data(), capacity);
     Check(got >= 0 && got <= capacity);
-    for (std::size_t i = static_cast<std::size_t>(capacity); i < area.size(); ++i) Check(area[i] == 0xA5);
+    for (std::size_t i = static_cast<std::size_t>(capacity); i < area.size(); ++i)
+      Check(area[i] == 0xA5);
     if (capacity < minimum) {  // refused, nothing read
       Check(rc == kFioLengthError && got == 0);
       continue;

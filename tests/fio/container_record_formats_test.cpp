@@ -51,7 +51,10 @@ TEST(TorqfileRecords, Examples) {
   };
   const Case cases[] = {
       {"two records", Cat({r12, r300}), 1000, {{0, r12}, {0, r300}, {2, {}}}},
-      {"a block length in front", Cat({{0x01, 0x00}, blockField}), 1000, {{0, blockField}, {2, {}}}},
+      {"a block length in front",
+       Cat({{0x01, 0x00}, blockField}),
+       1000,
+       {{0, blockField}, {2, {}}}},
       {"a run of 0x40 at the end", Cat({r12, Bytes(9, 0x40)}), 1000, {{0, r12}, {2, {}}}},
       {"a run of 0x00 at the end", Cat({r12, Bytes(9, 0x00)}), 1000, {{0, r12}, {2, {}}}},
       {"three equal bytes at the end", Cat({r12, {0x20, 0x20, 0x20}}), 1000, {{0, r12}, {2, {}}}},
@@ -60,14 +63,22 @@ TEST(TorqfileRecords, Examples) {
       {"one 0xFF", Cat({r12, {0xFF}}), 1000, {{0, r12}, {2, {}}}},
       {"one stray byte", Cat({r12, {0x41}}), 1000, {{0, r12}, {50, {0x41}}}},
       {"two unequal bytes", Cat({r12, {0x00, 0x41}}), 1000, {{0, r12}, {50, {0x00, 0x41}}}},
-      {"zero filling between records", Cat({r12, Bytes(8, 0x00), r20}), 1000,
+      {"zero filling between records",
+       Cat({r12, Bytes(8, 0x00), r20}),
+       1000,
        {{0, r12}, {0, r20}, {2, {}}}},
-      {"zero filling before a long record", Cat({r12, Bytes(5, 0x00), r300}), 1000,
+      {"zero filling before a long record",
+       Cat({r12, Bytes(5, 0x00), r300}),
+       1000,
        {{0, r12}, {0, r300}, {2, {}}}},
       {"zero filling to the end", Cat({r12, Bytes(30, 0x00)}), 1000, {{0, r12}, {2, {}}}},
-      {"cut to the capacity", Cat({r300, r12}), 100,
+      {"cut to the capacity",
+       Cat({r300, r12}),
+       100,
        {{111, Bytes(r300.begin(), r300.begin() + 100)}, {0, r12}, {2, {}}}},
-      {"a record cut by the end of the file", Bytes(r300.begin(), r300.begin() + 50), 1000,
+      {"a record cut by the end of the file",
+       Bytes(r300.begin(), r300.begin() + 50),
+       1000,
        {{50, Bytes(r300.begin(), r300.begin() + 50)}}},
       {"empty file", {}, 1000, {{2, {}}}},
   };
@@ -139,7 +150,7 @@ std::vector<Got> ReadPrintable(const Bytes& file, std::int32_t capacity) {
 
 TEST(PrintableRecords, AsciiExamples) {
   const Bytes first = B("AAPfABCDEFGHIJKLMNO");  // n = 15: 16 letters behind the length
-  const Bytes second = B("AABbA");                // n = 1: 2 letters behind the length
+  const Bytes second = B("AABbA");               // n = 1: 2 letters behind the length
   struct Case {
     const char* what;
     Bytes file;
@@ -147,16 +158,23 @@ TEST(PrintableRecords, AsciiExamples) {
     std::vector<Got> records;
   };
   const Case cases[] = {
-      {"two records with line ends", Cat({first, B("\r\n"), second, B("\r\n\x1A")}), 100,
+      {"two records with line ends",
+       Cat({first, B("\r\n"), second, B("\r\n\x1A")}),
+       100,
        {{0, first}, {0, second}, {2, {}}}},
-      {"digits and blanks before a record", Cat({first, B(" 12 \n"), second}), 100,
+      {"digits and blanks before a record",
+       Cat({first, B(" 12 \n"), second}),
+       100,
        {{0, first}, {0, second}, {2, {}}}},
-      {"cut to the capacity, the rest skipped", Cat({first, B("\n"), second}), 5,
+      {"cut to the capacity, the rest skipped",
+       Cat({first, B("\n"), second}),
+       5,
        {{111, B("AAPfA")}, {0, second}, {2, {}}}},
-      {"the end inside the length letters", Cat({first, B("\nAA")}), 100,
+      {"the end inside the length letters",
+       Cat({first, B("\nAA")}),
+       100,
        {{0, first}, {50, B("AA")}}},
-      {"the end inside a record", Cat({first, B("\nAADab")}), 100,
-       {{0, first}, {50, B("AADab")}}},
+      {"the end inside a record", Cat({first, B("\nAADab")}), 100, {{0, first}, {50, B("AADab")}}},
       {"a length letter above P", Cat({first, B("\nZAAxx")}), 100, {{0, first}, {50, B("ZAA")}}},
       {"a length letter below A", Cat({first, B("\nA\nAxx")}), 100, {{0, first}, {50, B("A\nA")}}},
       {"letters Q-W count 0", Cat({first, B("QWAx")}), 100, {{0, first}, {0, B("QWAx")}, {2, {}}}},
@@ -175,10 +193,13 @@ TEST(PrintableRecords, EbcdicExamples) {
   };
   const Case cases[] = {
       {"blanks, lower-case letters and line ends are skipped",
-       Cat({first, blanksAndLower, second, blanksAndLower}), {{0, first}, {0, second}, {2, {}}}},
-      {"a digit is no filler", Cat({first, {0x40, 0x40, 0xF0, 0xC1, 0xC1}}),
+       Cat({first, blanksAndLower, second, blanksAndLower}),
+       {{0, first}, {0, second}, {2, {}}}},
+      {"a digit is no filler",
+       Cat({first, {0x40, 0x40, 0xF0, 0xC1, 0xC1}}),
        {{0, first}, {50, {0xF0, 0xC1, 0xC1}}}},
-      {"0xCA-0xD0 count 0", Cat({first, {0x40, 0xCA, 0xD0, 0xC1, 0x99}}),
+      {"0xCA-0xD0 count 0",
+       Cat({first, {0x40, 0xCA, 0xD0, 0xC1, 0x99}}),
        {{0, first}, {0, {0xCA, 0xD0, 0xC1, 0x99}}, {2, {}}}},
   };
   for (const Case& c : cases) {

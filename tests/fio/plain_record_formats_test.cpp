@@ -110,30 +110,57 @@ TEST(PlainFormats, ReadExamples) {
   };
   const Case cases[] = {
       {"var_2b empty record", 0, {0x00, 0x02}, 10, {{0, {}}, {2, {}}}},
-      {"var_2b two records", 0, {0x00, 0x03, 'a', 0x00, 0x04, 'b', 'c'}, 10,
+      {"var_2b two records",
+       0,
+       {0x00, 0x03, 'a', 0x00, 0x04, 'b', 'c'},
+       10,
        {{0, B("a")}, {0, B("bc")}, {2, {}}}},
-      {"var_2b cut to the capacity", 0, {0x00, 0x06, 'a', 'b', 'c', 'd', 0x00, 0x03, 'e'}, 2,
+      {"var_2b cut to the capacity",
+       0,
+       {0x00, 0x06, 'a', 'b', 'c', 'd', 0x00, 0x03, 'e'},
+       2,
        {{111, B("ab")}, {0, B("e")}, {2, {}}}},
-      {"var_2b capacity 0 drops the record", 0, {0x00, 0x04, 'a', 'b', 0x00, 0x02}, 0,
+      {"var_2b capacity 0 drops the record",
+       0,
+       {0x00, 0x04, 'a', 'b', 0x00, 0x02},
+       0,
        {{111, {}}, {0, {}}, {2, {}}}},
       {"var2b_data", 16, {0x00, 0x02, 'a', 'b'}, 10, {{0, B("ab")}, {2, {}}}},
-      {"var_4b ignores bytes 2-3", 32, {0x00, 0x06, 0xAA, 0xBB, 'a', 'b'}, 10,
+      {"var_4b ignores bytes 2-3",
+       32,
+       {0x00, 0x06, 0xAA, 0xBB, 'a', 'b'},
+       10,
        {{0, B("ab")}, {2, {}}}},
       {"var_intel", 56, {0x04, 0x00, 'a', 'b'}, 10, {{0, B("ab")}, {2, {}}}},
       {"var_ascii", 40, Cat(B("0006"), B("ab")), 10, {{0, B("ab")}, {2, {}}}},
-      {"var_ascii reads EBCDIC digits", 40, {0xF0, 0xF0, 0xF0, 0xF6, 'a', 'b'}, 10,
+      {"var_ascii reads EBCDIC digits",
+       40,
+       {0xF0, 0xF0, 0xF0, 0xF6, 'a', 'b'},
+       10,
        {{0, B("ab")}, {2, {}}}},
       {"var_ebcdic", 48, {0xF0, 0xF0, 0xF0, 0xF5, 'a'}, 10, {{0, B("a")}, {2, {}}}},
-      {"var_2b_in keeps the prefix", 64, {0x00, 0x04, 'a', 'b'}, 10,
+      {"var_2b_in keeps the prefix",
+       64,
+       {0x00, 0x04, 'a', 'b'},
+       10,
        {{0, {0x00, 0x04, 'a', 'b'}}, {2, {}}}},
-      {"var_2b_in cut", 64, {0x00, 0x05, 'a', 'b', 'c', 0x00, 0x02}, 3,
+      {"var_2b_in cut",
+       64,
+       {0x00, 0x05, 'a', 'b', 'c', 0x00, 0x02},
+       3,
        {{111, {0x00, 0x05, 'a'}}, {0, {0x00, 0x02}}, {2, {}}}},
-      {"var_4b_in keeps the prefix", 72, {0x00, 0x05, 0x40, 0x40, 'a'}, 10,
+      {"var_4b_in keeps the prefix",
+       72,
+       {0x00, 0x05, 0x40, 0x40, 'a'},
+       10,
        {{0, {0x00, 0x05, 0x40, 0x40, 'a'}}, {2, {}}}},
       {"fix", 1, B("abcdefg"), 10, {{0, B("abc")}, {0, B("def")}, {111, B("g")}, {2, {}}}},
       {"fix cut", 1, B("abcdef"), 2, {{111, B("ab")}, {111, B("de")}, {2, {}}}},
       {"undefined", 2, B("abcdefg"), 10, {{0, B("abc")}, {0, B("def")}, {0, B("g")}, {2, {}}}},
-      {"undefined capacity below the block", 2, B("abcde"), 2,
+      {"undefined capacity below the block",
+       2,
+       B("abcde"),
+       2,
        {{0, B("ab")}, {0, B("cd")}, {0, B("e")}, {2, {}}}},
       {"empty file", 0, {}, 10, {{2, {}}}},
   };
@@ -232,7 +259,8 @@ Bytes EafRecord(int digits, std::int32_t length, char letter, bool ebcdic = fals
   head.insert(0, static_cast<std::size_t>(digits) - head.size(), '0');
   Bytes r = B(head);
   r.push_back(static_cast<std::uint8_t>(letter));
-  while (r.size() < static_cast<std::size_t>(length)) r.push_back(static_cast<std::uint8_t>('a' + r.size() % 26));
+  while (r.size() < static_cast<std::size_t>(length))
+    r.push_back(static_cast<std::uint8_t>('a' + r.size() % 26));
   if (ebcdic) {
     for (int i = 0; i < digits; ++i) r[static_cast<std::size_t>(i)] += 0xC0;
     r[static_cast<std::size_t>(digits)] += 0x80;
@@ -258,7 +286,9 @@ TEST(EafFormat, Sets) {
   const Case cases[] = {
       {"a closed set then the end", Cat(Cat(a, c), e), 100, {{0, a}, {0, c}, {0, e}, {2, {}}}},
       {"the end inside a set", Cat(a, c), 100, {{0, a}, {0, c}, {50, {}}}},
-      {"two sets, 4 and 6 digits", Cat(Cat(Cat(a, e), a6), e6), 100,
+      {"two sets, 4 and 6 digits",
+       Cat(Cat(Cat(a, e), a6), e6),
+       100,
        {{0, a}, {0, e}, {0, a6}, {0, e6}, {2, {}}}},
       {"EBCDIC digits and letters", Cat(ae, ee), 100, {{0, ae}, {0, ee}, {2, {}}}},
       {"no A at the start of a set", c, 100, {{50, Bytes(c.begin(), c.begin() + 7)}}},
@@ -266,7 +296,9 @@ TEST(EafFormat, Sets) {
       {"a non-digit in the length", B("00x9A.."), 100, {{50, B("00x9A..")}}},
       {"the end inside the head", B("0010"), 100, {{50, B("0010")}}},
       {"the end inside the record", B("0010Aab"), 100, {{50, B("0010Aab")}}},
-      {"cut to the capacity", Cat(a, e), 8,
+      {"cut to the capacity",
+       Cat(a, e),
+       8,
        {{111, Bytes(a.begin(), a.begin() + 8)}, {0, e}, {2, {}}}},
   };
   for (const Case& c2 : cases) {
@@ -301,9 +333,11 @@ Bytes Data(std::size_t n, std::uint32_t seed, bool text) {
 // The record written for a data length (the _in formats carry their prefix themselves).
 Bytes RecordFor(std::int32_t format, const Bytes& data) {
   const auto n = static_cast<std::uint32_t>(data.size());
-  if (format == 64) return Cat({static_cast<std::uint8_t>((n + 2) >> 8), static_cast<std::uint8_t>(n + 2)}, data);
+  if (format == 64)
+    return Cat({static_cast<std::uint8_t>((n + 2) >> 8), static_cast<std::uint8_t>(n + 2)}, data);
   if (format == 72)
-    return Cat({static_cast<std::uint8_t>((n + 4) >> 8), static_cast<std::uint8_t>(n + 4), 0, 0}, data);
+    return Cat({static_cast<std::uint8_t>((n + 4) >> 8), static_cast<std::uint8_t>(n + 4), 0, 0},
+               data);
   return data;
 }
 
@@ -314,7 +348,8 @@ TEST_P(RoundTrip, LengthBoundaries) {
   ScratchDir dir;
   testing::internal::CaptureStderr();  // dtext ends on a record without delimiter
   for (const std::int32_t length : {0, 1, 2, 4095, 4096, 4097, 9995, 9996, 32760}) {
-    const Bytes data = Data(static_cast<std::size_t>(length), static_cast<std::uint32_t>(length), text);
+    const Bytes data =
+        Data(static_cast<std::size_t>(length), static_cast<std::uint32_t>(length), text);
     const Bytes record = RecordFor(format, data);
     const auto size = static_cast<std::int32_t>(record.size());
     const Bytes next = RecordFor(format, Data(5, 99, text));
@@ -324,9 +359,9 @@ TEST_P(RoundTrip, LengthBoundaries) {
     std::vector<std::int32_t> putRcs =
         rectest::WriteFile(dir / "f", format, {record, next}, recordLength);
     ASSERT_EQ(putRcs.size(), 3u);
-    EXPECT_EQ(putRcs[0], !prefixFits                      ? kFioLengthError
+    EXPECT_EQ(putRcs[0], !prefixFits                          ? kFioLengthError
                          : format == 1 && size < recordLength ? kFioPadded
-                                                          : kFioOk)
+                                                              : kFioOk)
         << format << " " << length;
     Bytes expectRecord = record;
     if (format == 1) expectRecord.resize(static_cast<std::size_t>(recordLength), 0x20);
@@ -338,8 +373,8 @@ TEST_P(RoundTrip, LengthBoundaries) {
       Open in(kOpenInput, dir / "f", format);
       in.recordLength = format == 2 ? size + 5 : recordLength;
       ASSERT_EQ(in.Run(), kFioOk);
-      SCOPED_TRACE(testing::Message() << "format " << format << " length " << length
-                                      << " capacity " << capacity);
+      SCOPED_TRACE(testing::Message()
+                   << "format " << format << " length " << length << " capacity " << capacity);
       Bytes r;
       if (capacity < FioMinCapacity(stored)) {
         EXPECT_EQ(in.Get(r, capacity), kFioLengthError);  // refused, nothing read

@@ -30,8 +30,8 @@ TEST(RecFormsMap, RowsInOrder) {
   };
   for (const Case c : {Case{0, "variable"}, Case{8, "variable"}, Case{9, "fix"}, Case{11, "text"},
                        Case{12, "dtext"}, Case{16, "var2b_data"}, Case{24, "vfc"},
-                       Case{128, "dtaus_d_dt"}, Case{176, "dtaus_td_ea1"},
-                       Case{80, "dtaus_td_ea0"}, Case{224, "asn1_stream"}, Case{72, "var_4b_in"}}) {
+                       Case{128, "dtaus_d_dt"}, Case{176, "dtaus_td_ea1"}, Case{80, "dtaus_td_ea0"},
+                       Case{224, "asn1_stream"}, Case{72, "var_4b_in"}}) {
     EXPECT_STREQ(FindEntryTxt(RecFormsMap, c.code), c.text) << c.code;
   }
 }
@@ -60,12 +60,12 @@ TEST(RecordFormatCodes, OutputNormalisation) {
     std::int32_t out;
   };
   const Case cases[] = {
-      {0, 0},     {1, 1},     {2, 2},     {3, 3},     {4, 3},     {8, 0},     {9, 1},
-      {11, 3},    {12, 12},   {16, 16},   {17, 1},    {18, 18},   {24, 0},    {25, 1},
-      {32, 32},   {40, 40},   {48, 48},   {56, 56},   {64, 64},   {72, 72},   {80, 80},
-      {88, 88},   {100, 3},   {176, 176}, {200, 200}, {207, 3},   {208, 2},   {216, 216},
-      {224, 224}, {232, 3},   {255, 3},   {256, 0},   {257, 1},   {259, 3},   {268, 12},
-      {300, 3},   {464, 2},   {0x7FFFFFFF, 3},
+      {0, 0},     {1, 1},   {2, 2},          {3, 3},     {4, 3},   {8, 0},   {9, 1},
+      {11, 3},    {12, 12}, {16, 16},        {17, 1},    {18, 18}, {24, 0},  {25, 1},
+      {32, 32},   {40, 40}, {48, 48},        {56, 56},   {64, 64}, {72, 72}, {80, 80},
+      {88, 88},   {100, 3}, {176, 176},      {200, 200}, {207, 3}, {208, 2}, {216, 216},
+      {224, 224}, {232, 3}, {255, 3},        {256, 0},   {257, 1}, {259, 3}, {268, 12},
+      {300, 3},   {464, 2}, {0x7FFFFFFF, 3},
   };
   for (const Case& c : cases) EXPECT_EQ(NormaliseOutputFormat(c.in), c.out) << c.in;
   EXPECT_EQ(PositiveFormat(-3), 3);
@@ -176,7 +176,8 @@ TEST(FramingDetection, ThroughFiopen) {
     ASSERT_GE(r.size(), 3u);
     // A block length in front of the record is not part of it.
     const std::size_t skip = c.stored == 288 ? 2 : 0;
-    EXPECT_EQ(Bytes(r.begin(), r.begin() + 2), Bytes(c.file.begin() + skip, c.file.begin() + skip + 2));
+    EXPECT_EQ(Bytes(r.begin(), r.begin() + 2),
+              Bytes(c.file.begin() + skip, c.file.begin() + skip + 2));
   }
 }
 
@@ -186,14 +187,17 @@ TEST(FramingDetection, LetterValuesOfTheBlock) {
   Open a(kOpenInput, dir / "a", 256);
   ASSERT_EQ(a.Run(), kFioOk);
   EXPECT_EQ(a.fcb->letterBase, 65);
-  const std::uint8_t ascii[23] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0, 0, 0, 0, 0, 0, 0};
+  const std::uint8_t ascii[23] = {0,  1,  2,  3,  4, 5, 6, 7, 8, 9, 10, 11,
+                                  12, 13, 14, 15, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(std::memcmp(a.fcb->letterValues, ascii, 23), 0);
 
-  WriteFileBytes(dir / "e", {0xC1, 0xC1, 0xD1, 0x82, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x40, 0x40, 0x40, 0x40, 0x40});
+  WriteFileBytes(dir / "e",
+                 {0xC1, 0xC1, 0xD1, 0x82, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0x40, 0x40, 0x40, 0x40, 0x40});
   Open e(kOpenInput, dir / "e", 256);
   ASSERT_EQ(e.Run(), kFioOk);
   EXPECT_EQ(e.fcb->letterBase, 193);
-  const std::uint8_t ebcdic[23] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 9, 10, 11, 12, 13, 14, 15};
+  const std::uint8_t ebcdic[23] = {0, 1, 2, 3, 4, 5,  6,  7,  8,  0,  0, 0,
+                                   0, 0, 0, 0, 9, 10, 11, 12, 13, 14, 15};
   EXPECT_EQ(std::memcmp(e.fcb->letterValues, ebcdic, 23), 0);
 }
 

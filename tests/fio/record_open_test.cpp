@@ -248,9 +248,11 @@ TEST(FiOpen, OutputFormatNormalisation) {
 
 TEST(FiOpen, OutputAsn1WritesRecordsUnchangedAndUnknownWritesText) {
   ScratchDir dir;
-  EXPECT_EQ(rectest::WriteFile(dir / "a", 208, {B("ab"), B("cd")}), (std::vector<std::int32_t>{0, 0, 0}));
+  EXPECT_EQ(rectest::WriteFile(dir / "a", 208, {B("ab"), B("cd")}),
+            (std::vector<std::int32_t>{0, 0, 0}));
   EXPECT_EQ(ReadFileBytes(dir / "a"), B("abcd"));
-  EXPECT_EQ(rectest::WriteFile(dir / "t", 300, {B("ab"), B("cd")}), (std::vector<std::int32_t>{0, 0, 0}));
+  EXPECT_EQ(rectest::WriteFile(dir / "t", 300, {B("ab"), B("cd")}),
+            (std::vector<std::int32_t>{0, 0, 0}));
   EXPECT_EQ(ReadFileBytes(dir / "t"), B("ab\ncd\n"));
 }
 
@@ -380,7 +382,7 @@ TEST(FiOpen, InputShortAttributeVectors) {
     Bytes bytes;
   };
   const Case cases[] = {
-      {3, 0, 3, 3, {3, 0x0A, 0}},            // the LF default, count 1
+      {3, 0, 3, 3, {3, 0x0A, 0}},  // the LF default, count 1
       {12, kDelimCrLf, 5, 3, {12, 0x0D, 0x0A}},
       {3, 0, 2, 1, {3}},
       {1, 0, 3, 1, {1}},

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <ostream>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -59,9 +59,9 @@ struct Open {
   }
 
   std::int32_t Run() {
-    fiopen(fcb, rc, openMode, exitValue1, closeDisposition, fillPair, "=TORQIN", nameLength,
-           name, organisation, recordFormat, recordLength, delimiter, exitValue2, blockSize,
-           exitValue3, device, attributeLevel, attributes, origin);
+    fiopen(fcb, rc, openMode, exitValue1, closeDisposition, fillPair, "=TORQIN", nameLength, name,
+           organisation, recordFormat, recordLength, delimiter, exitValue2, blockSize, exitValue3,
+           device, attributeLevel, attributes, origin);
     return rc;
   }
 

@@ -40,20 +40,37 @@ TEST(TextFormat, Examples) {
       {"CR CR LF", B("a\r\r\n"), 10, kDelimCrLf, {{0, B("a\r")}, {2, {}}}},
       {"LF alone is data with CR LF", B("a\nb\r\n"), 10, kDelimCrLf, {{0, B("a\nb")}, {2, {}}}},
       {"no delimiter at the end", B("ab\ncd"), 10, 0, {{0, B("ab")}, {0, B("cd")}, {2, {}}}},
-      {"pieces of the capacity", Bytes(25, 'x'), 10, 0,
+      {"pieces of the capacity",
+       Bytes(25, 'x'),
+       10,
+       0,
        {{51, Bytes(10, 'x')}, {51, Bytes(10, 'x')}, {0, Bytes(5, 'x')}, {2, {}}}},
-      {"a line of exactly the capacity", B("abcd\nef\n"), 4, 0, {{0, B("abcd")}, {0, B("ef")}, {2, {}}}},
+      {"a line of exactly the capacity",
+       B("abcd\nef\n"),
+       4,
+       0,
+       {{0, B("abcd")}, {0, B("ef")}, {2, {}}}},
       {"CR LF right behind a full buffer", B("abcd\r\n"), 4, kDelimCrLf, {{0, B("abcd")}, {2, {}}}},
-      {"a lone CR behind a full buffer begins the next piece", B("abc\rx\r\n"), 3, kDelimCrLf,
+      {"a lone CR behind a full buffer begins the next piece",
+       B("abc\rx\r\n"),
+       3,
+       kDelimCrLf,
        {{51, B("abc")}, {0, B("\rx")}, {2, {}}}},
-      {"one character of the user's choice", B("a|b|"), 10, 0x0100007C,
+      {"one character of the user's choice",
+       B("a|b|"),
+       10,
+       0x0100007C,
        {{0, B("a")}, {0, B("b")}, {2, {}}}},
-      {"two characters of the user's choice", B("a;;b;c;;"), 10, 0x02003B3B,
+      {"two characters of the user's choice",
+       B("a;;b;c;;"),
+       10,
+       0x02003B3B,
        {{0, B("a")}, {0, B("b;c")}, {2, {}}}},
       {"empty file", {}, 10, 0, {{2, {}}}},
       {"capacity 1", B("ab\n"), 1, 0, {{51, B("a")}, {0, B("b")}, {2, {}}}},
   };
-  for (const Case& c : cases) EXPECT_EQ(ReadText(c.file, c.capacity, c.delimiter), c.records) << c.what;
+  for (const Case& c : cases)
+    EXPECT_EQ(ReadText(c.file, c.capacity, c.delimiter), c.records) << c.what;
   testing::internal::GetCapturedStderr();
 }
 
@@ -119,16 +136,32 @@ TEST(TextFormat, DelimitersAcrossPieces) {
     std::vector<std::pair<std::int32_t, std::size_t>> records;  // rc and length
   };
   const Case cases[] = {
-      {"CR last of a piece, LF first of the next", kPiece - 1, "\r\nab\r\n", 100000,
+      {"CR last of a piece, LF first of the next",
+       kPiece - 1,
+       "\r\nab\r\n",
+       100000,
        {{0, kPiece - 1}, {0, 2}, {2, 0}}},
       {"lone CR last of a piece", kPiece - 1, "\rab\r\n", 100000, {{0, kPiece + 2}, {2, 0}}},
-      {"lone CR last of a piece behind a full buffer", kPiece - 1, "\rab\r\n",
-       static_cast<std::int32_t>(kPiece - 1), {{51, kPiece - 1}, {0, 3}, {2, 0}}},
-      {"CR last of a piece behind a full buffer", kPiece - 1, "\r\nab\r\n",
-       static_cast<std::int32_t>(kPiece - 1), {{0, kPiece - 1}, {0, 2}, {2, 0}}},
-      {"lone CR last of the file behind a full buffer", kPiece - 1, "\r",
-       static_cast<std::int32_t>(kPiece - 1), {{51, kPiece - 1}, {0, 1}, {2, 0}}},
-      {"a line longer than a piece", 3 * kPiece + 7, "\r\nx", 1000000, {{0, 3 * kPiece + 7}, {0, 1}, {2, 0}}},
+      {"lone CR last of a piece behind a full buffer",
+       kPiece - 1,
+       "\rab\r\n",
+       static_cast<std::int32_t>(kPiece - 1),
+       {{51, kPiece - 1}, {0, 3}, {2, 0}}},
+      {"CR last of a piece behind a full buffer",
+       kPiece - 1,
+       "\r\nab\r\n",
+       static_cast<std::int32_t>(kPiece - 1),
+       {{0, kPiece - 1}, {0, 2}, {2, 0}}},
+      {"lone CR last of the file behind a full buffer",
+       kPiece - 1,
+       "\r",
+       static_cast<std::int32_t>(kPiece - 1),
+       {{51, kPiece - 1}, {0, 1}, {2, 0}}},
+      {"a line longer than a piece",
+       3 * kPiece + 7,
+       "\r\nx",
+       1000000,
+       {{0, 3 * kPiece + 7}, {0, 1}, {2, 0}}},
   };
   for (const Case& c : cases) {
     Bytes file(c.first, 'y');
@@ -171,7 +204,8 @@ TEST(TextFormat, LongLinesWithLfAcrossPieces) {
 
 TEST(TextFormat, Writing) {
   ScratchDir dir;
-  EXPECT_EQ(rectest::WriteFile(dir / "lf", 3, {B("a"), {}, B("b")}), (std::vector<std::int32_t>{0, 0, 0, 0}));
+  EXPECT_EQ(rectest::WriteFile(dir / "lf", 3, {B("a"), {}, B("b")}),
+            (std::vector<std::int32_t>{0, 0, 0, 0}));
   EXPECT_EQ(ReadFileBytes(dir / "lf"), B("a\n\nb\n"));
   rectest::WriteFile(dir / "crlf", 3, {B("a"), B("b")}, 0, kDelimCrLf);
   EXPECT_EQ(ReadFileBytes(dir / "crlf"), B("a\r\nb\r\n"));
