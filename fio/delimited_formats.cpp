@@ -58,6 +58,10 @@ void Take(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t& copied, std
 
 std::int32_t ReadWithDelim1(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t capacity,
                             std::int32_t& length) {
+  if (capacity < 1) {  // a read must be able to move on
+    length = 0;
+    return kFioLengthError;
+  }
   const std::uint8_t d = DelimFirst(fcb.delimiter);
   std::int32_t copied = 0;
   std::int32_t rc = kFioOk;
@@ -91,6 +95,10 @@ std::int32_t ReadWithDelim1(FileControlBlock& fcb, std::uint8_t* buffer, std::in
 
 std::int32_t ReadWithDelim2(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t capacity,
                             std::int32_t& length) {
+  if (capacity < 1) {  // a read must be able to move on
+    length = 0;
+    return kFioLengthError;
+  }
   const std::uint8_t first = DelimFirst(fcb.delimiter);
   const std::uint8_t second = DelimSecond(fcb.delimiter);
   std::int32_t copied = 0;

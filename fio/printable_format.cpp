@@ -8,8 +8,16 @@
 
 void read_cx7_record(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* buffer,
                      std::int32_t& length, const std::int32_t& capacity) {
-  FileControlBlock& fcb = *slot;
   length = 0;
+  if (!FcbValid(slot)) {
+    rc = kFioBadBlock;
+    return;
+  }
+  FileControlBlock& fcb = *slot;
+  if (capacity < 3) {  // no room for the length letters
+    rc = kFioLengthError;
+    return;
+  }
   // Only the two forms the detection sets up have letters.
   const std::uint8_t* letters = LetterDecodeTable(fcb.letterBase);
   if (!letters) {

@@ -53,6 +53,10 @@ RawRead FioReadRest(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t le
 
 void read_record(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* buffer,
                  std::int32_t& length) {
+  if (!FcbValid(slot)) {
+    rc = kFioBadBlock;
+    return;
+  }
   if (length <= 0) {
     rc = kFioOk;
     return;
@@ -64,6 +68,10 @@ void read_record(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* buffer
 
 void read_record_rest(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* buffer,
                       std::int32_t& length, const std::int32_t& capacity) {
+  if (!FcbValid(slot)) {
+    rc = kFioBadBlock;
+    return;
+  }
   if (length <= 0) {
     rc = kFioOk;
     return;

@@ -34,6 +34,39 @@ TEST(LengthHelpers, Prefixes) {
   EXPECT_EQ(Len4VarPrnt(10, 0xF0), (std::array<std::uint8_t, 4>{0xF0, 0xF0, 0xF1, 0xF0}));
 }
 
+TEST(RawReads, ReadRecordAndReadRecordRest) {
+  ScratchDir dir;
+  WriteFileBytes(dir / "in", B("abcdefghij"));
+  Open in(kOpenInput, dir / "in", 2);
+  ASSERT_EQ(in.Run(), kFioOk);
+  std::uint8_t buffer[16] = {};
+  std::int32_t rc = -9;
+  std::int32_t length = 0;
+  read_record(in.fcb, rc, buffer, length);  // nothing asked, nothing done
+  EXPECT_EQ(rc, kFioOk);
+  length = 3;
+  read_record(in.fcb, rc, buffer, length);
+  EXPECT_EQ(rc, kFioOk);
+  EXPECT_EQ(Bytes(buffer, buffer + 3), B("abc"));
+  length = 4;
+  read_record_rest(in.fcb, rc, buffer, length, 2);  // "de" delivered, "fg" dropped
+  EXPECT_EQ(rc, kFioTruncated);
+  EXPECT_EQ(length, 2);
+  EXPECT_EQ(Bytes(buffer, buffer + 2), B("de"));
+  length = 5;
+  read_record(in.fcb, rc, buffer, length);  // only "hij" is left
+  EXPECT_EQ(rc, kFioTruncated);
+  EXPECT_EQ(length, 3);
+  EXPECT_EQ(Bytes(buffer, buffer + 3), B("hij"));
+  length = 5;
+  read_record_rest(in.fcb, rc, buffer, length, 5);
+  EXPECT_EQ(rc, kFioEndOfFile);
+  EXPECT_EQ(length, 0);
+  FileControlBlock* none = nullptr;
+  read_record(none, rc, buffer, length);
+  EXPECT_EQ(rc, kFioBadBlock);
+}
+
 // The written bytes of one record per format.
 TEST(PlainFormats, WrittenExamples) {
   ScratchDir dir;
