@@ -191,61 +191,67 @@ class WideBitWriter {
   int used_ = 0;  // bits held in acc_, from its top; below 8 between writes
 };
 
-// Reads bits from a 64-bit window held in a register, reloaded 8 bytes at a time when the bits
-// left in it run short. Every byte from the current one to 7 bytes beyond it must be readable.
+// Reads bits from a 64-bit buffer held in a register. Refill tops it up to 56 bits or more from
+// an 8-byte load whose address does not wait for the bits being decoded, so the load overlaps
+// the decoding. Loads reach up to 15 bytes past the next unread bit: those bytes must be
+// readable.
 class WideBitReader {
  public:
-  explicit WideBitReader(const std::uint8_t* base) : base_(base), byte_(base) { Load(); }
+  explicit WideBitReader(const std::uint8_t* base) : base_(base), next_(base) { Refill(); }
 
-  // Makes sure the window holds at least n unread bits (1 <= n <= 57).
-  void Ensure(int n) {
-    if (used_ > 64 - n) Refill();
-  }
-  // Moves the window on to the byte holding the next unread bit; then 57 bits at least are
-  // unread. Without a branch, for loops whose reads vary in width.
   void Refill() {
-    byte_ += used_ >> 3;
-    used_ &= 7;
-    Load();
+    buffer_ |= Load(next_) >> count_;
+    next_ += (63 - count_) >> 3;
+    count_ |= 56;
   }
-  // The next n bits (1 <= n <= 57; Ensure(n) first) without taking them.
-  std::uint64_t Peek(int n) const { return (window_ << used_) >> (64 - n); }
-  void Skip(int n) { used_ += n; }
+  // Makes sure the buffer holds at least n unread bits (1 <= n <= 56).
+  void Ensure(int n) {
+    if (count_ < n) Refill();
+  }
+  // The next n bits (1 <= n <= 56; at least n in the buffer) without taking them.
+  std::uint64_t Peek(int n) const { return buffer_ >> (64 - n); }
+  void Skip(int n) {
+    buffer_ <<= n;
+    count_ -= n;
+  }
   std::uint64_t Get(int n) {
     Ensure(n);
     const std::uint64_t v = Peek(n);
-    used_ += n;
+    Skip(n);
     return v;
   }
   // Bits taken so far.
   std::size_t BitPosition() const {
-    return static_cast<std::size_t>(byte_ - base_) * 8 + static_cast<std::size_t>(used_);
+    return static_cast<std::size_t>(next_ - base_) * 8 - static_cast<std::size_t>(count_);
   }
   // Copies count whole bytes from the current bit position.
   void GetBytes(std::uint8_t* out, std::size_t count) {
-    const std::uint8_t* p = byte_ + (used_ >> 3);
-    const unsigned s = used_ & 7;
+    const std::size_t pos = BitPosition();
+    const std::uint8_t* p = base_ + pos / 8;
+    const unsigned s = pos % 8;
     if (s == 0) {
       for (std::size_t i = 0; i < count; ++i) out[i] = p[i];
     } else {
       for (std::size_t i = 0; i < count; ++i)
         out[i] = static_cast<std::uint8_t>((p[i] << s) | (p[i + 1] >> (8 - s)));
     }
-    byte_ = p + count;
-    used_ = static_cast<int>(s);
-    Load();
+    next_ = p + count;
+    buffer_ = 0;
+    count_ = 0;
+    Refill();
+    Skip(static_cast<int>(s));
   }
 
  private:
-  void Load() {
+  static std::uint64_t Load(const std::uint8_t* p) {
     std::uint64_t w;
-    std::memcpy(&w, byte_, 8);
+    std::memcpy(&w, p, 8);
     if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
-    window_ = w;
+    return w;
   }
 
   const std::uint8_t* base_;
-  const std::uint8_t* byte_;  // the window's first byte
-  std::uint64_t window_ = 0;
-  int used_ = 0;  // bits of the window already taken
+  const std::uint8_t* next_;  // the first byte not yet in the buffer
+  std::uint64_t buffer_ = 0;  // unread bits from the top; below them zeros or the bits that follow
+  int count_ = 0;             // unread bits in the buffer
 };

@@ -156,7 +156,7 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   const std::size_t copied = std::min<std::size_t>(inputLength, kInputReadBound);
   if (copied > 0) std::memcpy(work.data(), input, copied);
   // Bits 1111 after the input: a code stream that runs past it meets an end code at once.
-  std::memset(work.data() + copied, 0xFF, 8);
+  std::memset(work.data() + copied, 0xFF, 16);
 
   WideBitReader r(work.data());
   if (r.Get(1) == 0) {
@@ -171,7 +171,7 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   for (;;) {
     // A code is at most 16 bits: its prefix and the bits after it in one window. Its width
     // comes from a constant (width - 1 in 4 bits per prefix), off the table load.
-    r.Ensure(16);
+    r.Refill();
     const auto v = static_cast<std::uint32_t>(r.Peek(16));
     constexpr std::uint64_t kWidthLess1 = 0x3F99666633333333ull;
     r.Skip(static_cast<int>((kWidthLess1 >> ((v >> 12) * 4)) & 15) + 1);
