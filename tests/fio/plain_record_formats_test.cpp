@@ -340,6 +340,29 @@ TEST(EafFormat, Sets) {
   }
 }
 
+// Eaf records are written as given and read back over the length boundaries, each set opened
+// by an "A" record and closed by an "E" record.
+TEST(EafFormat, RoundTrip) {
+  ScratchDir dir;
+  for (const std::int32_t length : {7, 8, 4095, 4096, 4097, 9995, 9996, 32760}) {
+    const Bytes first = EafRecord(6, length, 'A');
+    const Bytes last = EafRecord(6, 7, 'E');
+    EXPECT_EQ(rectest::WriteFile(dir / "f", 18, {first, last}),
+              (std::vector<std::int32_t>{0, 0, 0}));
+    for (const std::int32_t capacity : {length - 1, length, length + 1}) {
+      if (capacity < 7) continue;
+      SCOPED_TRACE(testing::Message() << "length " << length << " capacity " << capacity);
+      const auto got = rectest::ReadFile(dir / "f", 18, capacity);
+      ASSERT_EQ(got.size(), 3u);
+      const std::int32_t cut = std::min(length, capacity);
+      EXPECT_EQ(got[0],
+                (Got{length > capacity ? 111 : 0, Bytes(first.begin(), first.begin() + cut)}));
+      EXPECT_EQ(got[1], (Got{0, last}));
+      EXPECT_EQ(got[2].rc, kFioEndOfFile);
+    }
+  }
+}
+
 TEST(EafFormat, CapacityBelowTheHeadIsRefused) {
   ScratchDir dir;
   WriteFileBytes(dir / "in", EafRecord(4, 7, 'A'));
