@@ -282,6 +282,30 @@ TEST_F(Asn1Format, BlockEdges) {
   EXPECT_EQ(Read(block, 216, 0, 100, 70000), Records({{34, {}}}));
 }
 
+TEST_F(Asn1Format, LongElementsInsideBlocks) {
+  // A primitive element in pieces and a constructed one as header and inner elements, both
+  // taken from their block.
+  const Bytes primitive = Tlv(0x04, Fill(48, 1));  // 50 bytes
+  const Bytes inner1 = Tlv(0x02, Fill(10, 2));
+  const Bytes inner2 = Tlv(0x02, Fill(10, 3));
+  const Bytes constructed = Tlv(0x30, Cat({inner1, inner2}));
+  Bytes block = Cat({primitive, constructed});
+  block.resize(128, 0x00);
+  auto slice = [](const Bytes& b, std::size_t from, std::size_t n) {
+    return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + n));
+  };
+  std::int32_t closeRc = -99;
+  EXPECT_EQ(Read(block, 216, 20, 100, 128, 0x00, 0, &closeRc),
+            Records({{0, slice(primitive, 0, 20)},
+                     {0, slice(primitive, 20, 20)},
+                     {0, slice(primitive, 40, 10)},
+                     {0, {0x30, 0x18}},
+                     {0, inner1},
+                     {0, inner2},
+                     {2, {}}}));
+  EXPECT_EQ(closeRc, kFioOk);
+}
+
 TEST_F(Asn1Format, BlockedOutputPacksRecordsAndFillsTheLastBlock) {
   const std::vector<Bytes> records = {Tlv(0x04, Fill(40, 1)), Tlv(0x04, Fill(10, 2)),
                                       Tlv(0x04, Fill(20, 3)), Tlv(0x04, Fill(62, 4)),
