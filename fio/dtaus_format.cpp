@@ -86,8 +86,8 @@ void SetCharacterCode(FileControlBlock& fcb, bool ebcdic) {
   std::memcpy(fcb.dtausLetters + 3, letters, 3);
 }
 
-// The letter and sequence rules for a record of `kind` whose letter is `letter`, and the
-// character code decisions an A record makes. False: the record is out of place (rc 50).
+// The letter and sequence rules for a record of `kind` whose letter is `letter`. False: the
+// record is out of place (rc 50).
 bool Accept(const FileControlBlock& fcb, DtausRecord kind, std::uint8_t letter) {
   const std::int32_t f = fcb.recordFormat;
   switch (kind) {
