@@ -114,7 +114,7 @@ void Decode(const std::array<std::uint8_t, 256>& actions, const std::uint8_t* in
   while (p < end) {
     // Fast path: every code moves at most 32 bytes, so with room on both sides it needs no
     // test beyond its kind.
-    if (end - p >= 34 && oend - o >= 32) {
+    while (end - p >= 34 && oend - o >= 32) {
       const std::uint8_t action = actions[*p];
       if (action >= 1 && action <= 32) {
         nuc::Copy32(o, p + 1);
@@ -128,7 +128,9 @@ void Decode(const std::array<std::uint8_t, 256>& actions, const std::uint8_t* in
         p += 2;
         continue;
       }
+      break;
     }
+    if (p >= end) break;
     const std::uint8_t action = actions[*p++];
     if (action == kSkip) continue;
     if (action == kInvalid) { rc = 60; return; }

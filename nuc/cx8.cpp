@@ -87,7 +87,7 @@ void rldcx8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
                                 static_cast<std::uint8_t>(zeroChar), 0};
   while (p < end) {
     // Fast path for the common short codes while both sides have room for wide moves.
-    if (end - p >= 18 && oend - o >= 32) {
+    while (end - p >= 18 && oend - o >= 32) {
       const std::uint8_t code = *p;
       if (code < 0x7C) {
         const std::size_t n = code + 1u;
@@ -110,7 +110,9 @@ void rldcx8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
         p += group == 3 ? 2 : 1;
         continue;
       }
+      break;
     }
+    if (p >= end) break;
     const std::uint8_t code = *p++;
     if (code < 0x7C || code == 0x7D || code == 0x7E) {
       std::size_t n;
