@@ -67,7 +67,8 @@ inline void PutRunCode(WideBitWriter& w, std::uint32_t len) {
 
 // How the decoder reads a code, by its first 5 bits: the bits it takes, the field after the
 // prefix (shift and mask within the 16-bit window), and the length as base + field, negative
-// for a run. Bits 1111 are the end code.
+// for a run. Bits 1111 are the end code. The loop takes the widths from a register constant
+// instead (width - 1, a nibble per first 4 bits), checked against this table when compiling.
 struct CodeForm {
   std::uint8_t bits;
   std::uint8_t shift;
@@ -94,6 +95,15 @@ constexpr std::array<CodeForm, 32> MakeCodeForms() {
   return t;
 }
 constexpr auto kCodeForms = MakeCodeForms();
+constexpr std::uint64_t kCodeWidthsLess1 = 0x3F99666633333333ull;
+
+constexpr bool WidthsMatchTable() {
+  for (unsigned q = 0; q < 32; ++q) {
+    if (((kCodeWidthsLess1 >> ((q >> 1) * 4)) & 15) + 1 != kCodeForms[q].bits) return false;
+  }
+  return true;
+}
+static_assert(WidthsMatchTable());
 
 }  // namespace
 
@@ -105,10 +115,11 @@ void rlcvr8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t*
   }
   // Lengths into the bit stream, bytes into the pool; the cut is the one CX8 makes.
   struct Emitter {
+    Emitter(std::uint8_t* out, const std::uint8_t* limit) : w(out), readLimit(limit) {}
     WideBitWriter w;
     const std::uint8_t* readLimit;  // the source and the 4 bytes after it may be read
-    std::array<std::uint8_t, kMaxPiece + 16> pool;  // the pool coder writes 4 bytes after it
     std::int32_t poolLength = 0;
+    std::array<std::uint8_t, kMaxPiece + 16> pool;  // the pool coder writes 4 bytes after it
     void Run(std::uint8_t b, std::size_t len) {
       pool[static_cast<std::size_t>(poolLength++)] = b;
       PutRunCode(w, static_cast<std::uint32_t>(len));
@@ -127,7 +138,7 @@ void rlcvr8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t*
   // The writers store 8 bytes at a time: the piece is built in a buffer with the slack and then
   // copied out, so nothing beyond the coded piece is written.
   std::array<std::uint8_t, kCodeBytesMax + kVr8PoolCodeMax + kVr8PoolCodeSlack> coded;
-  Emitter e{WideBitWriter(coded.data()), source + sourceLength + 4, {}, 0};
+  Emitter e(coded.data(), source + sourceLength + 4);
   e.w.Put(8, 4);
   nuc::CutRunsAndLiterals(source, sourceLength, e);
   auto& pool = e.pool;
@@ -169,12 +180,10 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   std::uint32_t poolLength = 0;
   std::uint32_t total = 0;
   for (;;) {
-    // A code is at most 16 bits: its prefix and the bits after it in one window. Its width
-    // comes from a constant (width - 1 in 4 bits per prefix), off the table load.
+    // A code is at most 16 bits: its prefix and the bits after it in one window.
     r.Refill();
     const auto v = static_cast<std::uint32_t>(r.Peek(16));
-    constexpr std::uint64_t kWidthLess1 = 0x3F99666633333333ull;
-    r.Skip(static_cast<int>((kWidthLess1 >> ((v >> 12) * 4)) & 15) + 1);
+    r.Skip(static_cast<int>((kCodeWidthsLess1 >> ((v >> 12) * 4)) & 15) + 1);
     const CodeForm& form = kCodeForms[v >> 11];
     if (form.sign == 0) break;  // the end code
     if (count == kMaxCounters) {
