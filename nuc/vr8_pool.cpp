@@ -33,8 +33,8 @@ constexpr std::array<std::uint8_t, 256> MakeClassTable() {
 }
 constexpr auto kClassOf = MakeClassTable();
 
-// How a class writes a group: its prefix, then each byte's top `width` bits (below them, `drop`
-// bits that are clear in all four).
+// How a class writes a group: its prefix, then each byte's top `width` bits (the bits below them
+// are clear in all four bytes).
 struct ClassCode {
   std::uint8_t prefix;
   std::uint8_t prefixBits;
