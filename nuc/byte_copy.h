@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace nuc {
 
 inline void CopyBytes(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
@@ -66,11 +70,17 @@ inline void FillBytes(std::uint8_t* d, std::uint8_t value, std::size_t n) {
 inline void Copy16(std::uint8_t* d, const std::uint8_t* s) { std::memcpy(d, s, 16); }
 inline void Copy32(std::uint8_t* d, const std::uint8_t* s) { std::memcpy(d, s, 32); }
 inline void Fill32(std::uint8_t* d, std::uint8_t value) {
+#if defined(__SSE2__)
+  const __m128i v = _mm_set1_epi8(static_cast<char>(value));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), v);
+#else
   const std::uint64_t w = 0x0101010101010101ULL * value;
   std::memcpy(d, &w, 8);
   std::memcpy(d + 8, &w, 8);
   std::memcpy(d + 16, &w, 8);
   std::memcpy(d + 24, &w, 8);
+#endif
 }
 
 }  // namespace nuc
