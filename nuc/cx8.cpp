@@ -87,12 +87,12 @@ void rldcx8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
                                 static_cast<std::uint8_t>(zeroChar), 0};
   while (p < end) {
     // Fast path for the common short codes while both sides have room for wide moves.
-    while (end - p >= 18 && oend - o >= 32) {
+    while (end - p >= 34 && oend - o >= 32) {
       const std::uint8_t code = *p;
       if (code < 0x7C) {
         const std::size_t n = code + 1u;
-        if (n <= 16) {
-          nuc::Copy16(o, p + 1);
+        if (n <= 32) {
+          nuc::Copy32(o, p + 1);
           o += n;
           p += n + 1;
           continue;
