@@ -139,6 +139,17 @@ void SetUpDtausTables(FileControlBlock& fcb) {
   }
 }
 
+// asn1_blk reads and writes whole blocks: a block must be something and fit one read.
+bool Asn1BlockSizeUsable(std::int32_t blockSize) {
+  return blockSize > 0 && blockSize <= static_cast<std::int32_t>(kIoPieceSize);
+}
+
+// Formats whose records end with a delimiter get the local default when none is given;
+// asn1_stream too, since its reader expects one and elements written without would merge.
+bool TakesDefaultDelimiter(std::int32_t recordFormat) {
+  return recordFormat == kFmtText || recordFormat == kFmtDtext || recordFormat == kFmtAsn1Stream;
+}
+
 // Input side of fiopen; false when the open failed (rc set).
 bool OpenInput(FileControlBlock& fcb, std::int32_t& rc, std::uint8_t* fillPair, char* name,
                std::int32_t organisation, std::int32_t& recordFormat, std::int32_t& recordLength,
@@ -185,6 +196,10 @@ bool OpenInput(FileControlBlock& fcb, std::int32_t& rc, std::uint8_t* fillPair, 
   device = 0;
   if (recordFormat != kFmtAsn1Blk) blockSize = 0;
   fcb.blockSize = blockSize;
+  if (fcb.recordFormat == kFmtAsn1Blk && !Asn1BlockSizeUsable(blockSize)) {
+    rc = kFioBadRecordFormat;
+    return false;
+  }
 
   if (attributeLevel > 0) {
     if (attributeVector)
@@ -238,8 +253,11 @@ bool OpenOutput(FileControlBlock& fcb, std::int32_t& rc, std::int32_t openMode,
     rc = kFioBadRecordLength;
     return false;
   }
-  if ((recordFormat == kFmtText || recordFormat == kFmtDtext) && delimiter == 0)
-    delimiter = kDelimDefault;
+  if (recordFormat == kFmtAsn1Blk && !Asn1BlockSizeUsable(blockSize)) {
+    rc = kFioBadRecordFormat;
+    return false;
+  }
+  if (TakesDefaultDelimiter(recordFormat) && delimiter == 0) delimiter = kDelimDefault;
   fcb.delimiter = delimiter;
 
   if (stdio) {
@@ -335,8 +353,7 @@ void fiopen(FileControlBlock*& slot, std::int32_t& rc, const std::int32_t& openM
 
   fcb->stdio = (!name || name[0] == '\0' || name[0] == ' ') ? kFcbStdio : 0;
   recordFormat = PositiveFormat(recordFormat);
-  if ((recordFormat == kFmtText || recordFormat == kFmtDtext) && delimiter == 0)
-    delimiter = kDelimDefault;
+  if (TakesDefaultDelimiter(recordFormat) && delimiter == 0) delimiter = kDelimDefault;
   if (recordFormat == kFmtText || recordFormat == kFmtDtext || recordFormat == kFmtAsn1Stream)
     fcb->delimiter = delimiter;
 

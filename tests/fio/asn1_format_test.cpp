@@ -277,9 +277,17 @@ TEST_F(Asn1Format, BlockEdges) {
   Bytes crossing = Tlv(0x04, Fill(70, 1));
   crossing.resize(128, 0xFF);
   EXPECT_EQ(Read(crossing, 216, 0, 100, 64), Records({{50, {}}}));
-  // Block sizes that cannot be read.
-  EXPECT_EQ(Read(block, 216, 0, 100, 0), Records({{34, {}}}));
-  EXPECT_EQ(Read(block, 216, 0, 100, 70000), Records({{34, {}}}));
+  // Block sizes that cannot be read are refused at open.
+  for (std::int32_t size : {0, -64, 65537, 70000}) {
+    rectest::Open in(kOpenInput, Put(block), 216);
+    in.blockSize = size;
+    EXPECT_EQ(in.Run(), kFioBadRecordFormat) << size;
+  }
+  for (std::int32_t size : {0, 65537, -70000}) {  // output takes a negative size as positive
+    rectest::Open out(kOpenOutput, dir_ / ("o" + std::to_string(size)), 216);
+    out.blockSize = size;
+    EXPECT_EQ(out.Run(), kFioBadRecordFormat) << size;
+  }
 }
 
 TEST_F(Asn1Format, LongElementsInsideBlocks) {
@@ -375,7 +383,8 @@ TEST_F(Asn1Format, StreamRecordsEndAtDelimiters) {
 TEST_F(Asn1Format, StreamWriteAndReadBack) {
   const std::vector<Bytes> records = {Cat({Tlv(0x02, {0x01}), Tlv(0x02, {0x02})}),
                                       Tlv(0x30, Tlv(0x04, Fill(200, 1))), Tlv(0x05, {})};
-  for (std::uint32_t delimiter : {0x02000A0Du, 0x01000A0Au}) {
+  // No delimiter given: written and read with the local default, so records stay apart.
+  for (std::uint32_t delimiter : {0x02000A0Du, 0x01000A0Au, 0u}) {
     const std::string path = dir_ / "s.ber";
     EXPECT_EQ(rectest::WriteFile(path, 224, records, 0, delimiter),
               std::vector<std::int32_t>(records.size() + 1, kFioOk));

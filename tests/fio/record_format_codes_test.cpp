@@ -259,6 +259,7 @@ TEST(RecordFormatCodes, DtausAndAsn1GoToTheirFormats) {
   WriteFileBytes(dir / "t", B("abcdef"));
   for (std::int32_t code : {80, 96, 200, 208, 216, 224}) {
     Open in(kOpenInput, dir / "t", code);
+    in.blockSize = 64;
     ASSERT_EQ(in.Run(), kFioOk) << code;
     Bytes r;
     const std::int32_t rc = in.Get(r, 1000);

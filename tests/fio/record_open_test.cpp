@@ -392,6 +392,7 @@ TEST(FiOpen, InputShortAttributeVectors) {
   for (const Case& c : cases) {
     Open in(kOpenInput, dir / "in", c.format);
     in.recordLength = 10;
+    in.blockSize = 64;
     in.delimiter = c.delimiter;
     in.fillPair[0] = 0x40;
     in.attributeLevel = c.levelIn;
