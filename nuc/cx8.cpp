@@ -44,7 +44,9 @@ struct Cx8Emitter {
       *out++ = static_cast<std::uint8_t>(d >> 8);
       *out++ = static_cast<std::uint8_t>(d);
     }
-    if (readLimit - p >= static_cast<std::ptrdiff_t>((n + 15) & ~std::size_t{15})) {
+    if (n <= 32 && readLimit - p >= 32) {
+      nuc::Copy32(out, p);
+    } else if (readLimit - p >= static_cast<std::ptrdiff_t>((n + 15) & ~std::size_t{15})) {
       for (std::size_t i = 0; i < n; i += 16) nuc::Copy16(out + i, p + i);
     } else {
       nuc::CopyBytes(out, p, n);
