@@ -7,12 +7,15 @@
 struct NucContext;
 
 // Codes one piece of at most 2048 bytes into one coded chunk. It borrows the 4 bytes after the
-// source (they must be writable) and restores them.
+// source (they must be writable) and restores them. The block routines give it a destination
+// of their own with 32 bytes of room after the largest coded piece.
 using CompressRecordFn = void (*)(std::uint8_t* source, std::int32_t sourceLength,
                                   const std::uint8_t* encodeTables, std::uint8_t* destination,
                                   std::uint16_t& outLength);
 // Decodes one coded chunk. Never reads beyond input + inputLength nor writes more than
-// outputCapacity bytes: a chunk that would is corrupt data. On failure it sets rc.
+// outputCapacity bytes: a chunk that would is corrupt data. On failure it sets rc. Bytes after
+// the ones produced, up to the capacity, may be overwritten: the block routines decode into
+// work buffers of their own.
 using DecompressRecordFn = void (*)(const std::uint8_t* input, std::uint16_t inputLength,
                                     std::uint32_t spaceChar, std::uint32_t zeroChar,
                                     const std::uint8_t* decodeTables, std::uint8_t* output,
