@@ -118,7 +118,8 @@ bool BlockIsSound(const unsigned char* entries, std::size_t size, std::uint32_t 
     const char* text = reinterpret_cast<const char*>(entries + p + 6);
     const std::size_t textLength = static_cast<std::size_t>(length) - 5;
     if (std::memchr(text, '\0', textLength) != nullptr || text[textLength] != '\0') return false;
-    if (i == 0 && std::memcmp(entries + p + 1, "0000:TORQ", 9) != 0) return false;
+    // The first entry reads "0000:TORQ": its text holds at least the four letters.
+    if (i == 0 && (textLength < 4 || std::memcmp(entries + p + 1, "0000:TORQ", 9) != 0)) return false;
     if ((number == kMsgClosingNumber) != last) return false;
     if (last && (entries[end] != '\0' || end + 1 != size)) return false;
     const char* builtin = BuiltinEnglishText(number);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data_files.h"
+#include "support/crc.h"
 #include "support/heap.h"
 #include "support/last_error.h"
 #include "support/message_catalog.h"
@@ -95,6 +96,19 @@ TEST_F(DataFiles, CatalogueLayout) {
   EXPECT_EQ(b[b.size() - 3 - closing.size()], closing.size());
   EXPECT_EQ(b[en - 1], 0);
   EXPECT_EQ(b[en - 2], 0);
+}
+
+// The English block is pinned whole: its CRC-32 was computed from the published rows, so any
+// changed byte of any English text, number or length shows here.
+TEST_F(DataFiles, EnglishBlockIsPinned) {
+  WriteBoth();
+  const auto b = ReadBytes(msg_);
+  ASSERT_EQ(b.size(), static_cast<std::size_t>(GermanLength() + 8 + 4977));
+  const unsigned char* english = b.data() + b.size() - 4977;
+  EXPECT_EQ(calc_crc32(english, 4977), 0xA1C08D5Cu);
+  const auto d = ReadBytes(def_);
+  ASSERT_EQ(d.size(), 3068u);
+  EXPECT_EQ(calc_crc32(d.data(), 3064), 0xA3361843u);  // the factory record's seal
 }
 
 TEST_F(DataFiles, WritingTwiceGivesTheSameFiles) {
@@ -268,6 +282,13 @@ TEST_F(CatalogueCorruption, StructuralDamage) {
       {"a conversion dropped", [&](auto& b) { b[e81 + 6 + std::strlen("Unknown argument or qualifier: ")] = 'x'; }},
       {"a dangling percent", [&](auto& b) { b[e2 + 6 + std::strlen("End of Fil")] = '%'; }},
       {"german block damaged", [&](auto& b) { b[8] = 0x80; }},
+      {"last block one entry too short for TORQ", [&](auto& b) {
+         // Header and one entry "0000:" with an empty text, ending the file: the check of the
+         // first entry must stay inside it.
+         const unsigned char tail[] = {16, 0, 1, 0, 'E', 'N', 'G', 9, 5, '0', '0', '0', '0', ':', 0, 0};
+         b.resize(en);
+         b.insert(b.end(), std::begin(tail), std::end(tail));
+       }},
       {"empty file", [&](auto& b) { b.clear(); }},
       {"oversized file", [&](auto& b) { b.resize(2 * 65535 + 1, 0); }},
   };
