@@ -31,10 +31,32 @@ bool TBasicIo::KeepName(const char* name) {
   return true;
 }
 
-void TCustomIo::ClearError() { m_LastError = IsOpen() ? 0 : kIoErrorInvalidHandle; }
+std::uint32_t TBasicIo::IoErrorAsSystemError(std::uint32_t code) {
+  switch (code) {
+    case kIoErrorInvalidHandle:  // not open
+    case kIoErrorInvalidAccess:  // the other direction: what the descriptor itself would say
+      return EBADF;
+    case kIoErrorBadDevType:  // no going back or to the end on a pipe or device
+      return ESPIPE;
+    case kIoErrorBusy:
+      return EBUSY;
+    default:
+      return code;
+  }
+}
+
+void TCustomIo::ClearError() {
+  if (IsOpen())
+    SetSystemError(0);
+  else
+    SetIoError(kIoErrorInvalidHandle);
+}
 
 std::uint32_t TCustomIo::SetError(std::uint32_t code) {
-  m_LastError = IsOpen() ? code : kIoErrorInvalidHandle;
+  if (IsOpen())
+    SetSystemError(static_cast<int>(code));
+  else
+    SetIoError(kIoErrorInvalidHandle);
   return m_LastError;
 }
 
@@ -68,7 +90,7 @@ void TCustomIo::FetchFileInformation() {
   m_FileInfo.lastWriteTime = torq::platform::SystemTimeAsFileTime();
   m_FileInfo.sizeHigh = 0xFFFFFFFF;
   m_FileInfo.sizeLow = 0xFFFFFFFF;
-  m_LastError = static_cast<std::uint32_t>(error);
+  SetSystemError(error);
 }
 
 int TCustomIo::GetSysAttributes(std::uint32_t delimiter, std::int32_t recordFormat,

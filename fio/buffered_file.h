@@ -64,6 +64,13 @@ class TBasicIo {
   virtual void WipeBuffer() = 0;
 
   std::uint32_t LastError() const { return m_LastError; }
+  // The last error as an operating-system error number: the layer's own codes (6, 12, 66,
+  // 170) share the word with system error numbers but mean something else there (6 is ENXIO,
+  // 12 ENOMEM on this system), so they are given as the nearest system error instead.
+  std::uint32_t SystemError() const {
+    return m_OwnError ? IoErrorAsSystemError(m_LastError) : m_LastError;
+  }
+  static std::uint32_t IoErrorAsSystemError(std::uint32_t code);
 
  protected:
   TBasicIo() = default;
@@ -71,10 +78,21 @@ class TBasicIo {
   TBasicIo& operator=(const TBasicIo&) = delete;
 
   bool KeepName(const char* name);
+  // One of the layer's own codes (kIoError...).
+  void SetIoError(std::uint32_t code) {
+    m_LastError = code;
+    m_OwnError = true;
+  }
+  // An operating-system error number (or 0).
+  void SetSystemError(int error) {
+    m_LastError = static_cast<std::uint32_t>(error);
+    m_OwnError = false;
+  }
 
   std::unique_ptr<char[]> m_FileName;  // copy of the name given to Open or Create
   std::uint32_t m_LastCount = 0;       // bytes moved by the last read or write
   std::uint32_t m_LastError = 0xFFFFFFFF;
+  bool m_OwnError = false;  // m_LastError holds one of the layer's own codes
 };
 
 // The common part of reader and writer.

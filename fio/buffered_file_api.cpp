@@ -148,4 +148,8 @@ std::uint32_t BasicLastError(TBasicIo* handle) {
   return handle ? handle->LastError() : kIoErrorInvalidHandle;
 }
 
+std::uint32_t BasicSystemError(TBasicIo* handle) {
+  return handle ? handle->SystemError() : TBasicIo::IoErrorAsSystemError(kIoErrorInvalidHandle);
+}
+
 std::int32_t LastBasicError() { return LastBasicIoError; }

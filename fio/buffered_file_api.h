@@ -55,5 +55,9 @@ int BasicIsOpen(TBasicIo* handle);
 void BasicWipeBuffer(TBasicIo* handle);
 // The object's last error; 6 for a null handle.
 std::uint32_t BasicLastError(TBasicIo* handle);
+// The object's last error as an operating-system error number, for the record layer's system
+// error codes: the layer's own codes 6 and 12 become EBADF, 66 ESPIPE, 170 EBUSY; EBADF for a
+// null handle.
+std::uint32_t BasicSystemError(TBasicIo* handle);
 // The value of LastBasicIoError.
 std::int32_t LastBasicError();

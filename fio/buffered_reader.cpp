@@ -26,16 +26,16 @@ TBasicIoRead::TBasicIoRead(int StdIo) : TBasicIoRead() {
     m_FileSize = -1;
     return;
   }
-  m_LastError = 0;
+  SetSystemError(0);
   FileHandle fd = platform::kInvalidFile;
   if (const int error = platform::FileStdHandle(0, fd)) {
-    m_LastError = static_cast<std::uint32_t>(error);
+    SetSystemError(error);
     return;
   }
   m_hFile = fd;
   m_StdIo = 1;
   const int error = platform::FileGetType(m_hFile, m_Type);
-  if (m_Type == platform::kFileTypeUnknown) m_LastError = static_cast<std::uint32_t>(error);
+  if (m_Type == platform::kFileTypeUnknown) SetSystemError(error);
   FetchFileInformation();
   OutputDebugLog("TBasicIoRead(StdIo) type %u size %lld", m_Type,
                  static_cast<long long>(m_FileSize));
@@ -45,16 +45,16 @@ TBasicIoRead::~TBasicIoRead() { TBasicIoRead::Close(); }
 
 int TBasicIoRead::Open(const char* name, std::uint32_t /*flags*/) {
   if (IsOpen()) {
-    m_LastError = kIoErrorBusy;
+    SetIoError(kIoErrorBusy);
     return 0;
   }
   if (!KeepName(name)) {
-    m_LastError = ENOMEM;
+    SetSystemError(ENOMEM);
     return 0;
   }
   FileHandle fd = platform::kInvalidFile;
   if (const int error = platform::FileOpenRead(name, fd)) {
-    m_LastError = static_cast<std::uint32_t>(error);
+    SetSystemError(error);
     OutputDebugLog("TBasicIoRead::Open %s failed %d", name ? name : "", error);
     return 0;
   }
@@ -71,13 +71,13 @@ int TBasicIoRead::Open(const char* name, std::uint32_t /*flags*/) {
 }
 
 int TBasicIoRead::Close() {
-  m_LastError = 0;
+  SetSystemError(0);
   if (IsOpen() && !m_StdIo) {
     // The descriptor is gone after close even when it reports an error.
     const int error = platform::FileClose(m_hFile);
     m_hFile = platform::kInvalidFile;
     if (error) {
-      m_LastError = static_cast<std::uint32_t>(error);
+      SetSystemError(error);
       return 0;
     }
   }
@@ -95,7 +95,7 @@ int TBasicIoRead::RefreshBuffer() {
     m_LastCount = static_cast<std::uint32_t>(got);
     if (error) {
       // Reported, never taken for the end of the data: a truncated input must not pass.
-      m_LastError = static_cast<std::uint32_t>(error);
+      SetSystemError(error);
       OutputDebugLog("TBasicIoRead::RefreshBuffer read error %d", error);
       return 0;
     }
@@ -113,7 +113,7 @@ int TBasicIoRead::ReorgBuffer() {
   if (m_AtEnd || m_FileSize == m_DataPos) return 1;
   const std::size_t rest = m_DataEnd > m_Crp ? static_cast<std::size_t>(m_DataEnd - m_Crp) : 0;
   if (rest > kIoPieceSize) {  // the lower half cannot take it; Get's limit rules this out
-    m_LastError = kIoErrorReadLen;
+    SetSystemError(kIoErrorReadLen);
     return 0;
   }
   if (rest) {
@@ -130,7 +130,7 @@ int TBasicIoRead::ReorgBuffer() {
 
 int TBasicIoRead::Deliver(void** data, std::uint32_t length, std::uint32_t* got) {
   if (length > kIoPieceSize) {
-    m_LastError = kIoErrorReadLen;
+    SetSystemError(kIoErrorReadLen);
     return 0;
   }
   if (length > static_cast<std::size_t>(m_DataEnd - m_Crp) && !ReorgBuffer()) return 0;
@@ -144,11 +144,11 @@ int TBasicIoRead::Deliver(void** data, std::uint32_t length, std::uint32_t* got)
 
 int TBasicIoRead::Get(void** data, std::uint32_t length, std::uint32_t* got) {
   if (!IsOpen()) {
-    m_LastError = kIoErrorInvalidHandle;
+    SetIoError(kIoErrorInvalidHandle);
     return 0;
   }
   if (length > kIoPieceSize) {
-    m_LastError = kIoErrorReadLen;
+    SetSystemError(kIoErrorReadLen);
     return 0;
   }
   m_Crp = m_Nrp;
@@ -157,7 +157,7 @@ int TBasicIoRead::Get(void** data, std::uint32_t length, std::uint32_t* got) {
 
 int TBasicIoRead::GetUpdate(void** data, std::uint32_t length, std::uint32_t* got) {
   if (!IsOpen()) {
-    m_LastError = kIoErrorInvalidHandle;
+    SetIoError(kIoErrorInvalidHandle);
     return 0;
   }
   return Deliver(data, length, got);
@@ -170,18 +170,18 @@ int TBasicIoRead::Unget() {
 
 int TBasicIoRead::Rewind() {
   if (!IsOpen()) {
-    m_LastError = kIoErrorInvalidHandle;
+    SetIoError(kIoErrorInvalidHandle);
     return 0;
   }
   if (m_BasePos != 0) {
     // The start of the file has left the buffer: only a disk file can go back.
     if (m_Type != platform::kFileTypeDisk) {
-      m_LastError = kIoErrorBadDevType;
+      SetIoError(kIoErrorBadDevType);
       return 0;
     }
     std::uint64_t position = 0;
     if (!platform::SeekHandle(m_hFile, 0, 0, &position)) {
-      m_LastError = static_cast<std::uint32_t>(errno);
+      SetSystemError(errno);
       return 0;
     }
     m_BasePos = m_DataPos = 0;
@@ -194,30 +194,30 @@ int TBasicIoRead::Rewind() {
 
 int TBasicIoRead::Endwind() {
   if (!IsOpen()) {
-    m_LastError = kIoErrorInvalidHandle;
+    SetIoError(kIoErrorInvalidHandle);
     return 0;
   }
   m_LastCount = 0;
   if (m_Type != platform::kFileTypeDisk) {
-    m_LastError = kIoErrorBadDevType;
+    SetIoError(kIoErrorBadDevType);
     return 0;
   }
   std::uint64_t size = 0;
   if (!platform::FileSizeOfHandle(m_hFile, &size)) {
-    m_LastError = static_cast<std::uint32_t>(errno);
+    SetSystemError(errno);
     return 0;
   }
   // The last 64 KB boundary of the file, and the tail behind it in the read area.
   const std::uint64_t tail = size % kIoPieceSize;
   std::uint64_t boundary = 0;
   if (!platform::SeekHandle(m_hFile, static_cast<std::int64_t>(size - tail), 0, &boundary)) {
-    m_LastError = static_cast<std::uint32_t>(errno);
+    SetSystemError(errno);
     return 0;
   }
   std::size_t got = 0;
   if (tail != 0) {
     if (const int error = platform::FileReadFull(m_hFile, m_Base, kIoPieceSize, got)) {
-      m_LastError = static_cast<std::uint32_t>(error);
+      SetSystemError(error);
       return 0;
     }
   }
@@ -235,11 +235,11 @@ int TBasicIoRead::Endwind() {
 int TBasicIoRead::SetPosition(std::uint32_t distanceLow, std::uint32_t moveMethod,
                               std::uint32_t* distanceHigh, std::int64_t* newPosition) {
   if (!IsOpen()) {
-    m_LastError = kIoErrorInvalidHandle;
+    SetIoError(kIoErrorInvalidHandle);
     return 0;
   }
   if (m_Type != platform::kFileTypeDisk) {
-    m_LastError = kIoErrorBadDevType;
+    SetIoError(kIoErrorBadDevType);
     return 0;
   }
   const auto distance = static_cast<std::int64_t>(
@@ -253,7 +253,7 @@ int TBasicIoRead::SetPosition(std::uint32_t distanceLow, std::uint32_t moveMetho
       // Relative to the logical read position: where the next Get starts.
       const std::int64_t here = m_BasePos + (m_Nrp - m_Base);
       if (__builtin_add_overflow(here, distance, &target)) {
-        m_LastError = EINVAL;
+        SetSystemError(EINVAL);
         return 0;
       }
       break;
@@ -262,16 +262,16 @@ int TBasicIoRead::SetPosition(std::uint32_t distanceLow, std::uint32_t moveMetho
       origin = 2;
       break;
     default:
-      m_LastError = EINVAL;
+      SetSystemError(EINVAL);
       return 0;
   }
   std::uint64_t position = 0;
   if (target < 0 && origin == 0) {
-    m_LastError = EINVAL;
+    SetSystemError(EINVAL);
     return 0;
   }
   if (!platform::SeekHandle(m_hFile, target, origin, &position)) {
-    m_LastError = static_cast<std::uint32_t>(errno);
+    SetSystemError(errno);
     return 0;
   }
   if (newPosition) *newPosition = static_cast<std::int64_t>(position);
@@ -289,7 +289,7 @@ int TBasicIoRead::GetSysAttributes(std::uint32_t delimiter, std::int32_t recordF
 void TBasicIoRead::WipeBuffer() { TCustomIo::WipeBuffer(); }
 
 int TBasicIoRead::Create(const char*, std::uint32_t) {
-  m_LastError = kIoErrorInvalidAccess;
+  SetIoError(kIoErrorInvalidAccess);
   return 0;
 }
 
@@ -299,11 +299,11 @@ int TBasicIoRead::CreateFileEx(const char*, std::uint32_t, std::uint32_t, std::u
 }
 
 int TBasicIoRead::Write(const void*, std::uint32_t, std::uint32_t*) {
-  m_LastError = kIoErrorInvalidAccess;
+  SetIoError(kIoErrorInvalidAccess);
   return 0;
 }
 
 int TBasicIoRead::WriteUpdate(const void*, std::uint32_t, std::uint32_t*) {
-  m_LastError = kIoErrorInvalidAccess;
+  SetIoError(kIoErrorInvalidAccess);
   return 0;
 }

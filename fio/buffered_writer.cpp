@@ -23,11 +23,11 @@ TBasicIoWrite::TBasicIoWrite() {
 }
 
 TBasicIoWrite::TBasicIoWrite(int StdIo) : TBasicIoWrite() {
-  m_LastError = 0;
+  SetSystemError(0);
   if (StdIo) {
     FileHandle fd = platform::kInvalidFile;
     if (const int error = platform::FileStdHandle(1, fd)) {
-      m_LastError = static_cast<std::uint32_t>(error);
+      SetSystemError(error);
     } else {
       m_hFile = fd;
       m_StdIo = 1;
@@ -35,7 +35,7 @@ TBasicIoWrite::TBasicIoWrite(int StdIo) : TBasicIoWrite() {
       int infoError = 0;
       m_InfoValid = platform::FileGetInformation(m_hFile, m_FileInfo, infoError) ? 1 : 0;
       const int typeError = platform::FileGetType(m_hFile, m_Type);
-      if (m_Type == platform::kFileTypeUnknown) m_LastError = static_cast<std::uint32_t>(typeError);
+      if (m_Type == platform::kFileTypeUnknown) SetSystemError(typeError);
     }
   }
   m_FlushEachWrite = m_Type == platform::kFileTypeChar;
@@ -49,22 +49,22 @@ TBasicIoWrite::~TBasicIoWrite() {
 
 int TBasicIoWrite::Create(const char* name, std::uint32_t flags) {
   if (IsOpen()) {
-    m_LastError = kIoErrorBusy;
+    SetIoError(kIoErrorBusy);
     return 0;
   }
   if (!KeepName(name)) {
-    m_LastError = ENOMEM;
+    SetSystemError(ENOMEM);
     return 0;
   }
   std::uint32_t attributes = 0;
   const int probe = platform::PathAttributes(name, attributes);
-  m_LastError = static_cast<std::uint32_t>(probe);
+  SetSystemError(probe);
   const bool exists = probe == 0;
   const bool append = (flags & kIoCreateAppend) != 0 && exists;
 
   FileHandle fd = platform::kInvalidFile;
   if (const int error = platform::FileOpenWrite(name, !append, fd)) {
-    m_LastError = static_cast<std::uint32_t>(error);
+    SetSystemError(error);
     OutputDebugLog("TBasicIoWrite::Create %s failed %d", name ? name : "", error);
     return 0;
   }
@@ -103,7 +103,7 @@ int TBasicIoWrite::FlushBuffer() {
   const int error = platform::FileWrite(m_hFile, m_Base, count, written);
   m_LastCount = static_cast<std::uint32_t>(written);
   if (error) {
-    m_LastError = static_cast<std::uint32_t>(error);
+    SetSystemError(error);
     // What did go out is dropped from the buffer, so a later flush never writes it twice.
     if (written) {
       std::memmove(m_Base, m_Base + written, static_cast<std::size_t>(m_Nrp - m_Base) - written);
@@ -128,16 +128,16 @@ int TBasicIoWrite::FlushBuffer() {
 
 int TBasicIoWrite::Write(const void* data, std::uint32_t length, std::uint32_t* written) {
   if (!IsOpen()) {
-    m_LastError = kIoErrorInvalidHandle;
+    SetIoError(kIoErrorInvalidHandle);
     return 0;
   }
   if (!data && length) {
-    m_LastError = EINVAL;
+    SetSystemError(EINVAL);
     return 0;
   }
   if (m_Nrp >= m_BaseEnd && !FlushBuffer()) return 0;
   if (length >= static_cast<std::size_t>(m_Limit - m_Nrp)) {
-    m_LastError = kIoErrorWriteLen;  // "Illegal WriteLen"; nothing is taken
+    SetSystemError(kIoErrorWriteLen);  // "Illegal WriteLen"; nothing is taken
     return 0;
   }
   m_Crp = m_Nrp;
@@ -155,15 +155,15 @@ int TBasicIoWrite::Write(const void* data, std::uint32_t length, std::uint32_t* 
 
 int TBasicIoWrite::WriteUpdate(const void* data, std::uint32_t length, std::uint32_t* written) {
   if (!IsOpen()) {
-    m_LastError = kIoErrorInvalidHandle;
+    SetIoError(kIoErrorInvalidHandle);
     return 0;
   }
   if (!data && length) {
-    m_LastError = EINVAL;
+    SetSystemError(EINVAL);
     return 0;
   }
   if (length >= static_cast<std::size_t>(m_Limit - m_Crp)) {
-    m_LastError = kIoErrorWriteLen;  // the record would reach the write limit
+    SetSystemError(kIoErrorWriteLen);  // the record would reach the write limit
     return 0;
   }
   m_Dirty = true;
@@ -176,7 +176,7 @@ int TBasicIoWrite::WriteUpdate(const void* data, std::uint32_t length, std::uint
 
 int TBasicIoWrite::Endwind() {
   if (!IsOpen()) {
-    m_LastError = kIoErrorInvalidHandle;
+    SetIoError(kIoErrorInvalidHandle);
     return 0;
   }
   if (m_Dirty) {
@@ -191,13 +191,13 @@ int TBasicIoWrite::Endwind() {
   }
   std::uint64_t size = 0;
   if (!platform::FileSizeOfHandle(m_hFile, &size)) {
-    m_LastError = static_cast<std::uint32_t>(errno);
+    SetSystemError(errno);
     return 0;
   }
   const std::uint64_t tail = size % kIoPieceSize;
   std::uint64_t boundary = 0;
   if (!platform::SeekHandle(m_hFile, static_cast<std::int64_t>(size - tail), 0, &boundary)) {
-    m_LastError = static_cast<std::uint32_t>(errno);
+    SetSystemError(errno);
     return 0;
   }
   std::size_t got = 0;
@@ -205,11 +205,11 @@ int TBasicIoWrite::Endwind() {
     // The last partial piece comes into the buffer and is written again with the new data,
     // so every write starts on a 64 KB boundary of the file.
     if (const int error = platform::FileReadFull(m_hFile, m_Base, tail, got)) {
-      m_LastError = static_cast<std::uint32_t>(error);
+      SetSystemError(error);
       return 0;
     }
     if (!platform::SeekHandle(m_hFile, static_cast<std::int64_t>(boundary), 0, nullptr)) {
-      m_LastError = static_cast<std::uint32_t>(errno);
+      SetSystemError(errno);
       return 0;
     }
   }
@@ -245,7 +245,7 @@ int TBasicIoWrite::Close() {
     return 0;
   }
   if (closeError) {
-    m_LastError = static_cast<std::uint32_t>(closeError);
+    SetSystemError(closeError);
     return 0;
   }
   return 1;
@@ -271,16 +271,16 @@ int TBasicIoWrite::SetPosition(std::uint32_t, std::uint32_t, std::uint32_t*, std
 }
 
 int TBasicIoWrite::Open(const char*, std::uint32_t) {
-  m_LastError = kIoErrorInvalidAccess;
+  SetIoError(kIoErrorInvalidAccess);
   return 0;
 }
 
 int TBasicIoWrite::Get(void**, std::uint32_t, std::uint32_t*) {
-  m_LastError = kIoErrorInvalidAccess;
+  SetIoError(kIoErrorInvalidAccess);
   return 0;
 }
 
 int TBasicIoWrite::GetUpdate(void**, std::uint32_t, std::uint32_t*) {
-  m_LastError = kIoErrorInvalidAccess;
+  SetIoError(kIoErrorInvalidAccess);
   return 0;
 }

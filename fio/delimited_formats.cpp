@@ -21,7 +21,7 @@ std::int32_t Refill(FileControlBlock& fcb, std::int32_t& rc) {
   void* data = nullptr;
   std::uint32_t n = 0;
   if (!BasicGet(fcb.io, &data, kTextPiece, &n)) {
-    rc = FioSystemError(BasicLastError(fcb.io));
+    rc = FioSystemError(BasicSystemError(fcb.io));
     fcb.cursor = fcb.bufferEnd = fcb.buffer;
     return -1;
   }

@@ -174,7 +174,7 @@ bool OpenInput(FileControlBlock& fcb, std::int32_t& rc, std::uint8_t* fillPair, 
     return false;
   }
   if (!stdio && !BasicOpenFile(fcb.io, name, 1)) {
-    rc = FioSystemError(BasicLastError(fcb.io));
+    rc = FioSystemError(BasicSystemError(fcb.io));
     return false;
   }
 
@@ -276,7 +276,7 @@ bool OpenOutput(FileControlBlock& fcb, std::int32_t& rc, std::int32_t openMode,
     const std::uint32_t mode =
         exists ? (openMode == kOpenAppend ? kCreateAppend : kCreateReplace) : kCreateNew;
     if (!BasicCreateFile(fcb.io, name, mode)) {
-      const std::uint32_t error = BasicLastError(fcb.io);
+      const std::uint32_t error = BasicSystemError(fcb.io);
       rc = FioSystemError(error);
       MsgPutSystemError(static_cast<std::int32_t>(error));
       MsgPutF("*ERROR* %s\n", name ? name : "");
@@ -403,7 +403,10 @@ void fiocls(FileControlBlock*& slot, std::int32_t& rc) {
   if (fcb->device == kDeviceUserIo) {
     usrcls(fcb->exitArea, rc);
   } else {
-    if (IsDtausFormat(fcb->recordFormat) && fcb->dtausState < 2) rc = kFioBadData;
+    // The whole DTAUS code range, as the open sets up its tables for it.
+    if (fcb->recordFormat >= kFmtDtausFirst && fcb->recordFormat <= kFmtDtausLast &&
+        fcb->dtausState < 2)
+      rc = kFioBadData;
     if (fcb->recordFormat == kFmtAsn1 && fcb->asnPending != 0) rc = kFioBadData;
     if (fcb->recordFormat == kFmtAsn1Blk && fcb->direction == kFcbOutput &&
         fcb->blockFree < fcb->blockSize && fcb->blockSize <= fcb->bufferSize) {
@@ -415,7 +418,7 @@ void fiocls(FileControlBlock*& slot, std::int32_t& rc) {
       if (!FioWrite(*fcb, writeRc, fcb->buffer, static_cast<std::uint32_t>(fcb->blockSize)))
         rc = writeRc;
     }
-    if (!BasicClose(fcb->io)) rc = FioSystemError(BasicLastError(fcb->io));
+    if (!BasicClose(fcb->io)) rc = FioSystemError(BasicSystemError(fcb->io));
     BasicIoDelete(fcb->io);
     fcb->io = nullptr;
     rmHeapFree0(&fcb->buffer);

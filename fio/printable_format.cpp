@@ -28,7 +28,7 @@ void read_cx7_record(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* bu
     void* data = nullptr;
     std::uint32_t n = 0;
     if (!BasicGet(fcb.io, &data, 1, &n)) {
-      rc = FioSystemError(BasicLastError(fcb.io));
+      rc = FioSystemError(BasicSystemError(fcb.io));
       return;
     }
     if (n == 0) {

@@ -165,7 +165,7 @@ void DetectContainer(FileControlBlock& fcb, std::int32_t& rc, std::int32_t& reco
                      std::int32_t& recordLength) {
   std::uint32_t got = 0;
   if (!BasicReadUpdate(fcb.io, fcb.probe, kFcbProbeSize, &got)) {
-    const std::uint32_t error = BasicLastError(fcb.io);
+    const std::uint32_t error = BasicSystemError(fcb.io);
     MsgPutSystemError(static_cast<std::int32_t>(error));
     rc = FioSystemError(error);
     return;

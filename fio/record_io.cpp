@@ -20,7 +20,7 @@ RawRead FioReadExact(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t l
     const std::int32_t piece = std::min(length - got, kReadPiece);
     std::uint32_t n = 0;
     if (!BasicRead(fcb.io, buffer + got, static_cast<std::uint32_t>(piece), &n))
-      return {FioSystemError(BasicLastError(fcb.io)), got, false};
+      return {FioSystemError(BasicSystemError(fcb.io)), got, false};
     got += static_cast<std::int32_t>(n);
     if (static_cast<std::int32_t>(n) < piece) break;  // the data ended
   }
@@ -42,7 +42,7 @@ RawRead FioReadRest(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t le
     void* data = nullptr;
     std::uint32_t n = 0;
     if (!BasicGet(fcb.io, &data, static_cast<std::uint32_t>(piece), &n))
-      return {FioSystemError(BasicLastError(fcb.io)), r.got, false};
+      return {FioSystemError(BasicSystemError(fcb.io)), r.got, false};
     excess -= static_cast<std::int32_t>(n);
     dropped += static_cast<std::int32_t>(n);
     if (static_cast<std::int32_t>(n) < piece) break;
@@ -87,7 +87,7 @@ bool FioWrite(FileControlBlock& fcb, std::int32_t& rc, const void* data, std::ui
     const std::uint32_t piece = std::min(length, kWritePiece);
     std::uint32_t written = 0;
     if (!BasicWrite(fcb.io, p, piece, &written)) {
-      const std::uint32_t error = BasicLastError(fcb.io);
+      const std::uint32_t error = BasicSystemError(fcb.io);
       rc = FioSystemError(error);
       MsgPutSystemError(static_cast<std::int32_t>(error));
       return false;

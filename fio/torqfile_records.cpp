@@ -42,7 +42,7 @@ void SkipFilling(FileControlBlock& fcb, std::int32_t& rc, std::uint8_t* buffer,
     std::uint8_t b = 0;
     std::uint32_t n = 0;
     if (!BasicRead(fcb.io, &b, 1, &n)) {
-      rc = FioSystemError(BasicLastError(fcb.io));
+      rc = FioSystemError(BasicSystemError(fcb.io));
       return;
     }
     if (n == 0) {

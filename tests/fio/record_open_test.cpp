@@ -538,6 +538,11 @@ TEST(FiClose, DtausFileBeforeItsEndRecordIsIncomplete) {
   ASSERT_EQ(done.Run(), kFioOk);
   done.fcb->dtausState = 2;
   EXPECT_EQ(done.Close(), kFioOk);
+  // The rule covers the code range 80 to 200, also a code between the sixteen.
+  WriteFileBytes(dir / "in", B("x"));
+  Open between(kOpenInput, dir / "in", 84);
+  ASSERT_EQ(between.Run(), kFioOk);
+  EXPECT_EQ(between.Close(), kFioBadData);
 }
 
 TEST(FiClose, Asn1FileInsideALongElementIsIncomplete) {
@@ -604,6 +609,76 @@ TEST(FioGet, ReadFailureIsSystemError) {
     Bytes r;
     EXPECT_EQ(in.Get(r, 100), FioSystemError(EIO)) << format;
   }
+}
+
+// The buffered file layer's own codes keep their numbers for its callers, but a record layer
+// code 0x0F000000 + n names a system error: there they come as the fitting system error, never
+// as the unrelated one of the same number (6 ENXIO, 12 ENOMEM).
+TEST(FioSystemErrors, OwnCodesOfTheFileLayerBecomeFittingSystemErrors) {
+  ScratchDir dir;
+  WriteFileBytes(dir / "in", B("abc\n"));
+  Open in(kOpenInput, dir / "in", 3);
+  ASSERT_EQ(in.Run(), kFioOk);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(in.Put(B("x")), FioSystemError(EBADF));  // a write on an input file
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(BasicLastError(in.fcb->io), 12u);
+  EXPECT_EQ(BasicSystemError(in.fcb->io), static_cast<std::uint32_t>(EBADF));
+
+  // Standard input missing: the object is not open (6).
+  fiotest::Redirect noStdin(0, -1);
+  Open console(kOpenInput, "", 3);
+  ASSERT_EQ(console.Run(), kFioOk);
+  Bytes r;
+  EXPECT_EQ(console.Get(r, 100), FioSystemError(EBADF));
+  EXPECT_EQ(BasicLastError(console.fcb->io), 6u);
+}
+
+TEST(FioSystemErrors, OwnCodesAndTheirSystemErrors) {
+  EXPECT_EQ(BasicSystemError(nullptr), static_cast<std::uint32_t>(EBADF));
+  EXPECT_EQ(BasicLastError(nullptr), 6u);
+  TBasicIo* reader = BasicIoCreate(kBasicIoInput);
+  ASSERT_NE(reader, nullptr);
+  std::uint32_t got = 0;
+  std::uint8_t byte = 0;
+  EXPECT_EQ(BasicRead(reader, &byte, 1, &got), 0);
+  EXPECT_EQ(BasicLastError(reader), 6u);
+  EXPECT_EQ(BasicSystemError(reader), static_cast<std::uint32_t>(EBADF));
+  EXPECT_EQ(BasicRewind(reader), 0);
+  BasicIoDelete(reader);
+
+  // A pipe cannot go to its end (66), and a second open is busy (170).
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  {
+    fiotest::Redirect pipeIn(0, fds[0]);
+    TBasicIo* piped = BasicStdIoCreate(kBasicIoInput);
+    ASSERT_NE(piped, nullptr);
+    EXPECT_EQ(BasicEndwind(piped), 0);
+    EXPECT_EQ(BasicLastError(piped), 66u);
+    EXPECT_EQ(BasicSystemError(piped), static_cast<std::uint32_t>(ESPIPE));
+    EXPECT_EQ(BasicOpenFile(piped, "/dev/null", 1), 0);
+    EXPECT_EQ(BasicLastError(piped), 170u);
+    EXPECT_EQ(BasicSystemError(piped), static_cast<std::uint32_t>(EBUSY));
+    BasicIoDelete(piped);
+  }
+  ::close(fds[0]);
+  ::close(fds[1]);
+
+  // A real system error of the same number as an own code stays what it is.
+  ScratchDir dir;
+  TBasicIo* writer = BasicIoCreate(kBasicIoOutput);
+  ASSERT_NE(writer, nullptr);
+  fiotest::ScopedHooks hooks;
+  hooks->failWriteAt = 1;
+  hooks->writeErrno = ENOMEM;
+  ASSERT_EQ(BasicCreateFile(writer, (dir / "out").c_str(), 4), 1);
+  std::uint32_t written = 0;
+  ASSERT_EQ(BasicWrite(writer, "abc", 3, &written), 1);
+  EXPECT_EQ(BasicClose(writer), 0);
+  EXPECT_EQ(BasicLastError(writer), static_cast<std::uint32_t>(ENOMEM));
+  EXPECT_EQ(BasicSystemError(writer), static_cast<std::uint32_t>(ENOMEM));
+  BasicIoDelete(writer);
 }
 
 // The two codes of the table that belong to name expansion and deletion.
