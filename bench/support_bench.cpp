@@ -12,96 +12,62 @@
 namespace {
 
 constexpr std::int32_t kSize = 64 * 1024;
+constexpr std::int32_t kLength = kSize;
+constexpr std::uint32_t kStart = 0x12345678;
 
-std::vector<std::uint8_t> Data() {
-  std::mt19937 rng(1);
-  std::vector<std::uint8_t> v(kSize);
-  for (auto& b : v) b = static_cast<std::uint8_t>(rng());
-  return v;
+// One pass of a service over the whole buffer; returns its CRC (0 when it has none).
+using Pass = std::uint32_t (*)(std::uint8_t* data);
+
+std::uint32_t Torqcro(std::uint8_t* p) {
+  std::uint16_t crc = 0;
+  torqcro(p, &kLength, &crc);
+  return crc;
+}
+std::uint32_t Torqcri(std::uint8_t* p) {
+  std::uint16_t crc = 0;
+  torqcri(p, &kLength, &crc);
+  return crc;
+}
+std::uint32_t Torqcrc(std::uint8_t* p) {
+  std::uint16_t crc = 0;
+  torqcrc(p, &kLength, &crc);
+  return crc;
+}
+std::uint32_t Trqcro3(std::uint8_t* p) {
+  std::uint32_t crc = 0;
+  trqcro3(p, &kLength, &crc, &kStart);
+  return crc;
+}
+std::uint32_t Trqcri3(std::uint8_t* p) {
+  std::uint32_t crc = 0;
+  trqcri3(p, &kLength, &crc, &kStart);
+  return crc;
+}
+std::uint32_t CalcCrc32(std::uint8_t* p) { return calc_crc32(p, kLength); }
+std::uint32_t CovertA2E(std::uint8_t* p) {
+  torqutil::CovertA2E(nullptr, p, kLength);
+  return 0;
 }
 
-void Rate(benchmark::State& state) {
+void BM_Pass(benchmark::State& state, Pass pass) {
+  std::mt19937 rng(1);
+  std::vector<std::uint8_t> data(kSize);
+  for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(pass(data.data()));
+    benchmark::ClobberMemory();
+  }
   const double bytes = static_cast<double>(state.iterations()) * kSize;
   state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
   state.counters["MB/s"] = benchmark::Counter(bytes / 1e6, benchmark::Counter::kIsRate);
 }
 
-void BM_torqcro(benchmark::State& state) {
-  auto data = Data();
-  std::int32_t len = kSize;
-  std::uint16_t crc = 0;
-  for (auto _ : state) {
-    torqcro(data.data(), &len, &crc);
-    benchmark::DoNotOptimize(crc);
-  }
-  Rate(state);
-}
-
-void BM_torqcri(benchmark::State& state) {
-  auto data = Data();
-  std::int32_t len = kSize;
-  std::uint16_t crc = 0;
-  for (auto _ : state) {
-    torqcri(data.data(), &len, &crc);
-    benchmark::DoNotOptimize(crc);
-  }
-  Rate(state);
-}
-
-void BM_torqcrc(benchmark::State& state) {
-  const auto data = Data();
-  std::int32_t len = kSize;
-  std::uint16_t crc = 0;
-  for (auto _ : state) {
-    torqcrc(data.data(), &len, &crc);
-    benchmark::DoNotOptimize(crc);
-  }
-  Rate(state);
-}
-
-void BM_trqcro3(benchmark::State& state) {
-  auto data = Data();
-  std::int32_t len = kSize;
-  std::uint32_t crc = 0, start = 0x12345678;
-  for (auto _ : state) {
-    trqcro3(data.data(), &len, &crc, &start);
-    benchmark::DoNotOptimize(crc);
-  }
-  Rate(state);
-}
-
-void BM_trqcri3(benchmark::State& state) {
-  auto data = Data();
-  std::int32_t len = kSize;
-  std::uint32_t crc = 0, start = 0x12345678;
-  for (auto _ : state) {
-    trqcri3(data.data(), &len, &crc, &start);
-    benchmark::DoNotOptimize(crc);
-  }
-  Rate(state);
-}
-
-void BM_calc_crc32(benchmark::State& state) {
-  const auto data = Data();
-  for (auto _ : state) benchmark::DoNotOptimize(calc_crc32(data.data(), kSize));
-  Rate(state);
-}
-
-void BM_CovertA2E(benchmark::State& state) {
-  auto data = Data();
-  for (auto _ : state) {
-    torqutil::CovertA2E(nullptr, data.data(), kSize);
-    benchmark::ClobberMemory();
-  }
-  Rate(state);
-}
-
 }  // namespace
 
-BENCHMARK(BM_torqcro);
-BENCHMARK(BM_torqcri);
-BENCHMARK(BM_torqcrc);
-BENCHMARK(BM_trqcro3);
-BENCHMARK(BM_trqcri3);
-BENCHMARK(BM_calc_crc32);
-BENCHMARK(BM_CovertA2E);
+BENCHMARK_CAPTURE(BM_Pass, torqcro, Torqcro);
+BENCHMARK_CAPTURE(BM_Pass, torqcri, Torqcri);
+BENCHMARK_CAPTURE(BM_Pass, torqcrc, Torqcrc);
+BENCHMARK_CAPTURE(BM_Pass, trqcro3, Trqcro3);
+BENCHMARK_CAPTURE(BM_Pass, trqcri3, Trqcri3);
+BENCHMARK_CAPTURE(BM_Pass, calc_crc32, CalcCrc32);
+BENCHMARK_CAPTURE(BM_Pass, CovertA2E, CovertA2E);

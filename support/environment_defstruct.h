@@ -15,8 +15,7 @@ struct DefFileAttr {
   std::int32_t recform;    // record format code
   std::int32_t recsize;    // record size
   std::int32_t userio;     // user I/O exit, yes/no
-  std::int32_t dupkey;     // duplicate keys allowed, yes/no
-  std::uint8_t reserved[136];
+  std::uint8_t reserved[140];
   std::uint32_t delim;     // delimiter descriptor of text records; 0 means CR LF
 };
 static_assert(sizeof(DefFileAttr) == 176);
@@ -88,7 +87,7 @@ static_assert(sizeof(DefStruct) == kDefStructSize);
 static_assert(offsetof(DefStruct, blkmode) == 12);
 static_assert(offsetof(DefStruct, translate) == 60);
 static_assert(offsetof(DefStruct, general) == 64);
-static_assert(offsetof(DefStruct, general.dupkey) == 96);
+static_assert(offsetof(DefStruct, general.reserved) == 96);
 static_assert(offsetof(DefStruct, general.delim) == 236);
 static_assert(offsetof(DefStruct, input) == 240);
 static_assert(offsetof(DefStruct, input.delim) == 412);

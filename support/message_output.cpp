@@ -81,13 +81,6 @@ void PutPrefixed(int level, std::int32_t number, const char* format, const char*
   va_end(args);
 }
 
-void PutPlain(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  WriteMessage("", format, args, "");
-  va_end(args);
-}
-
 bool Printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
 
 // Copies the bytes (translated when a table is given), unprintable ones as '.'; returns how
@@ -108,6 +101,20 @@ int CopyShown(const unsigned char* data, std::int32_t length, const std::uint8_t
 }
 
 constexpr std::uint32_t kCrLf = 0x02000A0D;
+
+struct DelimLabel {
+  std::int32_t number;
+  std::uint32_t value;
+};
+
+// A descriptor of 0 stands for CR LF. Two characters list under number + 1 as
+// (first << 8) | second, one character under the number itself.
+DelimLabel LabelOfDelim(std::int32_t number, std::uint32_t delimiter) {
+  if (delimiter == 0) delimiter = kCrLf;
+  const std::uint32_t first = delimiter & 0xFF, second = (delimiter >> 8) & 0xFF;
+  if ((delimiter >> 24) == 2) return {number + 1, (first << 8) | second};
+  return {number, first};
+}
 
 }  // namespace
 
@@ -198,12 +205,8 @@ void MsgPutText(const void* data, std::int32_t length) {
 }
 
 void MsgPutDelim(std::int32_t number, std::uint32_t delimiter) {
-  if (delimiter == 0) delimiter = kCrLf;
-  const std::uint32_t first = delimiter & 0xFF, second = (delimiter >> 8) & 0xFF;
-  if ((delimiter >> 24) == 2)
-    MsgPut(number + 1, (first << 8) | second);
-  else
-    MsgPut(number, first);
+  const DelimLabel label = LabelOfDelim(number, delimiter);
+  MsgPut(label.number, label.value);
 }
 
 void MsgList(std::int32_t number, ...) {
@@ -233,27 +236,23 @@ void MsgListOemF(const char* format, ...) {
     mark[0] = 'z';
     mark[1] = ' ';
   }
-  PutPlain("%s", line);
+  MsgListF("%s", line);
 }
 
 void MsgListCodeTab(const char* title, const unsigned char* table) {
-  PutPlain("%s\n", title ? title : "");
+  MsgListF("%s\n", title ? title : "");
   if (!table) return;
   for (int row = 0; row < 32; ++row) {
     const int b = row * 8;
-    PutPlain("      %02x:%02x %02x:%02x %02x:%02x %02x:%02x %02x:%02x %02x:%02x %02x:%02x %02x:%02x\n",
+    MsgListF("      %02x:%02x %02x:%02x %02x:%02x %02x:%02x %02x:%02x %02x:%02x %02x:%02x %02x:%02x\n",
              b, table[b], b + 1, table[b + 1], b + 2, table[b + 2], b + 3, table[b + 3], b + 4,
              table[b + 4], b + 5, table[b + 5], b + 6, table[b + 6], b + 7, table[b + 7]);
   }
 }
 
 void MsgListDelim(std::int32_t number, std::uint32_t delimiter) {
-  if (delimiter == 0) delimiter = kCrLf;
-  const std::uint32_t first = delimiter & 0xFF, second = (delimiter >> 8) & 0xFF;
-  if ((delimiter >> 24) == 2)
-    MsgList(number + 1, (first << 8) | second);
-  else
-    MsgList(number, first);
+  const DelimLabel label = LabelOfDelim(number, delimiter);
+  MsgList(label.number, label.value);
 }
 
 void MsgOpn(const char* fileName) {
