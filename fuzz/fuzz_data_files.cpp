@@ -26,11 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fclose(f);
 
   const std::uint32_t before = rmGetHeapCount();
-  const int rc = LoadMessageTab(name.c_str());
-  if (rc != 0 && rc != 45 && rc != -1) __builtin_trap();
-  if (rc == 0) {
-    for (int n = 0; n < 2100; ++n) (void)FindMsgText(n);
-    FreeMessageTab();
+  // Both language blocks: German and English readers pick different blocks of the file.
+  for (const std::uint16_t language : {std::uint16_t{0x0407}, std::uint16_t{0x0409}}) {
+    gLaguageId = language;
+    const int rc = LoadMessageTab(name.c_str());
+    if (rc != 0 && rc != 45 && rc != -1) __builtin_trap();
+    if (rc == 0) {
+      for (int n = 0; n < 2100; ++n) (void)FindMsgText(n);
+      FreeMessageTab();
+    }
   }
   const int drc = GetDefaults(name.c_str());
   if (drc != 0 && drc != 30 && drc != 47 && drc != -1) __builtin_trap();

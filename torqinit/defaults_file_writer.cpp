@@ -2,20 +2,15 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "support/code_tables.h"
 #include "support/crc.h"
 #include "support/environment.h"
-#include "support/sysinfo.h"
+#include "torqinit/data_file_output.h"
 
 DefStruct fdt;
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 constexpr std::int32_t kModeAdc = 3;
 constexpr std::int32_t kRecformFix = 1;
@@ -50,18 +45,10 @@ std::uint32_t InitDefaults() {
 
 int MakeDefDat() {
   InitDefaults();
-  const char* name = TorqDefdatName ? TorqDefdatName : kDefDatFile;
-  std::unique_ptr<std::FILE, FileCloser> file(TorqDefdatName ? std::fopen(name, "wb") : nullptr);
-  if (!file) {
-    std::printf("Openfehler %s ERROR: %d\n", name, static_cast<int>(F_GetLastError()));
-    return 1;
-  }
-  const bool written = std::fwrite(&fdt, 1, sizeof fdt, file.get()) == sizeof fdt;
-  const bool closed = std::fclose(file.release()) == 0;
-  if (!written || !closed) {
-    std::printf("Schreibfehler %s ERROR: %d\n", name, static_cast<int>(F_GetLastError()));
-    return 1;
-  }
-  std::printf("%s:  %d *OK*\n", name, static_cast<int>(sizeof fdt));
+  DataFileOutput file(TorqDefdatName, kDefDatFile);
+  if (!file.Opened()) return 1;
+  file.Write(&fdt, sizeof fdt);
+  if (!file.Close()) return 1;
+  std::printf("%s:  %d *OK*\n", TorqDefdatName, static_cast<int>(sizeof fdt));
   return 0;
 }

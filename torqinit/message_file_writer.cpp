@@ -1,5 +1,6 @@
 #include "torqinit/message_file_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,13 +10,9 @@
 #include "support/message_catalog_format.h"
 #include "support/message_table.h"
 #include "support/paths.h"
-#include "support/sysinfo.h"
+#include "torqinit/data_file_output.h"
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 struct BlockInfo {
   int column;
@@ -24,11 +21,6 @@ struct BlockInfo {
 };
 constexpr BlockInfo kBlocks[] = {{kMsgColumnGerman, "DEU", kMsgLanguageGerman},
                                  {kMsgColumnEnglish, "ENG", kMsgLanguageEnglish}};
-
-int WriteFailed(const char* name) {
-  std::printf("Schreibfehler %s ERROR: %d\n", name, static_cast<int>(F_GetLastError()));
-  return 1;
-}
 
 }  // namespace
 
@@ -79,16 +71,15 @@ char* MakeMsgBuf(char* buffer, int column, std::int32_t length) {
 }
 
 int MakeMsgDat() {
-  const char* name = TorqMgsdatName ? TorqMgsdatName : kMsgDatFile;
-  std::unique_ptr<std::FILE, FileCloser> file(TorqMgsdatName ? std::fopen(name, "wb") : nullptr);
-  if (!file) {
-    std::printf("Openfehler %s ERROR: %d\n", name, static_cast<int>(F_GetLastError()));
-    return 1;
-  }
+  DataFileOutput file(TorqMgsdatName, kMsgDatFile);
+  if (!file.Opened()) return 1;
   for (const BlockInfo& block : kBlocks) {
     std::int32_t n = 0, c = 0;
     CalcLenAndCount(block.column, &n, &c);
-    if (n + kMsgHeaderSize > kMsgMaxBlockLength) return WriteFailed(name);
+    if (n + kMsgHeaderSize > kMsgMaxBlockLength) {
+      file.Fail(EFBIG);
+      break;
+    }
     MsgHeader header{};
     header.length = static_cast<std::uint16_t>(n + kMsgHeaderSize);
     header.count = static_cast<std::uint16_t>(c);
@@ -97,12 +88,14 @@ int MakeMsgDat() {
     std::printf("%s (0x%02x) Len= %d  (+ Header= %d) Count=%d\n", block.letters, block.language, n,
                 n + static_cast<int>(kMsgHeaderSize), c);
     std::unique_ptr<char, HeapBlockDeleter> entries(MakeMsgBuf(nullptr, block.column, n));
-    if (!entries) return WriteFailed(name);
-    if (std::fwrite(&header, 1, sizeof header, file.get()) != sizeof header ||
-        std::fwrite(entries.get(), 1, static_cast<std::size_t>(n), file.get()) != static_cast<std::size_t>(n))
-      return WriteFailed(name);
+    if (!entries) {
+      file.Fail(ENOMEM);
+      break;
+    }
+    if (!file.Write(&header, sizeof header) || !file.Write(entries.get(), static_cast<std::size_t>(n))) break;
   }
-  if (std::fclose(file.release()) != 0) return WriteFailed(name);
+  if (!file.Close()) return 1;
+  const char* name = TorqMgsdatName;
   std::printf("%s: %d *OK*\n", name, static_cast<int>(F_GetFileSize(name)));
   return 0;
 }
