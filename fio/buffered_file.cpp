@@ -4,6 +4,7 @@
 #include <new>
 
 #include "support/debug_log.h"
+#include "support/platform/file_system.h"
 
 namespace {
 
@@ -91,6 +92,27 @@ void TCustomIo::FetchFileInformation() {
   m_FileInfo.sizeHigh = 0xFFFFFFFF;
   m_FileInfo.sizeLow = 0xFFFFFFFF;
   SetSystemError(error);
+}
+
+int TCustomIo::LoadLastPiece(std::uint64_t& size, std::uint64_t& boundary, std::size_t& got) {
+  namespace platform = torq::platform;
+  got = 0;
+  if (!platform::FileSizeOfHandle(m_hFile, &size)) {
+    SetSystemError(errno);
+    return 0;
+  }
+  const std::uint64_t tail = size % kIoPieceSize;
+  if (!platform::SeekHandle(m_hFile, static_cast<std::int64_t>(size - tail), 0, &boundary)) {
+    SetSystemError(errno);
+    return 0;
+  }
+  if (tail != 0) {
+    if (const int error = platform::FileReadFull(m_hFile, m_Base, tail, got)) {
+      SetSystemError(error);
+      return 0;
+    }
+  }
+  return 1;
 }
 
 int TCustomIo::GetSysAttributes(std::uint32_t delimiter, std::int32_t recordFormat,

@@ -114,6 +114,10 @@ class TCustomIo : public TBasicIo {
   TCustomIo() = default;
   // Fetches the information record and the size of a reader's file.
   void FetchFileInformation();
+  // Endwind of a disk file: the last 64 KB boundary of the file and the piece behind it,
+  // read into the buffer at m_Base, with the file pointer behind that piece. 1, or 0 with the
+  // error kept.
+  int LoadLastPiece(std::uint64_t& size, std::uint64_t& boundary, std::size_t& got);
 
   char* m_Nrp = nullptr;      // reader: where the next Get starts; writer: end of the data
   std::uint32_t m_Type = 0;   // 1 disk, 2 character device, 3 pipe, 0 none of these
@@ -152,8 +156,6 @@ class TBasicIoRead : public TCustomIo {
   // the next Get, GetUpdate, Rewind, Endwind or SetPosition. 1 with 0 bytes is the end of the
   // data; a read error fails the call.
   int Get(void** data, std::uint32_t length, std::uint32_t* got) override;
-  int GetSysAttributes(std::uint32_t delimiter, std::int32_t recordFormat, std::int32_t fillByte,
-                       std::int32_t* level, void* vector) override;
   // Delivers the current record again from its start with a new length.
   int GetUpdate(void** data, std::uint32_t length, std::uint32_t* got) override;
   int Open(const char* name, std::uint32_t flags) override;
@@ -161,7 +163,6 @@ class TBasicIoRead : public TCustomIo {
                   std::uint32_t* distanceHigh, std::int64_t* newPosition) override;
   int Write(const void* data, std::uint32_t length, std::uint32_t* written) override;
   int WriteUpdate(const void* data, std::uint32_t length, std::uint32_t* written) override;
-  void WipeBuffer() override;
 
   int RefreshBuffer();
   int ReorgBuffer();
@@ -190,8 +191,6 @@ class TBasicIoWrite : public TCustomIo {
   int CreateFileEx(const char* name, std::uint32_t a, std::uint32_t b, std::uint32_t c,
                    std::uint32_t d) override;
   int Get(void** data, std::uint32_t length, std::uint32_t* got) override;
-  int GetSysAttributes(std::uint32_t delimiter, std::int32_t recordFormat, std::int32_t fillByte,
-                       std::int32_t* level, void* vector) override;
   int GetUpdate(void** data, std::uint32_t length, std::uint32_t* got) override;
   int Open(const char* name, std::uint32_t flags) override;
   int SetPosition(std::uint32_t distanceLow, std::uint32_t moveMethod,
@@ -201,11 +200,13 @@ class TBasicIoWrite : public TCustomIo {
   int Write(const void* data, std::uint32_t length, std::uint32_t* written) override;
   // Overwrites the last record while it is still in the buffer.
   int WriteUpdate(const void* data, std::uint32_t length, std::uint32_t* written) override;
-  void WipeBuffer() override;
 
   int FlushBuffer();
 
  private:
+  // The object is open and the data is there; otherwise the error is kept.
+  bool Takes(const void* data, std::uint32_t length);
+
   char* m_Limit = nullptr;  // m_Base + 96 KB
   bool m_Dirty = false;
   bool m_FlushEachWrite = false;  // a character device gets every record at once

@@ -202,25 +202,11 @@ int TBasicIoRead::Endwind() {
     SetIoError(kIoErrorBadDevType);
     return 0;
   }
-  std::uint64_t size = 0;
-  if (!platform::FileSizeOfHandle(m_hFile, &size)) {
-    SetSystemError(errno);
-    return 0;
-  }
   // The last 64 KB boundary of the file, and the tail behind it in the read area.
-  const std::uint64_t tail = size % kIoPieceSize;
+  std::uint64_t size = 0;
   std::uint64_t boundary = 0;
-  if (!platform::SeekHandle(m_hFile, static_cast<std::int64_t>(size - tail), 0, &boundary)) {
-    SetSystemError(errno);
-    return 0;
-  }
   std::size_t got = 0;
-  if (tail != 0) {
-    if (const int error = platform::FileReadFull(m_hFile, m_Base, kIoPieceSize, got)) {
-      SetSystemError(error);
-      return 0;
-    }
-  }
+  if (!LoadLastPiece(size, boundary, got)) return 0;
   m_LastCount = static_cast<std::uint32_t>(got);
   // The file pointer stays behind the tail, so positions and data agree even when the file
   // changed size in between.
@@ -281,12 +267,6 @@ int TBasicIoRead::SetPosition(std::uint32_t distanceLow, std::uint32_t moveMetho
   return 1;
 }
 
-int TBasicIoRead::GetSysAttributes(std::uint32_t delimiter, std::int32_t recordFormat,
-                                   std::int32_t fillByte, std::int32_t* level, void* vector) {
-  return TCustomIo::GetSysAttributes(delimiter, recordFormat, fillByte, level, vector);
-}
-
-void TBasicIoRead::WipeBuffer() { TCustomIo::WipeBuffer(); }
 
 int TBasicIoRead::Create(const char*, std::uint32_t) {
   SetIoError(kIoErrorInvalidAccess);

@@ -126,15 +126,20 @@ int TBasicIoWrite::FlushBuffer() {
   return 1;
 }
 
-int TBasicIoWrite::Write(const void* data, std::uint32_t length, std::uint32_t* written) {
+bool TBasicIoWrite::Takes(const void* data, std::uint32_t length) {
   if (!IsOpen()) {
     SetIoError(kIoErrorInvalidHandle);
-    return 0;
+    return false;
   }
   if (!data && length) {
     SetSystemError(EINVAL);
-    return 0;
+    return false;
   }
+  return true;
+}
+
+int TBasicIoWrite::Write(const void* data, std::uint32_t length, std::uint32_t* written) {
+  if (!Takes(data, length)) return 0;
   if (m_Nrp >= m_BaseEnd && !FlushBuffer()) return 0;
   if (length >= static_cast<std::size_t>(m_Limit - m_Nrp)) {
     SetSystemError(kIoErrorWriteLen);  // "Illegal WriteLen"; nothing is taken
@@ -154,14 +159,7 @@ int TBasicIoWrite::Write(const void* data, std::uint32_t length, std::uint32_t* 
 }
 
 int TBasicIoWrite::WriteUpdate(const void* data, std::uint32_t length, std::uint32_t* written) {
-  if (!IsOpen()) {
-    SetIoError(kIoErrorInvalidHandle);
-    return 0;
-  }
-  if (!data && length) {
-    SetSystemError(EINVAL);
-    return 0;
-  }
+  if (!Takes(data, length)) return 0;
   if (length >= static_cast<std::size_t>(m_Limit - m_Crp)) {
     SetSystemError(kIoErrorWriteLen);  // the record would reach the write limit
     return 0;
@@ -189,29 +187,15 @@ int TBasicIoWrite::Endwind() {
     m_Nrp = m_Crp = m_Base;
     return 1;
   }
+  // The last partial piece comes into the buffer and is written again with the new data,
+  // so every write starts on a 64 KB boundary of the file.
   std::uint64_t size = 0;
-  if (!platform::FileSizeOfHandle(m_hFile, &size)) {
-    SetSystemError(errno);
-    return 0;
-  }
-  const std::uint64_t tail = size % kIoPieceSize;
   std::uint64_t boundary = 0;
-  if (!platform::SeekHandle(m_hFile, static_cast<std::int64_t>(size - tail), 0, &boundary)) {
+  std::size_t got = 0;
+  if (!LoadLastPiece(size, boundary, got)) return 0;
+  if (got != 0 && !platform::SeekHandle(m_hFile, static_cast<std::int64_t>(boundary), 0, nullptr)) {
     SetSystemError(errno);
     return 0;
-  }
-  std::size_t got = 0;
-  if (tail != 0) {
-    // The last partial piece comes into the buffer and is written again with the new data,
-    // so every write starts on a 64 KB boundary of the file.
-    if (const int error = platform::FileReadFull(m_hFile, m_Base, tail, got)) {
-      SetSystemError(error);
-      return 0;
-    }
-    if (!platform::SeekHandle(m_hFile, static_cast<std::int64_t>(boundary), 0, nullptr)) {
-      SetSystemError(errno);
-      return 0;
-    }
   }
   m_LastCount = static_cast<std::uint32_t>(got);
   m_FileSize = static_cast<std::int64_t>(size);
@@ -251,12 +235,6 @@ int TBasicIoWrite::Close() {
   return 1;
 }
 
-int TBasicIoWrite::GetSysAttributes(std::uint32_t delimiter, std::int32_t recordFormat,
-                                    std::int32_t fillByte, std::int32_t* level, void* vector) {
-  return TCustomIo::GetSysAttributes(delimiter, recordFormat, fillByte, level, vector);
-}
-
-void TBasicIoWrite::WipeBuffer() { TCustomIo::WipeBuffer(); }
 
 int TBasicIoWrite::Rewind() { return 0; }
 int TBasicIoWrite::Unget() { return 0; }

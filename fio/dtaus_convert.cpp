@@ -15,6 +15,12 @@ bool KOk(DtausRecord kind, std::int32_t k) {
   return kind == DtausRecord::kC ? (k >= 0 && k <= kDtausMaxExtensions) : k == 0;
 }
 
+// k in range for the kind, and both buffers large enough for their form of the record.
+bool Fits(DtausRecord kind, std::int32_t k, std::size_t diskBytes, std::size_t tapeBytes) {
+  return KOk(kind, k) && diskBytes >= static_cast<std::size_t>(DtausDiskSize(kind, k)) &&
+         tapeBytes >= static_cast<std::size_t>(DtausTapeSize(kind, k));
+}
+
 void Translate(const std::uint8_t* src, std::uint8_t* dst, std::int32_t n, const std::uint8_t* t) {
   for (std::int32_t i = 0; i < n; ++i) dst[i] = t[src[i]];
 }
@@ -23,11 +29,8 @@ void Translate(const std::uint8_t* src, std::uint8_t* dst, std::int32_t n, const
 
 std::int32_t DtausDiskToTape(DtausRecord kind, std::int32_t k, std::span<const std::uint8_t> disk,
                              std::span<std::uint8_t> tape, const DtausCharset& cs, bool output) {
-  if (!KOk(kind, k)) return -1;
+  if (!Fits(kind, k, disk.size(), tape.size())) return -1;
   const std::int32_t tapeSize = DtausTapeSize(kind, k);
-  if (disk.size() < static_cast<std::size_t>(DtausDiskSize(kind, k)) ||
-      tape.size() < static_cast<std::size_t>(tapeSize))
-    return -1;
   const std::uint8_t* d = disk.data();
   std::uint8_t* t = tape.data();
   for (const auto& f : DtausFields(kind, output)) {
@@ -71,11 +74,8 @@ std::int32_t DtausDiskToTape(DtausRecord kind, std::int32_t k, std::span<const s
 
 std::int32_t DtausTapeToDisk(DtausRecord kind, std::int32_t k, std::span<const std::uint8_t> tape,
                              std::span<std::uint8_t> disk, const DtausCharset& cs, bool output) {
-  if (!KOk(kind, k)) return -1;
+  if (!Fits(kind, k, disk.size(), tape.size())) return -1;
   const std::int32_t diskSize = DtausDiskSize(kind, k);
-  if (tape.size() < static_cast<std::size_t>(DtausTapeSize(kind, k)) ||
-      disk.size() < static_cast<std::size_t>(diskSize))
-    return -1;
   const std::uint8_t* t = tape.data();
   std::uint8_t* d = disk.data();
   const std::int32_t lengthValue = kind == DtausRecord::kC ? DtausDiskCLength(k) : kDtausDiskAE;

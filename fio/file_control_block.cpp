@@ -395,11 +395,7 @@ void fiopen(FileControlBlock*& slot, std::int32_t& rc, const std::int32_t& openM
 
 void fiocls(FileControlBlock*& slot, std::int32_t& rc) {
   FileControlBlock* fcb = slot;
-  if (!FcbValid(fcb)) {
-    rc = kFioBadBlock;
-    return;
-  }
-  rc = kFioOk;
+  if (!FcbEnter(fcb, rc)) return;
   if (fcb->device == kDeviceUserIo) {
     usrcls(fcb->exitArea, rc);
   } else {
@@ -419,13 +415,8 @@ void fiocls(FileControlBlock*& slot, std::int32_t& rc) {
         rc = writeRc;
     }
     if (!BasicClose(fcb->io)) rc = FioSystemError(BasicSystemError(fcb->io));
-    BasicIoDelete(fcb->io);
-    fcb->io = nullptr;
-    rmHeapFree0(&fcb->buffer);
-    rmHeapFree0(&fcb->padBuffer);
   }
-  fcb->self = nullptr;
-  rmHeapFree(fcb);
+  Release(fcb);
   slot = nullptr;
 }
 

@@ -130,3 +130,10 @@ TBasicIo* FioBasicHandle(const FileControlBlock* fcb);
 inline bool FcbValid(const FileControlBlock* slotValue) {
   return slotValue != nullptr && slotValue->self == slotValue;
 }
+
+// The common start of the block operations: rc -1 and false for a slot without a valid block,
+// otherwise rc 0 and true.
+inline bool FcbEnter(const FileControlBlock* slotValue, std::int32_t& rc) {
+  rc = FcbValid(slotValue) ? kFioOk : kFioBadBlock;
+  return rc == kFioOk;
+}

@@ -87,25 +87,12 @@ void GetVariable(FileControlBlock& fcb, std::int32_t& rc, std::int32_t& length,
     rc = kFioBadData;
     return;
   }
-  std::uint8_t* target = buffer;
-  std::int32_t room = capacity;
+  std::int32_t inHand = 0;
   if (layout.keepPrefix) {
     std::memcpy(buffer, prefix, static_cast<std::size_t>(layout.prefix));
-    target += layout.prefix;
-    room -= layout.prefix;
-    length = layout.prefix;
+    inHand = layout.prefix;
   }
-  const RawRead body = FioReadRest(fcb, target, data, room);
-  length += body.got;
-  if (body.rc != kFioOk && body.rc != kFioTruncated && body.rc != kFioEndOfFile) {
-    rc = body.rc;
-    return;
-  }
-  if (!body.complete) {
-    rc = kFioBadData;  // fewer bytes than the prefix announced
-    return;
-  }
-  rc = data > room ? kFioTruncated : kFioOk;
+  rc = FioReadRecordRest(fcb, buffer, inHand, data, capacity, length);
 }
 
 void PutVariable(FileControlBlock& fcb, std::int32_t& rc, std::int32_t length,
@@ -243,18 +230,8 @@ void GetEaf(FileControlBlock& fcb, std::int32_t& rc, std::int32_t& length, std::
     rc = kFioBadData;
     return;
   }
-  const std::int32_t rest = recordLength - kHead;
-  const RawRead body = FioReadRest(fcb, buffer + kHead, rest, capacity - kHead);
-  length = kHead + body.got;
-  if (body.rc != kFioOk && body.rc != kFioTruncated && body.rc != kFioEndOfFile) {
-    rc = body.rc;
-    return;
-  }
-  if (!body.complete) {
-    rc = kFioBadData;
-    return;
-  }
-  rc = rest > capacity - kHead ? kFioTruncated : kFioOk;
+  rc = FioReadRecordRest(fcb, buffer, kHead, recordLength - kHead, capacity, length);
+  if (rc != kFioOk && rc != kFioTruncated) return;
   if (IsLetter(buffer[fcb.eafDigits], 0x45)) fcb.eafDigits = 0;  // "E" closes the set
 }
 

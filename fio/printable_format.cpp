@@ -9,10 +9,7 @@
 void read_cx7_record(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* buffer,
                      std::int32_t& length, const std::int32_t& capacity) {
   length = 0;
-  if (!FcbValid(slot)) {
-    rc = kFioBadBlock;
-    return;
-  }
+  if (!FcbEnter(slot, rc)) return;
   FileControlBlock& fcb = *slot;
   if (capacity < 3) {  // no room for the length letters
     rc = kFioLengthError;
@@ -25,17 +22,9 @@ void read_cx7_record(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* bu
     return;
   }
   for (;;) {
-    void* data = nullptr;
-    std::uint32_t n = 0;
-    if (!BasicGet(fcb.io, &data, 1, &n)) {
-      rc = FioSystemError(BasicSystemError(fcb.io));
-      return;
-    }
-    if (n == 0) {
-      rc = kFioEndOfFile;
-      return;
-    }
-    if (*static_cast<const std::uint8_t*>(data) >= fcb.letterBase) break;
+    std::uint8_t b = 0;
+    if (!FioReadByte(fcb, b, rc)) return;
+    if (b >= fcb.letterBase) break;
   }
   BasicUnget(fcb.io);  // the first letter is read again with the other two
 
@@ -54,17 +43,5 @@ void read_cx7_record(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* bu
     rc = kFioBadData;
     return;
   }
-  const std::int32_t count = 256 * v1 + 16 * v2 + v3 + 1;
-  const std::int32_t room = capacity - 3;
-  const RawRead body = FioReadRest(fcb, buffer + 3, count, room);
-  length = 3 + body.got;
-  if (body.rc != kFioOk && body.rc != kFioTruncated && body.rc != kFioEndOfFile) {
-    rc = body.rc;
-    return;
-  }
-  if (!body.complete) {
-    rc = kFioBadData;
-    return;
-  }
-  rc = count > room ? kFioTruncated : kFioOk;
+  rc = FioReadRecordRest(fcb, buffer, 3, 256 * v1 + 16 * v2 + v3 + 1, capacity, length);
 }

@@ -57,11 +57,7 @@ std::int32_t FioMinCapacity(std::int32_t recordFormat) {
 void fioget(FileControlBlock*& slot, std::int32_t& rc, std::int32_t& length, std::uint8_t* buffer,
             const std::int32_t& capacity) {
   FileControlBlock* fcb = slot;
-  if (!FcbValid(fcb)) {
-    rc = kFioBadBlock;
-    return;
-  }
-  rc = kFioOk;
+  if (!FcbEnter(fcb, rc)) return;
   if (fcb->device == kDeviceUserIo) {
     std::int32_t room = capacity;
     usrget(fcb->exitArea, rc, length, buffer, room);
@@ -125,11 +121,7 @@ void fioget(FileControlBlock*& slot, std::int32_t& rc, std::int32_t& length, std
 void fioput(FileControlBlock*& slot, std::int32_t& rc, const std::int32_t& length,
             std::uint8_t* buffer) {
   FileControlBlock* fcb = slot;
-  if (!FcbValid(fcb)) {
-    rc = kFioBadBlock;
-    return;
-  }
-  rc = kFioOk;
+  if (!FcbEnter(fcb, rc)) return;
   if (fcb->device == kDeviceUserIo) {
     std::int32_t count = length;
     usrput(fcb->exitArea, rc, count, buffer);

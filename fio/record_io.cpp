@@ -51,16 +51,32 @@ RawRead FioReadRest(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t le
   return {deliver < length || excess > 0 ? kFioTruncated : kFioOk, r.got, excess == 0};
 }
 
+std::int32_t FioReadRecordRest(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t inHand,
+                               std::int32_t rest, std::int32_t capacity, std::int32_t& length) {
+  const std::int32_t room = capacity - inHand;
+  const RawRead body = FioReadRest(fcb, buffer + inHand, rest, room);
+  length = inHand + body.got;
+  if (body.rc != kFioOk && body.rc != kFioTruncated && body.rc != kFioEndOfFile) return body.rc;
+  if (!body.complete) return kFioBadData;  // fewer bytes than the record announced
+  return rest > room ? kFioTruncated : kFioOk;
+}
+
+bool FioReadByte(FileControlBlock& fcb, std::uint8_t& byte, std::int32_t& rc) {
+  std::uint32_t n = 0;
+  if (!BasicRead(fcb.io, &byte, 1, &n)) {
+    rc = FioSystemError(BasicSystemError(fcb.io));
+    return false;
+  }
+  if (n == 0) {
+    rc = kFioEndOfFile;
+    return false;
+  }
+  return true;
+}
+
 void read_record(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* buffer,
                  std::int32_t& length) {
-  if (!FcbValid(slot)) {
-    rc = kFioBadBlock;
-    return;
-  }
-  if (length <= 0) {
-    rc = kFioOk;
-    return;
-  }
+  if (!FcbEnter(slot, rc) || length <= 0) return;
   const RawRead r = FioReadExact(*slot, buffer, length);
   rc = r.rc;
   if (r.rc == kFioEndOfFile || r.rc == kFioTruncated) length = r.got;
@@ -68,14 +84,7 @@ void read_record(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* buffer
 
 void read_record_rest(FileControlBlock*& slot, std::int32_t& rc, std::uint8_t* buffer,
                       std::int32_t& length, const std::int32_t& capacity) {
-  if (!FcbValid(slot)) {
-    rc = kFioBadBlock;
-    return;
-  }
-  if (length <= 0) {
-    rc = kFioOk;
-    return;
-  }
+  if (!FcbEnter(slot, rc) || length <= 0) return;
   const RawRead r = FioReadRest(*slot, buffer, length, capacity);
   rc = r.rc;
   if (r.rc == kFioOk || r.rc == kFioEndOfFile || r.rc == kFioTruncated) length = r.got;

@@ -28,6 +28,16 @@ RawRead FioReadExact(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t l
 RawRead FioReadRest(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t length,
                     std::int32_t capacity);
 
+// Reads the `rest` bytes of a record behind the `inHand` bytes already at the buffer start,
+// delivering at most `capacity` bytes in all and dropping the others. length := the bytes
+// delivered (those in hand included). Returns 0; 111 the record was cut to the capacity; 50 the
+// file ended inside the record; a system error.
+std::int32_t FioReadRecordRest(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t inHand,
+                               std::int32_t rest, std::int32_t capacity, std::int32_t& length);
+
+// Reads one byte. False when none came: rc 2 at the end of the file, or a system error.
+bool FioReadByte(FileControlBlock& fcb, std::uint8_t& byte, std::int32_t& rc);
+
 // Writes bytes through the block's file object. On failure rc := 0x0F000000 + the system
 // error, the system error line is printed and false comes back.
 bool FioWrite(FileControlBlock& fcb, std::int32_t& rc, const void* data, std::uint32_t length);

@@ -1,6 +1,5 @@
 // Records of a binary TORQFILE (codes 257 and 288): each record carries its length in front,
 // possibly behind a block length, and filling may stand between records and at the end.
-#include "fio/buffered_file_api.h"
 #include "fio/record_format_handlers.h"
 #include "fio/record_formats.h"
 #include "fio/record_io.h"
@@ -40,15 +39,7 @@ void SkipFilling(FileControlBlock& fcb, std::int32_t& rc, std::uint8_t* buffer,
   length = 0;
   for (;;) {
     std::uint8_t b = 0;
-    std::uint32_t n = 0;
-    if (!BasicRead(fcb.io, &b, 1, &n)) {
-      rc = FioSystemError(BasicSystemError(fcb.io));
-      return;
-    }
-    if (n == 0) {
-      rc = kFioEndOfFile;
-      return;
-    }
+    if (!FioReadByte(fcb, b, rc)) return;
     if (b == 0x00) continue;  // zeros are dropped
     if (b == 0x80) {
       buffer[0] = before2;
@@ -106,21 +97,9 @@ void GetTorqRecord(FileControlBlock& fcb, std::int32_t& rc, std::int32_t& length
       return;
     }
   }
-  const std::int32_t rest = recordLength - inHand;
-  const RawRead body = FioReadRest(fcb, buffer + inHand, rest, capacity - inHand);
-  length = inHand + body.got;
-  if (body.rc != kFioOk && body.rc != kFioTruncated && body.rc != kFioEndOfFile) {
-    rc = body.rc;
-    return;
+  rc = FioReadRecordRest(fcb, buffer, inHand, recordLength - inHand, capacity, length);
+  if (rc == kFioBadData && AllEqual(buffer, length)) {  // the tail of the file was filling
+    rc = kFioEndOfFile;
+    length = 0;
   }
-  if (!body.complete) {
-    if (AllEqual(buffer, length)) {  // the tail of the file was filling
-      rc = kFioEndOfFile;
-      length = 0;
-    } else {
-      rc = kFioBadData;
-    }
-    return;
-  }
-  rc = rest > capacity - inHand ? kFioTruncated : kFioOk;
 }
