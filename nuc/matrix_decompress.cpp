@@ -43,14 +43,19 @@ class MatrixDecoder {
   // Reads and decodes the next chunk into a work buffer of kChunkBufferSize bytes; sets its
   // decoded size. A chunk larger than the largest legal one is corrupt.
   std::int32_t Chunk(std::uint8_t* output, std::uint16_t& size) {
+    const std::int32_t rc = ChunkInto(output, kChunkBufferSize, size);
+    return rc == 0 && size > kNucLargestChunk ? kCorrupt : rc;
+  }
+  // Reads and decodes the next chunk into `capacity` bytes of the caller's that the decoder may
+  // overwrite; sets its decoded size.
+  std::int32_t ChunkInto(std::uint8_t* output, std::uint32_t capacity, std::uint16_t& size) {
     const std::uint8_t* input = nullptr;
     std::uint16_t length = 0;
     if (const std::int32_t rc = reader_.Next(input, length)) return rc;
     std::int32_t rc = 0;
     size = 0;
     ctx_.decompressRecord(input, length, ctx_.spaceChar, ctx_.zeroChar, ctx_.decodeTables, output,
-                          kChunkBufferSize, rc, size);
-    if (rc == 0 && size > kNucLargestChunk) rc = kCorrupt;
+                          capacity, rc, size);
     return rc;
   }
   bool AtEnd() const { return reader_.AtEnd(); }
@@ -106,15 +111,15 @@ std::int32_t DecompressOneRecord(const NucContext& ctx, MatrixDecoder& decoder, 
   if (BadLength(d.length, d.repeatCount)) return kCorrupt;
   const std::size_t full = std::size_t{d.length} + d.repeatCount;
   if (full > 0xFFFF || full > static_cast<std::size_t>(dataEnd - d.data)) return kCorrupt;
-  // Each chunk is decoded in the work buffer, then moved into the record.
-  std::uint8_t chunk[kChunkBufferSize];
+  // Each chunk is decoded straight into the record; the decoder may use the rest of the data
+  // area. A writer may cut the record into chunks of any size.
   std::uint8_t* destination = d.data + 4;
   std::size_t filled = 4;
   while (filled < d.length) {
     if (decoder.AtEnd()) return kBadRecordLength;
-    if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
+    const auto room = static_cast<std::uint32_t>(dataEnd - destination);
+    if (const std::int32_t rc = decoder.ChunkInto(destination, room, size)) return rc;
     if (filled + size > d.length) return kBadRecordLength;
-    std::memcpy(destination, chunk, size);
     destination += size;
     filled += size;
   }
