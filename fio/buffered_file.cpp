@@ -32,6 +32,18 @@ bool TBasicIo::KeepName(const char* name) {
   return true;
 }
 
+bool TBasicIo::StartOpen(const char* name) {
+  if (IsOpen()) {
+    SetIoError(kIoErrorBusy);
+    return false;
+  }
+  if (!KeepName(name)) {
+    SetSystemError(ENOMEM);
+    return false;
+  }
+  return true;
+}
+
 std::uint32_t TBasicIo::IoErrorAsSystemError(std::uint32_t code) {
   switch (code) {
     case kIoErrorInvalidHandle:  // not open

@@ -78,6 +78,8 @@ class TBasicIo {
   TBasicIo& operator=(const TBasicIo&) = delete;
 
   bool KeepName(const char* name);
+  // The start of Open and Create: refused (170) on an open object; keeps the name.
+  bool StartOpen(const char* name);
   // One of the layer's own codes (kIoError...).
   void SetIoError(std::uint32_t code) {
     m_LastError = code;

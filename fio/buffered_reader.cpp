@@ -44,14 +44,7 @@ TBasicIoRead::TBasicIoRead(int StdIo) : TBasicIoRead() {
 TBasicIoRead::~TBasicIoRead() { TBasicIoRead::Close(); }
 
 int TBasicIoRead::Open(const char* name, std::uint32_t /*flags*/) {
-  if (IsOpen()) {
-    SetIoError(kIoErrorBusy);
-    return 0;
-  }
-  if (!KeepName(name)) {
-    SetSystemError(ENOMEM);
-    return 0;
-  }
+  if (!StartOpen(name)) return 0;
   FileHandle fd = platform::kInvalidFile;
   if (const int error = platform::FileOpenRead(name, fd)) {
     SetSystemError(error);

@@ -48,14 +48,7 @@ TBasicIoWrite::~TBasicIoWrite() {
 }
 
 int TBasicIoWrite::Create(const char* name, std::uint32_t flags) {
-  if (IsOpen()) {
-    SetIoError(kIoErrorBusy);
-    return 0;
-  }
-  if (!KeepName(name)) {
-    SetSystemError(ENOMEM);
-    return 0;
-  }
+  if (!StartOpen(name)) return 0;
   std::uint32_t attributes = 0;
   const int probe = platform::PathAttributes(name, attributes);
   SetSystemError(probe);

@@ -144,10 +144,21 @@ bool Asn1BlockSizeUsable(std::int32_t blockSize) {
   return blockSize > 0 && blockSize <= static_cast<std::int32_t>(kIoPieceSize);
 }
 
-// Formats whose records end with a delimiter get the local default when none is given;
-// asn1_stream too, since its reader expects one and elements written without would merge.
-bool TakesDefaultDelimiter(std::int32_t recordFormat) {
+// The formats that keep a delimiter: text, dtext and asn1_stream. They get the local default
+// when none is given; asn1_stream too, since its reader expects one and elements written
+// without would merge.
+bool HasDelimiter(std::int32_t recordFormat) {
   return recordFormat == kFmtText || recordFormat == kFmtDtext || recordFormat == kFmtAsn1Stream;
+}
+
+// The block's copy of the name; for standard I/O the name argument is replaced by `stdName`.
+void TakeName(FileControlBlock& fcb, char* name, const char* stdName) {
+  if (fcb.stdio != 0) {
+    CopyBounded(fcb.fileName, sizeof fcb.fileName, stdName);
+    if (name) std::memcpy(name, stdName, std::strlen(stdName) + 1);
+  } else {
+    CopyBounded(fcb.fileName, sizeof fcb.fileName, name);
+  }
 }
 
 // Input side of fiopen; false when the open failed (rc set).
@@ -156,12 +167,7 @@ bool OpenInput(FileControlBlock& fcb, std::int32_t& rc, std::uint8_t* fillPair, 
                std::int32_t& blockSize, std::int32_t& device, std::int32_t& attributeLevel,
                std::uint8_t* attributeVector) {
   const bool stdio = fcb.stdio != 0;
-  if (stdio) {
-    CopyBounded(fcb.fileName, sizeof fcb.fileName, kStdinName);
-    if (name) std::memcpy(name, kStdinName, sizeof kStdinName);
-  } else {
-    CopyBounded(fcb.fileName, sizeof fcb.fileName, name);
-  }
+  TakeName(fcb, name, kStdinName);
   if (organisation > 0) {
     rc = kFioBadFileType;
     return false;
@@ -221,18 +227,12 @@ bool OpenOutput(FileControlBlock& fcb, std::int32_t& rc, std::int32_t openMode,
                 std::uint32_t& delimiter, std::int32_t& blockSize, std::int32_t& device,
                 std::int32_t attributeLevel, const std::uint8_t* attributeVector) {
   const bool stdio = fcb.stdio != 0;
-  if (stdio) {
-    CopyBounded(fcb.fileName, sizeof fcb.fileName, kStdoutName);
-    if (name) std::memcpy(name, kStdoutName, sizeof kStdoutName);
-  } else {
-    CopyBounded(fcb.fileName, sizeof fcb.fileName, name);
-  }
+  TakeName(fcb, name, kStdoutName);
   if (attributeLevel > 0 && attributeVector)
     TakeVectorDelimiter(fcb, attributeLevel, attributeVector, fillPair);
 
   organisation = 0;
-  if (recordFormat == kFmtText || recordFormat == kFmtDtext || recordFormat == kFmtAsn1Stream)
-    delimiter = fcb.delimiter;
+  if (HasDelimiter(recordFormat)) delimiter = fcb.delimiter;
   recordFormat = NormaliseOutputFormat(recordFormat);
 
   if (recordLength == kNotGiven) recordLength = 0;
@@ -257,7 +257,7 @@ bool OpenOutput(FileControlBlock& fcb, std::int32_t& rc, std::int32_t openMode,
     rc = kFioBadRecordFormat;
     return false;
   }
-  if (TakesDefaultDelimiter(recordFormat) && delimiter == 0) delimiter = kDelimDefault;
+  if (HasDelimiter(recordFormat) && delimiter == 0) delimiter = kDelimDefault;
   fcb.delimiter = delimiter;
 
   if (stdio) {
@@ -353,9 +353,10 @@ void fiopen(FileControlBlock*& slot, std::int32_t& rc, const std::int32_t& openM
 
   fcb->stdio = (!name || name[0] == '\0' || name[0] == ' ') ? kFcbStdio : 0;
   recordFormat = PositiveFormat(recordFormat);
-  if (TakesDefaultDelimiter(recordFormat) && delimiter == 0) delimiter = kDelimDefault;
-  if (recordFormat == kFmtText || recordFormat == kFmtDtext || recordFormat == kFmtAsn1Stream)
+  if (HasDelimiter(recordFormat)) {
+    if (delimiter == 0) delimiter = kDelimDefault;
     fcb->delimiter = delimiter;
+  }
 
   const bool opened =
       fcb->direction == kFcbInput
