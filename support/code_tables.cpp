@@ -1,9 +1,7 @@
 #include "support/code_tables.h"
 
-#include <cstdio>
-#include <memory>
-
 #include "support/debug_log.h"
+#include "support/file_start.h"
 #include "support/heap.h"
 #include "support/last_error.h"
 #include "support/paths.h"
@@ -25,10 +23,6 @@ void DropTable() {
   rmHeapFree0(&gCodeTab);
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 std::int32_t F_LoadTorqTranslateTable(const char* fileName) {
@@ -43,15 +37,15 @@ std::int32_t F_LoadTorqTranslateTable(const char* fileName) {
     OutputDebugLog("*ERROR* %s: %d", "CALLOC", static_cast<int>(GetLastSysError()));
     return kNoMemory;
   }
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "rbe"));
-  if (!file) {
+  const FileStartRead read = ReadFileStart(fileName, block, size);
+  if (read == FileStartRead::kNotOpened) {
     TorqSetLastSysError(-1, fileName);
     OutputDebugLog("*ERROR* %s: %d", fileName, static_cast<int>(GetLastSysError()));
     rmHeapFree(block);  // nothing is kept after a failure
     return TorqSetLastError(kNotFound, fileName);
   }
   std::int32_t code = 0;
-  if (std::fread(block, 1, size, file.get()) != size) {
+  if (read == FileStartRead::kShort) {
     TorqSetLastSysError(-1, fileName);
     OutputDebugLog("*ERROR* %s: %d", fileName, static_cast<int>(GetLastSysError()));
     rmHeapFree(block);
@@ -61,7 +55,6 @@ std::int32_t F_LoadTorqTranslateTable(const char* fileName) {
     gCodeTabEA = block;
     gCodeTabAE = size == 256 ? block : block + 256;
   }
-  file.reset();
   return TorqSetLastError(code, "LaodTorqCodeTable");
 }
 

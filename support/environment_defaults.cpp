@@ -1,19 +1,14 @@
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "support/crc.h"
 #include "support/environment.h"
 #include "support/event_log.h"
+#include "support/file_start.h"
 #include "support/heap.h"
 #include "support/last_error.h"
 #include "support/paths.h"
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 int Refuse(int code, const char* name) {
   rmHeapFree0(&gDefstr);
@@ -58,12 +53,10 @@ int GetDefaults(const char* fileName) {
     LogErrorMessage("allocate buffer Def");
     return TorqSetLastError(-1, name);
   }
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name, "rb"));
-  if (!file || std::fread(gDefstr, 1, kDefStructSize, file.get()) != kDefStructSize) {
+  if (ReadFileStart(name, gDefstr, kDefStructSize) != FileStartRead::kRead) {
     TorqSetLastSysError(-1, name);
     return Refuse(-1, name);
   }
-  file.reset();
   if (!DefStructIsSound(*gDefstr)) return Refuse(47, name);
   return 0;
 }

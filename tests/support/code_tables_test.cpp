@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "support/heap.h"
 #include "support/last_error.h"
+#include "support/platform/file_io.h"
 
 namespace {
 
@@ -201,4 +203,30 @@ TEST_F(CodeTableFile, UnreadableFileGives113AndKeepsNoBlock) {
   EXPECT_STREQ(GetLastTorqErrorHint(), path.c_str());
   EXPECT_EQ(gCodeTab, nullptr);
   EXPECT_EQ(rmGetHeapCount(), before);
+}
+
+// A read that fails part-way counts as a file that could not be read completely: 112, the
+// system error kept, and nothing loaded or left allocated.
+TEST_F(CodeTableFile, ReadErrorGives112AndKeepsNothing) {
+  const auto path = Write("t", Filled(512, 1));
+  ASSERT_EQ(F_LoadTorqTranslateTable(path.c_str()), 0);
+  const auto before = rmGetHeapCount();
+  static const torq::platform::FileIoHooks failingRead = {
+      [](int, void*, std::size_t) -> ssize_t {
+        errno = EIO;
+        return -1;
+      },
+      nullptr};
+  torq::platform::SetFileIoHooks(&failingRead);
+  const std::int32_t rc = F_LoadTorqTranslateTable(path.c_str());
+  torq::platform::SetFileIoHooks(nullptr);
+  EXPECT_EQ(rc, 112);
+  EXPECT_EQ(GetLastTorqError(), 112);
+  EXPECT_STREQ(GetLastTorqErrorHint(), "LaodTorqCodeTable");
+  EXPECT_EQ(GetLastSysError(), static_cast<std::uint32_t>(EIO));
+  EXPECT_STREQ(GetLastSysErrorHint(), path.c_str());
+  EXPECT_EQ(gCodeTab, nullptr);
+  EXPECT_EQ(gCodeTabEA, nullptr);
+  EXPECT_EQ(gCodeTabAE, nullptr);
+  EXPECT_LT(rmGetHeapCount(), before);  // the earlier table went too
 }
