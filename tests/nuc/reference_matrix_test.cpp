@@ -1,4 +1,4 @@
-// An independent, plain and slow coder of whole CX8 and CX7 matrices, written from the format
+// An independent, plain and slow coder of whole CX8, CX7 and VR8 matrices, written from the format
 // alone and sharing nothing with the kernel: nuccmp must produce the same bytes on every matrix.
 #include <gtest/gtest.h>
 
@@ -208,11 +208,110 @@ Bytes Cx7Piece(const Bytes& s, int charCode) {
   return out;
 }
 
+// Bits written most significant first.
+struct BitString {
+  Bytes bytes;
+  int used = 0;  // bits used in the last byte
+  void Put(std::uint32_t value, int n) {
+    for (int i = n - 1; i >= 0; --i) {
+      if (used == 0) bytes.push_back(0);
+      if ((value >> i) & 1) bytes.back() = static_cast<std::uint8_t>(bytes.back() | (0x80 >> used));
+      used = (used + 1) % 8;
+    }
+  }
+  int FillBits() const { return used == 0 ? 0 : 8 - used; }
+};
+
+// The literal pool code of a pool of 16 bytes or more; `rank` maps a byte to its rank value.
+Bytes Vr8Pool(const Bytes& pool, const std::uint8_t* rank) {
+  const int p = static_cast<int>(pool.size());
+  Bytes r(pool.size());
+  for (int i = 0; i < p; ++i) r[i] = rank[pool[i]];
+  Bytes groups;
+  for (int i = 0; i + 1 < p; ++i) groups.push_back(static_cast<std::uint8_t>(r[i + 1] ^ r[i]));
+  const int g = (p + 2) / 4;
+  if (static_cast<int>(groups.size()) < 4 * g) groups.push_back(r[p - 1]);
+  while (static_cast<int>(groups.size()) < 4 * g) groups.push_back(0);
+  auto orOf = [&](int k) { return groups[4 * k] | groups[4 * k + 1] | groups[4 * k + 2] | groups[4 * k + 3]; };
+  BitString bits;
+  bits.Put(0, 3);
+  bits.Put(r[0], 8);
+  bits.Put(pool[p - 1], 8);
+  int width = 0;
+  for (int k = 0; k < g;) {
+    const int c = orOf(k);
+    if (c == 0) {
+      int v = 1;
+      while (v < 6 && k + v < g && orOf(k + v) == 0) ++v;
+      bits.Put(0xD, 4);
+      bits.Put(1, v);
+      k += v;
+      continue;
+    }
+    if (c & 1) {
+      int n = 1;
+      while (n < 6 && k + n < g && (orOf(k + n) & 1)) ++n;
+      bits.Put(1, n + 5);
+      for (int i = 0; i < 4 * n; ++i) bits.Put(groups[4 * k + i], 8);
+      k += n;
+      width = 8;
+      continue;
+    }
+    int prefix, prefixBits, shift;
+    bool fold = false;
+    if (c & 2) { prefix = 0xF; prefixBits = 4; width = 7; shift = 1; }
+    else if ((c & 4) && !(c & 8)) { prefix = 2; prefixBits = 2; width = 5; shift = 3; fold = true; }
+    else if (c & 4) { prefix = 1; prefixBits = 3; width = 6; shift = 2; }
+    else if (c & 8) { prefix = 0xC; prefixBits = 4; width = 5; shift = 3; }
+    else if (c & 16) { prefix = 1; prefixBits = 2; width = 4; shift = 4; }
+    else if (c & 32) { prefix = 0xE; prefixBits = 4; width = 3; shift = 5; }
+    else { prefix = 1; prefixBits = 4; width = 2; shift = 6; }
+    bits.Put(static_cast<std::uint32_t>(prefix), prefixBits);
+    for (int i = 0; i < 4; ++i) {
+      int b = groups[4 * k + i];
+      if (fold) b = (b & 0xF0) | ((b & 4) << 1);
+      bits.Put(static_cast<std::uint32_t>(b >> shift), width);
+    }
+    ++k;
+  }
+  Bytes out = bits.bytes;
+  const int fillBytes = (4 - (p - 1) % 4) % 4;
+  if (orOf(g - 1) != 0) out.resize(out.size() - static_cast<std::size_t>((width * fillBytes + bits.FillBits()) / 8));
+  return out;
+}
+
+Bytes Vr8Piece(const Bytes& s, const std::uint8_t* rank) {
+  BitString bits;
+  Bytes pool;
+  bits.Put(8, 4);
+  for (const Piece& x : Cut(s)) {
+    const std::uint32_t n = static_cast<std::uint32_t>(x.length);
+    if (x.run) {
+      pool.push_back(s[static_cast<std::size_t>(x.start)]);
+      if (n <= 6) bits.Put(4 + n - 3, 4);
+      else if (n <= 22) bits.Put(0x50 + n - 7, 7);
+      else if (n <= 86) bits.Put(0x340 + n - 23, 10);
+      else bits.Put(0xE800 + n - 87, 16);
+    } else {
+      pool.insert(pool.end(), s.begin() + x.start, s.begin() + x.start + x.length);
+      if (n <= 4) bits.Put(n - 1, 4);
+      else if (n <= 20) bits.Put(64 + n - 5, 7);
+      else if (n <= 84) bits.Put(0x300 + n - 21, 10);
+      else bits.Put(0xE000 + n - 85, 16);
+    }
+  }
+  bits.Put(15, 4);
+  return Cat({bits.bytes, pool.size() < 16 ? pool : Vr8Pool(pool, rank)});
+}
+
 // The whole coded matrix.
-Bytes CodeMatrix(const std::vector<Bytes>& records, bool cx7, int charCode, int& kind) {
+Bytes CodeMatrix(const std::vector<Bytes>& records, int mode, int charCode, const std::uint8_t* rank,
+                 int& kind) {
+  const bool cx7 = mode == 1;
   Bytes out;
   auto chunk = [&](const Bytes& piece) {
-    const Bytes coded = cx7 ? Cx7Piece(piece, charCode) : Cx8Piece(piece, charCode);
+    const Bytes coded = cx7 ? Cx7Piece(piece, charCode)
+                            : mode == 2 ? Vr8Piece(piece, rank) : Cx8Piece(piece, charCode);
     out.push_back(static_cast<std::uint8_t>(coded.size() >> 8));
     out.push_back(static_cast<std::uint8_t>(coded.size() & 0xFF));
     out.insert(out.end(), coded.begin(), coded.end());
@@ -270,7 +369,9 @@ void ExpectSameAsKernel(const std::vector<Bytes>& records, int mode, int charCod
   m.Compress(ctx.slot, rc, length, kind);
   ASSERT_EQ(rc, 0);
   int wantKind = -1;
-  const Bytes want = CodeMatrix(records, mode == 1, charCode, wantKind);
+  // The rank table is the first of a VR8 context's encode tables (checked against its listing
+  // by the VR8 table tests).
+  const Bytes want = CodeMatrix(records, mode, charCode, ctx.slot->encodeTables, wantKind);
   EXPECT_EQ(kind, wantKind);
   ASSERT_EQ(Bytes(m.CodedBlock(), m.CodedBlock() + length), want)
       << "mode " << mode << " code " << charCode << " records " << records.size();
@@ -317,6 +418,7 @@ TEST(ReferenceMatrix, KernelCodesRandomMatricesAsTheReferenceDoes) {
     const std::vector<Bytes> records = RandomMatrix(rng, charCode);
     ExpectSameAsKernel(records, 0, charCode);
     ExpectSameAsKernel(records, 1, charCode);
+    ExpectSameAsKernel(records, 2, charCode);
     if (HasFatalFailure() || HasNonfatalFailure()) return;
   }
 }
@@ -340,6 +442,7 @@ TEST(ReferenceMatrix, EdgeMatrices) {
     for (int charCode = 0; charCode < 2; ++charCode) {
       ExpectSameAsKernel(records, 0, charCode);
       ExpectSameAsKernel(records, 1, charCode);
+      ExpectSameAsKernel(records, 2, charCode);
     }
   }
 }
@@ -357,6 +460,39 @@ TEST(ReferenceMatrix, WideMatrices) {
     }
     ExpectSameAsKernel(records, 0, round % 2);
     ExpectSameAsKernel(records, 1, round % 2);
+    ExpectSameAsKernel(records, 2, round % 2);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Single VR8 pieces of every size over alphabets of different spread, so that every class of
+// pool group and every code width occurs.
+TEST(ReferenceMatrix, Vr8PiecesAsTheReferenceCodesThem) {
+  std::mt19937 rng(4108);
+  for (int round = 0; round < 3000; ++round) {
+    const int charCode = round % 2;
+    Context ctx(2, charCode, 1);
+    ASSERT_EQ(ctx.rc, 0);
+    const int size = 1 + static_cast<int>(rng() % (round % 5 == 0 ? 2048 : 120));
+    const int spread = 1 + static_cast<int>(rng() % (round % 3 == 0 ? 256 : 12));
+    const int base = static_cast<int>(rng() % 256);
+    Bytes piece(static_cast<std::size_t>(size));
+    for (auto& b : piece) b = static_cast<std::uint8_t>(base + static_cast<int>(rng() % spread));
+    for (int k = static_cast<int>(rng() % 4); k > 0; --k) {  // some runs of every length
+      const int at = static_cast<int>(rng() % size);
+      const int length = std::min(size - at, 1 + static_cast<int>(rng() % 150));
+      std::fill(piece.begin() + at, piece.begin() + at + length, piece[static_cast<std::size_t>(at)]);
+    }
+    Bytes source = piece;
+    source.resize(piece.size() + 4, 0xA5);
+    Bytes out(8192);
+    std::uint16_t length = 0;
+    ctx.slot->compressRecord(source.data(), size, ctx.slot->encodeTables, out.data(), length);
+    out.resize(length);
+    ASSERT_EQ(out, Vr8Piece(piece, ctx.slot->encodeTables)) << "round " << round << ": " << Hex(piece);
   }
 }
 
