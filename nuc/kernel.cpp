@@ -14,8 +14,16 @@ namespace {
 
 enum : std::uint8_t { kCx8 = 0, kCx7 = 1, kVr8 = 2 };
 
-// The self check; a null slot fails it without being read through.
-bool ValidContext(const NucContext* ctx) { return ctx != nullptr && ctx->self == ctx; }
+// The self check of every entry point but nucopn: the slot's context, with rc 0, or null with
+// rc -1. A null slot fails it without being read through.
+NucContext* CheckedContext(NucContext* slot, std::int32_t& rc) {
+  if (slot == nullptr || slot->self != slot) {
+    rc = -1;
+    return nullptr;
+  }
+  rc = 0;
+  return slot;
+}
 
 }  // namespace
 
@@ -96,12 +104,8 @@ void nucopn(NucContext*& slot, std::int32_t& rc, const std::int32_t& direction,
 void nuccmp(NucContext*& slot, std::int32_t& rc, std::int32_t& codedLength,
             std::uint8_t* codedBlock, std::int32_t& matrixKind, std::int32_t& recordCount,
             std::uint8_t* descriptors) {
-  NucContext* ctx = slot;
-  if (!ValidContext(ctx)) {
-    rc = -1;
-    return;
-  }
-  rc = 0;
+  NucContext* const ctx = CheckedContext(slot, rc);
+  if (!ctx) return;
   // A context that cannot compress, a count outside 1-255 or a record length outside 4-32769
   // (the decoder refuses longer ones) is a bad call.
   if (!ctx->compressBlock || !codedBlock || !descriptors || recordCount < 1 ||
@@ -130,12 +134,8 @@ void nuccmp(NucContext*& slot, std::int32_t& rc, std::int32_t& codedLength,
 void nucdcm(NucContext*& slot, std::int32_t& rc, std::int32_t& codedLength,
             std::uint8_t* codedBlock, std::int32_t& matrixKind, std::int32_t& recordCount,
             std::uint8_t* matrixBuffer) {
-  NucContext* ctx = slot;
-  if (!ValidContext(ctx)) {
-    rc = -1;
-    return;
-  }
-  rc = 0;
+  NucContext* const ctx = CheckedContext(slot, rc);
+  if (!ctx) return;
   if (!ctx->decompressBlock) {  // a compress-only context
     rc = -1;
     return;
@@ -144,12 +144,8 @@ void nucdcm(NucContext*& slot, std::int32_t& rc, std::int32_t& codedLength,
 }
 
 void nuccls(NucContext*& slot, std::int32_t& rc, std::int32_t& closeWord) {
-  NucContext* ctx = slot;
-  if (!ValidContext(ctx)) {
-    rc = -1;
-    return;
-  }
-  rc = 0;
+  NucContext* const ctx = CheckedContext(slot, rc);
+  if (!ctx) return;
   if (ctx->closeFlag == 0) closeWord = 0;
   rmHeapFree0(&slot);
 }

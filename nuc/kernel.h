@@ -9,24 +9,30 @@ struct NucContext;
 // Codes one piece of at most 2048 bytes into one coded chunk. It borrows the 4 bytes after the
 // source (they must be writable) and restores them. The block routines give it a destination
 // of their own with 32 bytes of room after the largest coded piece.
-using CompressRecordFn = void (*)(std::uint8_t* source, std::int32_t sourceLength,
-                                  const std::uint8_t* encodeTables, std::uint8_t* destination,
-                                  std::uint16_t& outLength);
+using CompressRecordRoutine = void(std::uint8_t* source, std::int32_t sourceLength,
+                                   const std::uint8_t* encodeTables, std::uint8_t* destination,
+                                   std::uint16_t& outLength);
 // Decodes one coded chunk. Never reads beyond input + inputLength nor writes more than
 // outputCapacity bytes: a chunk that would is corrupt data. On failure it sets rc. Bytes after
 // the ones produced, up to the capacity, may be overwritten: the block routines decode into
 // work buffers of their own.
-using DecompressRecordFn = void (*)(const std::uint8_t* input, std::uint16_t inputLength,
-                                    std::uint32_t spaceChar, std::uint32_t zeroChar,
-                                    const std::uint8_t* decodeTables, std::uint8_t* output,
-                                    std::uint32_t outputCapacity, std::int32_t& rc,
-                                    std::uint16_t& outLength);
-using CompressBlockFn = void (*)(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength,
-                                 std::uint8_t* codedBlock, std::int32_t& matrixKind,
-                                 std::int32_t& recordCount, std::uint8_t* descriptors);
-using DecompressBlockFn = void (*)(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength,
-                                   std::uint8_t* codedBlock, std::int32_t& matrixKind,
-                                   std::int32_t& recordCount, std::uint8_t* matrixBuffer);
+using DecompressRecordRoutine = void(const std::uint8_t* input, std::uint16_t inputLength,
+                                     std::uint32_t spaceChar, std::uint32_t zeroChar,
+                                     const std::uint8_t* decodeTables, std::uint8_t* output,
+                                     std::uint32_t outputCapacity, std::int32_t& rc,
+                                     std::uint16_t& outLength);
+// The block routines take the arguments of nuccmp and nucdcm, with the context in place of
+// the slot.
+using CompressBlockRoutine = void(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength,
+                                  std::uint8_t* codedBlock, std::int32_t& matrixKind,
+                                  std::int32_t& recordCount, std::uint8_t* descriptors);
+using DecompressBlockRoutine = void(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength,
+                                    std::uint8_t* codedBlock, std::int32_t& matrixKind,
+                                    std::int32_t& recordCount, std::uint8_t* matrixBuffer);
+using CompressRecordFn = CompressRecordRoutine*;
+using DecompressRecordFn = DecompressRecordRoutine*;
+using CompressBlockFn = CompressBlockRoutine*;
+using DecompressBlockFn = DecompressBlockRoutine*;
 
 constexpr std::size_t kNucDecodeTablesSize = 1548;
 constexpr std::size_t kNucEncodeTablesSize = 772;

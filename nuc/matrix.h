@@ -45,11 +45,6 @@ void trqdspi(RecordDescriptor* descriptors, const std::uint8_t* planes, int n);
 // byte k of column i goes to byte j + i of record k.
 void trqdspp(std::uint8_t* const* records, int j, const std::uint8_t* columns, int m, int count);
 
-void nuccx8(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,
-            std::int32_t& matrixKind, std::int32_t& recordCount, std::uint8_t* descriptors);
-void nuccx7(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,
-            std::int32_t& matrixKind, std::int32_t& recordCount, std::uint8_t* descriptors);
-void nudcx8(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,
-            std::int32_t& matrixKind, std::int32_t& recordCount, std::uint8_t* matrixBuffer);
-void nudcx7(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,
-            std::int32_t& matrixKind, std::int32_t& recordCount, std::uint8_t* matrixBuffer);
+// The block routines: nuccx8 and nudcx8 serve CX8 and VR8, nuccx7 and nudcx7 CX7.
+CompressBlockRoutine nuccx8, nuccx7;
+DecompressBlockRoutine nudcx8, nudcx7;

@@ -3,19 +3,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "nuc/kernel.h"
+
 // Unrank table, unfold table, 224 zero bytes, quad table, by character code.
 void Vr8FillDecodeTables(std::uint8_t* decodeTables, std::uint8_t charCode);
 // Rank table, fold table, by character code.
 void Vr8FillEncodeTables(std::uint8_t* encodeTables, std::uint8_t charCode);
 
 // Codes one piece of 1 to 2048 bytes. Borrows the 4 bytes after the source and restores them.
-void rlcvr8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t* encodeTables,
-            std::uint8_t* destination, std::uint16_t& outLength);
+CompressRecordRoutine rlcvr8;
 // Decodes one coded piece into at most outputCapacity bytes. Reads only input[0, inputLength)
 // and writes only output[0, outputCapacity); on failure sets rc and leaves outLength alone.
-void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t spaceChar,
-            std::uint32_t zeroChar, const std::uint8_t* decodeTables, std::uint8_t* output,
-            std::uint32_t outputCapacity, std::int32_t& rc, std::uint16_t& outLength);
+DecompressRecordRoutine rldvr8;
 
 // Literal pool code. torqflc codes a pool of 16 to 2048 bytes in place: the pool buffer needs 4
 // writable bytes after the pool and is overwritten. torqfld decodes a pool code of poolLength

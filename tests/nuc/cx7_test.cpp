@@ -40,27 +40,8 @@ Bytes Code(const Bytes& source, int charCode) {
   return out;
 }
 
-struct Decoded {
-  std::int32_t rc;
-  Bytes out;
-  std::uint16_t outLength;
-};
-
 Decoded Decode(const Bytes& coded, int charCode, std::uint32_t capacity = 70000) {
-  Bytes in = coded;
-  in.push_back(0x5A);
-  Bytes out(capacity + 8, 0xEE);
-  Decoded d{-5, {}, 0xBEEF};
-  (charCode == 0 ? rldcx7e : rldcx7a)(in.data(), static_cast<std::uint16_t>(coded.size()), 0, 0,
-                                      nullptr, out.data(), capacity, d.rc, d.outLength);
-  EXPECT_EQ(in.back(), 0x5A);
-  const std::size_t produced = d.rc == 0 ? d.outLength : 0;
-  if (d.rc == 0) {
-    EXPECT_TRUE(std::all_of(out.begin() + capacity, out.end(), [](std::uint8_t v) { return v == 0xEE; }));
-  }
-  out.resize(produced);
-  d.out = out;
-  return d;
+  return DecodeChunk(charCode == 0 ? rldcx7e : rldcx7a, coded, 0, 0, capacity);
 }
 
 // A coded stream given as control letters and data: `letters` are written in the character

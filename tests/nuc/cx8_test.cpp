@@ -27,28 +27,9 @@ Bytes Code(const Bytes& source, int charCode) {
   return out;
 }
 
-struct Decoded {
-  std::int32_t rc;
-  Bytes out;
-  std::uint16_t outLength;
-};
-
 Decoded Decode(const Bytes& coded, int charCode, std::uint32_t capacity = 70000) {
-  Bytes in = coded;
-  in.push_back(0x5A);  // the byte after the input stays as it is
-  Bytes out(capacity + 8, 0xEE);
-  Decoded d{-5, {}, 0xBEEF};
-  rldcx8(in.data(), static_cast<std::uint16_t>(coded.size()), NucSpaceChar(charCode),
-         NucZeroChar(charCode), nullptr, out.data(), capacity, d.rc, d.outLength);
-  EXPECT_EQ(in.back(), 0x5A);
-  // Nothing is written past the capacity.
-  const std::size_t produced = d.rc == 0 ? d.outLength : 0;
-  if (d.rc == 0) {
-    EXPECT_TRUE(std::all_of(out.begin() + capacity, out.end(), [](std::uint8_t v) { return v == 0xEE; }));
-  }
-  out.resize(produced);
-  d.out = out;
-  return d;
+  return DecodeChunk(rldcx8, coded, NucSpaceChar(static_cast<std::uint8_t>(charCode)),
+                     NucZeroChar(static_cast<std::uint8_t>(charCode)), capacity);
 }
 
 struct CodeCase {

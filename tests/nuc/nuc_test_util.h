@@ -2,6 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
@@ -40,6 +41,31 @@ inline std::string Hex(const Bytes& b) {
     s += buf;
   }
   return s;
+}
+
+struct Decoded {
+  std::int32_t rc;
+  Bytes out;
+  std::uint16_t outLength;
+};
+
+// Runs a CX8 or CX7 decompress-record routine on the coded bytes with a guard byte after them
+// and 8 bytes after the capacity: both must stay as they were.
+inline Decoded DecodeChunk(DecompressRecordFn fn, const Bytes& coded, std::uint32_t spaceChar,
+                           std::uint32_t zeroChar, std::uint32_t capacity) {
+  Bytes in = coded;
+  in.push_back(0x5A);
+  Bytes out(capacity + 8, 0xEE);
+  Decoded d{-5, {}, 0xBEEF};
+  fn(in.data(), static_cast<std::uint16_t>(coded.size()), spaceChar, zeroChar, nullptr, out.data(),
+     capacity, d.rc, d.outLength);
+  EXPECT_EQ(in.back(), 0x5A);
+  if (d.rc == 0) {
+    EXPECT_TRUE(std::all_of(out.begin() + capacity, out.end(), [](std::uint8_t v) { return v == 0xEE; }));
+  }
+  out.resize(d.rc == 0 ? d.outLength : 0);
+  d.out = out;
+  return d;
 }
 
 // A kernel context for the length of a test.
