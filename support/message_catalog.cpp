@@ -176,6 +176,8 @@ int LoadMessageTab(const char* fileName) {
     torq::platform::FileHandle h;
     ~Closer() { torq::platform::FileClose(h); }
   } closer{handle};
+  // The language is settled once the file is open, whatever its contents turn out to be.
+  if (gLaguageId == 0) gLaguageId = GetUserLaguageID();
   std::uint64_t fileSize = 0;
   if (!TorqGetFileSize(handle, &fileSize)) {
     TorqSetLastSysError(-1, name);
@@ -194,8 +196,6 @@ int LoadMessageTab(const char* fileName) {
     TorqSetLastSysError(-1, name);
     return TorqSetLastError(45, name);
   }
-
-  if (gLaguageId == 0) gLaguageId = GetUserLaguageID();
 
   // Exactly two blocks, nothing before, between or after them.
   const MsgHeader first = ReadHeader(data.get());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -335,4 +336,38 @@ TEST_F(DataFiles, WriteFailuresAreReported) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(MakeDefDat(), 1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Schreibfehler /dev/full ERROR: 28\n");
+}
+
+// The first load settles the language as soon as the file is open, even when its contents are
+// then refused.
+TEST_F(DataFiles, FirstLoadSettlesTheLanguageOnceTheFileIsOpen) {
+  struct SavedVariable {
+    const char* name;
+    std::string value;
+    bool set;
+  };
+  std::vector<SavedVariable> saved;
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    saved.push_back({name, value ? value : "", value != nullptr});
+    ::unsetenv(name);
+  }
+  ::setenv("LANG", "de_DE.UTF-8", 1);
+  const std::uint16_t before = gLaguageId;
+
+  gLaguageId = 0;
+  EXPECT_EQ(LoadMessageTab((dir_ + "/missing.dat").c_str()), -1);
+  EXPECT_EQ(gLaguageId, 0);  // nothing was opened
+  const unsigned char junk[3] = {1, 2, 3};
+  WriteBytes(msg_, junk, sizeof junk);
+  EXPECT_EQ(LoadMessageTab(msg_.c_str()), 45);
+  EXPECT_EQ(gLaguageId, 0x0407);
+
+  gLaguageId = before;
+  for (const SavedVariable& v : saved) {
+    if (v.set)
+      ::setenv(v.name, v.value.c_str(), 1);
+    else
+      ::unsetenv(v.name);
+  }
 }
