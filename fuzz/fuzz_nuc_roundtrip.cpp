@@ -1,6 +1,6 @@
 // Fuzz target for nuccmp then nucdcm: arbitrary records (lengths, trailing repeats, contents
 // taken from the input) go through each method and character code and must come back as they
-// were. A method whose round trip does not work yet on a plain matrix is skipped.
+// were.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -46,15 +46,12 @@ bool RoundTrip(NucContext* ctx, const std::vector<Bytes>& records) {
 
 struct Contexts {
   NucContext* slot[3][2] = {};
-  bool works[3][2] = {};
   Contexts() {
-    const std::vector<Bytes> probe = {Bytes(20, 'a'), Bytes{'x', 'y', 'z'}, Bytes(90, 0x40)};
     for (int mode = 0; mode < 3; ++mode)
       for (int code = 0; code < 2; ++code) {
         std::int32_t rc = 0;
         nucopn(slot[mode][code], rc, 2, mode, code, 0);
         if (rc != 0) std::abort();
-        works[mode][code] = RoundTrip(slot[mode][code], probe);
       }
   }
 };
@@ -66,7 +63,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   const int mode = data[0] % 3;
   const int code = (data[0] >> 2) & 1;
-  if (!contexts.works[mode][code]) return 0;
   const int n = 1 + data[1] % 255;
   const std::uint8_t* p = data + 2;
   const std::uint8_t* end = data + size;
