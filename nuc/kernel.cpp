@@ -12,7 +12,25 @@
 
 namespace {
 
-enum : std::uint8_t { kCx8 = 0, kCx7 = 1, kVr8 = 2 };
+using FillTablesFn = void (*)(std::uint8_t* tables, std::uint8_t charCode);
+
+// What nucopn puts into a context of each compression mode (CX8, CX7, VR8): the decode part
+// when the context decompresses, the encode part when it compresses. The decompress-record
+// routine is chosen by the character code (EBCDIC, ASCII).
+struct Method {
+  DecompressBlockFn decompressBlock;
+  DecompressRecordFn decompressRecord[2];
+  FillTablesFn fillDecodeTables;  // null: the method has none
+  bool runCharacters;             // space and zero characters for the decoder
+  CompressBlockFn compressBlock;
+  CompressRecordFn compressRecord;
+  FillTablesFn fillEncodeTables;
+};
+const Method kMethods[3] = {
+    {nudcx8, {rldcx8, rldcx8}, nullptr, true, nuccx8, rlccx8, Cx8FillRunCodeTable},
+    {nudcx7, {rldcx7e, rldcx7a}, Cx7FillDecodeTables, true, nuccx7, rlccx7, Cx7FillEncodeTables},
+    {nudcx8, {rldvr8, rldvr8}, Vr8FillDecodeTables, false, nuccx8, rlcvr8, Vr8FillEncodeTables},
+};
 
 // The self check of every entry point but nucopn: the slot's context, with rc 0, or null with
 // rc -1. A null slot fails it without being read through.
@@ -57,47 +75,20 @@ void nucopn(NucContext*& slot, std::int32_t& rc, const std::int32_t& direction,
   ctx->closeFlag = static_cast<std::uint8_t>(closeWord);
   ctx->charCode = static_cast<std::uint8_t>(charCode);
   const std::uint8_t code = ctx->charCode;
-
+  const Method& method = kMethods[compressionMode];
   if (direction != 1) {
-    switch (ctx->compressionMode) {
-      case kCx8:
-        ctx->decompressBlock = nudcx8;
-        ctx->decompressRecord = rldcx8;
-        break;
-      case kCx7:
-        ctx->decompressBlock = nudcx7;
-        ctx->decompressRecord = code == 0 ? rldcx7e : rldcx7a;
-        Cx7FillDecodeTables(ctx->decodeTables, code);
-        break;
-      default:
-        ctx->decompressBlock = nudcx8;
-        ctx->decompressRecord = rldvr8;
-        Vr8FillDecodeTables(ctx->decodeTables, code);
-        break;
-    }
-    if (ctx->compressionMode != kVr8) {
+    ctx->decompressBlock = method.decompressBlock;
+    ctx->decompressRecord = method.decompressRecord[code];
+    if (method.fillDecodeTables) method.fillDecodeTables(ctx->decodeTables, code);
+    if (method.runCharacters) {
       ctx->spaceChar = NucSpaceChar(code);
       ctx->zeroChar = NucZeroChar(code);
     }
   }
   if (direction != 0) {
-    switch (ctx->compressionMode) {
-      case kCx8:
-        ctx->compressBlock = nuccx8;
-        ctx->compressRecord = rlccx8;
-        Cx8FillRunCodeTable(ctx->encodeTables, code);
-        break;
-      case kCx7:
-        ctx->compressBlock = nuccx7;
-        ctx->compressRecord = rlccx7;
-        Cx7FillEncodeTables(ctx->encodeTables, code);
-        break;
-      default:
-        ctx->compressBlock = nuccx8;
-        ctx->compressRecord = rlcvr8;
-        Vr8FillEncodeTables(ctx->encodeTables, code);
-        break;
-    }
+    ctx->compressBlock = method.compressBlock;
+    ctx->compressRecord = method.compressRecord;
+    method.fillEncodeTables(ctx->encodeTables, code);
   }
 }
 
