@@ -437,6 +437,14 @@ TEST(ReferenceMatrix, EdgeMatrices) {
       std::vector<Bytes>(40, Distinct(255)),
       std::vector<Bytes>(255, Text("abcdefghijk")),
       {Text("aab"), Text("aac"), Text("aab"), Text("aad")},
+      // Repeats around the sentinel's change of place (lengths 258 to 260) and the cap of 254.
+      {Repeat('r', 253), Repeat('r', 254), Repeat('r', 255), Repeat('r', 256), Repeat('r', 257)},
+      {Cat({Text("x"), Repeat('r', 254)}), Cat({Text("x"), Repeat('r', 255)}),
+       Cat({Text("x"), Repeat('r', 256)}), Cat({Text("xy"), Repeat(' ', 600)})},
+      {Repeat('r', 255)},
+      {Cat({Text("x"), Repeat('r', 255)})},
+      {Cat({Distinct(2047), Repeat(0, 2)})},
+      {Cat({Distinct(2048), Repeat(0x20, 3)})},
   };
   for (const auto& records : cases) {
     for (int charCode = 0; charCode < 2; ++charCode) {
