@@ -102,6 +102,15 @@ TEST(LenientMatrix, Vr8StartCodeAndShortLiteralForms) {
   EXPECT_EQ(r.records[0], Text("AB"));
 }
 
+TEST(LenientMatrix, Vr8SingleRecordOfTheLongestRun) {
+  // One record of 2134 bytes 'q' as one piece: the run code 11101 with eleven one bits.
+  const Bytes coded = Cat({Framed(Of({0x83, 0xF0, 0x08, 0x5A, 0x00, 0x00})), Framed(Of({0x8E, 0xFF, 0xFF, 'q'}))});
+  const Result r = Decode(2, 0, coded, 0, 1);
+  ASSERT_EQ(r.rc, 0);
+  ASSERT_EQ(r.records.size(), 1u);
+  EXPECT_EQ(r.records[0], Repeat('q', 2134));
+}
+
 TEST(LenientMatrix, RecordCountZeroReadsOneRecord) {
   const Bytes coded = Cat({ShortLiteral(Of({0, 7, 0, 0})), ShortLiteral(Text("xyz"))});
   const Result r = Decode(0, 1, coded, 0, 0);
