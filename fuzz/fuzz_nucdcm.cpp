@@ -45,9 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::int32_t rc = 0;
   nucdcm(contexts.slot[mode][code], rc, codedLength, codedBlock, kind, count, buffer.get());
-  if (rc != 0) return 0;
-  // Success: every record lies inside the data area and the coded matrix is unchanged.
+  // The coded matrix is never written, whatever the result.
   if (std::memcmp(codedBlock, coded, static_cast<std::size_t>(codedLength)) != 0) std::abort();
+  if (rc != 0) return 0;
+  // Success: every record lies inside the data area.
   const auto* d = reinterpret_cast<const RecordDescriptor*>(buffer.get());
   const int records = count <= 1 ? 1 : count;
   const std::uint8_t* dataBegin = buffer.get() + kNucDescriptorArea;
