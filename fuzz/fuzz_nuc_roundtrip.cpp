@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "nuc/kernel.h"
+#include "nuc_contexts.h"
 #include "nuc/matrix_buffer.h"
 
 namespace {
@@ -44,22 +45,10 @@ bool RoundTrip(NucContext* ctx, const std::vector<Bytes>& records) {
   return true;
 }
 
-struct Contexts {
-  NucContext* slot[3][2] = {};
-  Contexts() {
-    for (int mode = 0; mode < 3; ++mode)
-      for (int code = 0; code < 2; ++code) {
-        std::int32_t rc = 0;
-        nucopn(slot[mode][code], rc, 2, mode, code, 0);
-        if (rc != 0) std::abort();
-      }
-  }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Contexts contexts;
+  static NucFuzzContexts contexts(2);
   if (size < 2) return 0;
   const int mode = data[0] % 3;
   const int code = (data[0] >> 2) & 1;

@@ -8,25 +8,10 @@
 #include <memory>
 
 #include "nuc/kernel.h"
-
-namespace {
-
-struct Contexts {
-  NucContext* slot[3][2] = {};
-  Contexts() {
-    for (int mode = 0; mode < 3; ++mode)
-      for (int code = 0; code < 2; ++code) {
-        std::int32_t rc = 0;
-        nucopn(slot[mode][code], rc, 0, mode, code, 0);
-        if (rc != 0) std::abort();
-      }
-  }
-};
-
-}  // namespace
+#include "nuc_contexts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Contexts contexts;
+  static NucFuzzContexts contexts(0);
   if (size < 4) return 0;
   const int mode = data[0] % 3;
   const int code = (data[0] >> 2) & 1;
