@@ -15,7 +15,7 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kInputBytes = 4 << 20;
 
 enum Input { kCards, kText, kRandom };
-inline const char *const kInputNames[] = {"cards", "text", "random"};
+inline const char* const kInputNames[] = {"cards", "text", "random"};
 inline const int kInputCharCode[] = {0, 1, 1};
 
 inline std::uint8_t ToEbcdic(char ch) {
@@ -29,7 +29,7 @@ inline std::uint8_t ToEbcdic(char ch) {
   return 0x40;
 }
 
-inline const char *const kWords[] = {
+inline const char* const kWords[] = {
     "MOVE", "TO",     "PERFORM",  "UNTIL",         "ADD",        "GIVING",  "IF",
     "ELSE", "END-IF", "WS-COUNT", "CUSTOMER-NAME", "ACCOUNT-NO", "COMPUTE", "DISPLAY",
     "ZERO", "SPACES", "VALUE",    "PIC",           "X(20)",      "9(7)V99", "THE",
