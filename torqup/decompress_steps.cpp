@@ -52,7 +52,7 @@ void ReportContainerError(const RunContext& ctx, std::int32_t rc) {
   if (ctx.show == kShowNone) return;
   MsgListF("%s\n", Banner(11, 0, 0));
   MsgPut(1129, SlotText(ctx.containerName));
-  MsgPutError(2, rc & 0xFFFFFF);
+  MsgPutErrorNoInserts(2, rc & 0xFFFFFF);
 }
 
 // Systems whose members carry a system header after the file header.
@@ -237,7 +237,7 @@ void open_torqout(RunContext*& handle) {
     }
     ctx.stepRc = static_cast<std::int32_t>(kOutputTag | static_cast<std::uint32_t>(rc));
     MsgPut(2013, target.c_str());
-    MsgPutError(2, rc);
+    MsgPutErrorNoInserts(2, rc);
     return;
   }
   ctx.fileOpen = 1;

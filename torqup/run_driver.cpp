@@ -146,7 +146,7 @@ void Driver::Compress() {
         if (rc == 2) break;
         if (ctx.show != kShowNone) {
           MsgPut(1130, SlotText(ctx.currentPattern));
-          MsgPutError(2, rc);
+          MsgPutErrorNoInserts(2, rc);
         }
         ctx.stepRc = rc;
         stop = true;
@@ -164,7 +164,7 @@ void Driver::Compress() {
         const std::int32_t named = copnam(&ctx, ctx.inputName, ctx.newContainerName, kind, ctx.currentContainerPattern);
         if (named != 0) {
           MsgPut(1130, SlotText(ctx.inputName));
-          MsgPutError(2, named);
+          MsgPutErrorNoInserts(2, named);
           savedError = named;
           continue;
         }
@@ -180,7 +180,7 @@ void Driver::Compress() {
       if (same != 0) {
         savedError = same;
         MsgPut(1130, SlotText(ctx.inputName));
-        MsgPutError(2, same);
+        MsgPutErrorNoInserts(2, same);
         continue;
       }
       ctx.iOrg = savedOrg;
@@ -198,7 +198,7 @@ void Driver::Compress() {
             ctx.stepRc = 0;
           } else if (ctx.stepRc != 0) {
             MsgPutF("*ERROR* %s\n", SlotText(ctx.inputName));
-            MsgPutError(2, ctx.stepRc & 0xFFFF);
+            MsgPutErrorNoInserts(2, ctx.stepRc & 0xFFFF);
           }
         }
         flush_komp_torqfile(handle);
@@ -244,7 +244,7 @@ void Driver::TakeMemberAttributes() {
 
 void Driver::ReportWarning() {
   if (ctx.warning == 0) return;
-  MsgPutError(1, ctx.warning);
+  MsgPutErrorNoInserts(1, ctx.warning);
   ctx.warning = 0;
 }
 
@@ -273,7 +273,7 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
       if (same != 0) {
         savedError = same;
         MsgPut(1129, SlotText(ctx.containerName));
-        MsgPutError(2, same);
+        MsgPutErrorNoInserts(2, same);
         close_deko_torqfile_err(handle);
         return;
       }
@@ -393,7 +393,7 @@ void Driver::Decompress() {
         if (rc != 2) {
           if (ctx.show != kShowNone) {
             MsgPut(1129, SlotText(ctx.currentContainerPattern));
-            MsgPutError(2, rc & 0xFFFFFF);
+            MsgPutErrorNoInserts(2, rc & 0xFFFFFF);
           }
           ctx.stepRc = rc;
         }
@@ -547,7 +547,7 @@ void torqup(RunContext*& handle, std::int32_t& rc, const char* parameterString, 
         ctx.exitProc = reinterpret_cast<TorqKmeProc>(procedure);
         if (ctx.stepRc != 0) {
           MsgPutF("TKME DLL: %s Procedure: %s\n", SlotText(ctx.exitModuleName), ctx.exitProcName);
-          MsgPutError(2, ctx.stepRc);
+          MsgPutErrorNoInserts(2, ctx.stepRc);
         } else if (KmExitStart(ctx) != 0) {
           ctx.stepRc = kRcExitAbend;
         }
@@ -586,7 +586,7 @@ void torqup(RunContext*& handle, std::int32_t& rc, const char* parameterString, 
         if ((static_cast<std::uint32_t>(runRc) & 0x0F000000u) == 0x0F000000u) {
           MsgPutSystemError(runRc & 0xFFFFFF);
         } else {
-          MsgPutError(2, runRc & 0xFFFFFF);
+          MsgPutErrorNoInserts(2, runRc & 0xFFFFFF);
         }
       }
       rc = runRc;

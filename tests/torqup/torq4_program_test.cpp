@@ -379,3 +379,74 @@ TEST_F(Torq4, VersionLineWithoutArguments) {
 }
 
 }  // namespace
+
+namespace {
+
+class Torq4Exit : public Torq4 {
+ protected:
+  std::string Module() const { return fs::absolute("torqkme_test.so").string(); }
+  std::string Log() const { return S("kme.log"); }
+  std::vector<std::string> Env() const { return {"TORQKME_LOG=" + Log()}; }
+};
+
+TEST_F(Torq4Exit, KeyDataBecomesEveryMembersUserHeader) {
+  WriteFile(P("a.txt"), "a\n");
+  WriteFile(P("b.txt"), "b\n");
+  RunResult r = Run({"compress", "torqin=" + S("*.txt"), "torqfile=" + S("c.tq"), "kmdll=" + Module(),
+                     "kmparam=key=KEY-1;msg=128", "show=none"},
+                    "", Env());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find(std::string(128, 'M') + "\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(std::string(129, 'M')), std::string::npos);
+  r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=[]", "outpath=" + S("out"), "kmdll=" + Module(),
+           "kmparam=x", "show=none"},
+          "", Env());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(P("out/a.txt")), "a\n");
+  EXPECT_EQ(ReadFile(Log()), "-1\n1\n-1\n0 KEY-1\n");
+  fs::remove_all(P("out"));
+  r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=[]", "outpath=" + S("out"), "show=none"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(P("out/b.txt")), "b\n");
+}
+
+TEST_F(Torq4Exit, FailuresOfTheExit) {
+  WriteFile(P("a.txt"), "a\n");
+  const std::string in = "torqin=" + S("a.txt"), out = "torqfile=" + S("c.tq");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{"kmdll=" + S("nothere.dll"), "kmparam=x"}, 40, "TKME DLL: "},
+      {{"kmdll=" + Module(), "kmexit=nothere"}, 41, "TKME DLL: "},
+      {{"kmdll=" + Module(), "kmparam=rc=5"}, 43, "*ERROR* TORQKMEXIT 5 (0x00000005)"},
+      {{"kmdll=" + Module(), "kmparam=keylen=513"}, 43, "key length 513"},
+      {{"kmdll=" + Module(), "kmparam=keylen=-1"}, 43, "key length -1"},
+      {{"kmdll=" + Module(), "kmparam=pwdlen=67"}, 43, "password length 67"},
+      {{"kmdll=" + Module(), "kmparam=msglen=129"}, 43, "message length 129"},
+      {{"kmdll=" + Module(), "kmparam=x", "password=secret", "mode=adc"}, 348 & 0xFF, "Password + KmExit"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"compress", in, out};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const RunResult r = Run(args, "", Env());
+    EXPECT_EQ(r.status, c.status) << c.line << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.line), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(Torq4Exit, DefaultModuleIsLookedForBesideTheProgram) {
+  fs::create_directories(P("bin"));
+  for (const char* file : {"torq4", "torqmsg.dat", "torqdef.dat"}) fs::copy_file(file, P("bin") / file);
+  fs::copy_file("torqkme_test.so", P("bin/torqkme.so"));
+  program_ = P("bin/torq4");
+  WriteFile(P("a.txt"), "a\n");
+  const RunResult r = Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), "kmparam=key=K", "show=none"},
+                          "", Env());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(Log()), "-1\n1\n");
+}
+
+}  // namespace
