@@ -10,6 +10,7 @@
 #include "torqup/listings.h"
 #include "torqup/run_state.h"
 #include "torqup/steps.h"
+#include "torqup/two_part_counts.h"
 
 namespace {
 
@@ -33,19 +34,6 @@ void KeepFirst(RunContext& ctx, std::int32_t rc) {
 void ReleaseRecordBuffer(RunContext& ctx) {
   if (ctx.recordBuffer != nullptr && ctx.recordBuffer != ctx.builtinRecord) rmHeapFree(ctx.recordBuffer);
   ctx.recordBuffer = nullptr;
-}
-
-// new - previous as two-part counts.
-void TwoPartDifference(const std::int32_t* now, const std::int32_t* previous, std::int32_t* out) {
-  out[0] = now[0] - previous[0];
-  std::int32_t low = now[1] - previous[1];
-  std::int32_t high = now[2] - previous[2];
-  if (low < 0) {
-    low += kTwoPartUnit;
-    high -= 1;
-  }
-  out[1] = low;
-  out[2] = high;
 }
 
 }  // namespace

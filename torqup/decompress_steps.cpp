@@ -19,6 +19,7 @@
 #include "torqup/output_names.h"
 #include "torqup/run_state.h"
 #include "torqup/steps.h"
+#include "torqup/two_part_counts.h"
 
 namespace {
 
@@ -311,23 +312,8 @@ void deko_file(RunContext*& handle) {
     ctx.containerTotals[1] = static_cast<std::int32_t>(t[4]);
     ctx.containerTotals[2] = static_cast<std::int32_t>(t[5]);
     // The output's running counts grow by this member's records and bytes.
-    const std::int32_t records = ctx.containerTotals[3] - ctx.memberCounts[0];
-    std::int32_t low = ctx.containerTotals[4] - ctx.memberCounts[1];
-    std::int32_t high = ctx.containerTotals[5] - ctx.memberCounts[2];
-    if (ctx.containerTotals[4] < ctx.memberCounts[1]) {
-      low += kTwoPartUnit;
-      high -= 1;
-    }
-    ctx.uncompressedTotals[0] += records;
-    ctx.uncompressedTotals[1] += low;
-    if (ctx.uncompressedTotals[1] > kTwoPartUnit - 1) {
-      ctx.uncompressedTotals[1] -= kTwoPartUnit;
-      ctx.uncompressedTotals[2] += 1;
-    }
-    ctx.uncompressedTotals[2] += high;
-    ctx.memberCounts[0] = ctx.containerTotals[3];
-    ctx.memberCounts[1] = ctx.containerTotals[4];
-    ctx.memberCounts[2] = ctx.containerTotals[5];
+    TwoPartAccumulate(ctx.uncompressedTotals, ctx.containerTotals + 3, ctx.memberCounts);
+    std::copy(ctx.containerTotals + 3, ctx.containerTotals + 6, ctx.memberCounts);
   } else if (rc == 0) {
     rc = flushRc;
   }

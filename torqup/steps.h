@@ -36,6 +36,3 @@ std::int32_t copnam(RunContext* ctx, const std::uint8_t* source, std::uint8_t* o
 // rc 85 when both names denote the same file. An empty name is a standard stream: input on
 // compress and container on decompress read fd 0, the others write fd 1.
 void chknam(RunContext*& handle, std::int32_t& rc, const std::uint8_t* first, const std::uint8_t* second);
-
-// Two-part counts: value = high * 2,000,000,000 + low.
-inline constexpr std::int32_t kTwoPartUnit = 2000000000;
