@@ -125,6 +125,8 @@ const std::vector<Input>& Inputs() {
       {"nolf.txt", "a\nb", {}, "a\nb\n"},
       {"cards.dat", Ebcdic80(7), {"informat=fix", "inrecsize=80"}, Ebcdic80(7)},
       {"empty.txt", "", {}, ""},
+      {"var.bin", std::string("\x00\x05" "abc" "\x00\x02" "\x00\x0D" "hello world", 20), {"informat=var_2b"},
+       std::string("\x00\x05" "abc" "\x00\x02" "\x00\x0D" "hello world", 20)},
   };
   return inputs;
 }
@@ -370,6 +372,29 @@ TEST_F(Torq4, ReturnCodeGoesWholeToTheDescriptor) {
                           {"TORQ_RC_FD=1"});
   EXPECT_EQ(r.status, 31);
   EXPECT_EQ(r.out, "31");
+}
+
+TEST_F(Torq4, DecompressDeletesTheContainersItRead) {
+  WriteFile(P("a.txt"), "a\n");
+  ASSERT_EQ(Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c 1.tq"), "show=none"}).status, 0);
+  WriteFile(P("other.tq"), "not a container");
+  RunResult r = Run({"decompress", "torqfile=" + S("other.tq"), "torqout=" + S("x.txt"), "delete", "show=none"});
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(fs::exists(P("other.tq")));
+  r = Run({"decompress", "torqfile=" + S("c 1.tq"), "torqout=" + S("b.txt"), "delete", "show=none"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(P("b.txt")), "a\n");
+  EXPECT_FALSE(fs::exists(P("c 1.tq")));
+}
+
+TEST_F(Torq4, ListAndRegistration) {
+  RunResult r = Run({"list"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Default Code Table ascii_ebcic:"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("decompress\n"), std::string::npos) << r.err;
+  r = Run({"/REG"}, "", {"XDG_CONFIG_HOME=" + S("config"), "PATH=/usr/bin:/bin"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(P("config")));
 }
 
 TEST_F(Torq4, VersionLineWithoutArguments) {
