@@ -18,9 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,46 +61,28 @@ Child Spawn(const std::vector<std::string>& args, const std::string& in = "", co
   return child;
 }
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 struct Corpus {
   fs::path dir;
   fs::path torq4;
   std::map<std::string, std::uintmax_t> sizes;
 
+  // Built by child processes, so this process stays small and the peak sizes the children
+  // report (which start from their parent's peak) are their own.
   Corpus() {
     char exe[4096] = {};
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     torq4 = fs::path(std::string(exe, n > 0 ? static_cast<std::size_t>(n) : 0)).parent_path() / "torq4";
     dir = fs::temp_directory_path() / ("torq4-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    std::vector<fs::path> headers;
-    for (const auto& e : fs::recursive_directory_iterator("/usr/include", fs::directory_options::skip_permission_denied)) {
-      if (e.is_regular_file() && e.path().extension() == ".h") headers.push_back(e.path());
-    }
-    std::sort(headers.begin(), headers.end());
-    std::string cards, text;
-    for (const fs::path& h : headers) {
-      std::istringstream lines(ReadAll(h));
-      for (std::string line; std::getline(lines, line);) {
-        if (text.size() + line.size() + 1 <= kTextLimit) text += line + "\n";
-        if (cards.size() + 80 > kCardsLimit) break;
-        line.resize(80, ' ');
-        cards += line;
-      }
-      if (cards.size() + 80 > kCardsLimit && text.size() >= kTextLimit - 200) break;
-    }
-    std::ofstream(dir / "cards.ascii", std::ios::binary) << cards;
-    std::ofstream(dir / "text", std::ios::binary) << text;
-    Spawn({"iconv", "-f", "ISO-8859-1", "-t", "CP273", (dir / "cards.ascii").string()}, "", (dir / "cards").string());
-    fs::remove(dir / "cards.ascii");
-    const std::string ebcdic = ReadAll(dir / "cards");
-    std::ofstream(dir / "cards4", std::ios::binary) << ebcdic << ebcdic << ebcdic << ebcdic;
+    const std::string d = dir.string();
+    const std::string lines = "find /usr/include -name '*.h' -print0 | LC_ALL=C sort -z | xargs -0 cat";
+    const std::string script =
+        lines + " | awk -v max=" + std::to_string(kTextLimit) +
+        " '{n += length($0) + 1; if (n > max) exit; print}' > '" + d + "/text' && " + lines +
+        " | awk '{printf \"%-80.80s\", $0}' | head -c " + std::to_string(kCardsLimit) +
+        " | iconv -f ISO-8859-1 -t CP273 > '" + d + "/cards' && cat '" + d + "/cards' '" + d + "/cards' '" + d +
+        "/cards' '" + d + "/cards' > '" + d + "/cards4'";
+    Spawn({"sh", "-c", "LC_ALL=C; export LC_ALL; " + script});
     for (const char* name : {"cards", "cards4", "text"}) sizes[name] = fs::file_size(dir / name);
   }
   ~Corpus() { fs::remove_all(dir); }
@@ -121,7 +101,9 @@ void Report(benchmark::State& state, const Corpus& c, const std::string& input, 
 }
 
 void Check(benchmark::State& state, const fs::path& a, const fs::path& b) {
-  if (ReadAll(a) != ReadAll(b)) state.SkipWithError(("restored file differs: " + b.string()).c_str());
+  if (Spawn({"cmp", "-s", a.string(), b.string()}).status != 0) {
+    state.SkipWithError(("restored file differs: " + b.string()).c_str());
+  }
 }
 
 // torq4: compress (record arguments per corpus), then decompress under "[]".
