@@ -92,18 +92,20 @@ TEST_F(Environment, MissingDataFilesAreNamedInTheHint) {
   const std::string exe = dir_ + "/torq4";
   EXPECT_EQ(LoadEnvironment(exe.c_str()), -1);  // both missing: the catalogue is checked first
   EXPECT_EQ(GetLastTorqError(), -1);
-  EXPECT_STREQ(GetLastTorqErrorHint(), "torqmsg.dat");
+  const std::string msg = dir_ + "/torqmsg.dat";
+  EXPECT_EQ(GetLastTorqErrorHint(), msg);  // the full path where it was looked for
   EXPECT_EQ(GetLastSysError(), static_cast<std::uint32_t>(ENOENT));
   // The start-up line the utility prints for a negative result.
   char line[256];
   std::snprintf(line, sizeof line,
                 "*ERROR* %d: LoadEnvironment failed (%s missing), call torqinit before first usage\n",
                 GetLastTorqError(), GetLastTorqErrorHint());
-  EXPECT_STREQ(line, "*ERROR* -1: LoadEnvironment failed (torqmsg.dat missing), call torqinit before first usage\n");
+  EXPECT_EQ(std::string(line), "*ERROR* -1: LoadEnvironment failed (" + msg +
+                                   " missing), call torqinit before first usage\n");
 
-  WriteFile(dir_ + "/torqmsg.dat", "x", 1);
+  WriteFile(msg, "x", 1);
   EXPECT_EQ(LoadEnvironment(exe.c_str()), -1);
-  EXPECT_STREQ(GetLastTorqErrorHint(), "torqdef.dat");
+  EXPECT_EQ(GetLastTorqErrorHint(), dir_ + "/torqdef.dat");
 }
 
 TEST_F(Environment, DefaultsRecordSizes) {
@@ -125,7 +127,8 @@ TEST_F(Environment, DefaultsRecordSizes) {
   EXPECT_EQ(std::memcmp(gDefstr, &good, kDefStructSize), 0);
   EXPECT_EQ(GetDefaults((dir_ + "/none.dat").c_str()), -1);
   EXPECT_EQ(gDefstr, nullptr);
-  EXPECT_EQ(GetDefaults(dir_.c_str()), 47);  // a directory is no record
+  EXPECT_EQ(GetDefaults(dir_.c_str()), -1);  // a directory is no record
+  EXPECT_EQ(GetLastSysError(), static_cast<std::uint32_t>(EISDIR));
 }
 
 TEST_F(Environment, RefusedRecordsAreReleased) {

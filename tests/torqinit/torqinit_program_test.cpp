@@ -55,7 +55,7 @@ TEST(TorqinitProgram, MissingFilesPointToTorqinit) {
   char dir[] = "/tmp/torq_none_XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   EXPECT_EQ(LoadEnvironment((std::string(dir) + "/torq4").c_str()), -1);
-  EXPECT_STREQ(LastTorqHint, "torqmsg.dat");
+  EXPECT_EQ(std::string(LastTorqHint), std::string(dir) + "/torqmsg.dat");
   TorqFreeEnvironment();
   rmdir(dir);
 }
