@@ -26,6 +26,13 @@ ssize_t CallWrite(int fd, const void* data, std::size_t length) {
   return ::write(fd, data, length);
 }
 
+FileOpenHook g_openHook = nullptr;
+
+int CallOpen(const char* name, int flags, mode_t mode) {
+  if (g_openHook) return g_openHook(name, flags, mode);
+  return ::open(name, flags, mode);
+}
+
 // A reader that went away must give EPIPE on our side, not end the process.
 bool IgnoreSigpipe() {
   std::signal(SIGPIPE, SIG_IGN);
@@ -44,7 +51,7 @@ std::uint64_t ToFileTime(std::int64_t seconds, std::int64_t nanoseconds) {
 int OpenRetrying(const char* name, int flags, FileHandle& handle) {
   int fd;
   do {
-    fd = ::open(name, flags, 0666);
+    fd = CallOpen(name, flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno;
   if (fd <= 2) {
@@ -63,6 +70,7 @@ int OpenRetrying(const char* name, int flags, FileHandle& handle) {
 }  // namespace
 
 void SetFileIoHooks(const FileIoHooks* hooks) { g_hooks = hooks; }
+void SetFileOpenHook(FileOpenHook hook) { g_openHook = hook; }
 
 int FileOpenRead(const char* name, FileHandle& handle) {
   handle = kInvalidFile;

@@ -94,5 +94,8 @@ struct FileIoHooks {
   ssize_t (*write)(int fd, const void* data, std::size_t length);
 };
 void SetFileIoHooks(const FileIoHooks* hooks);
+// Test seam: replaces the open call of this layer; null restores the system call.
+using FileOpenHook = int (*)(const char* name, int flags, mode_t mode);
+void SetFileOpenHook(FileOpenHook hook);
 
 }  // namespace torq::platform

@@ -230,9 +230,18 @@ TEST(EventLog, ErrorEntryNamesTheOperationAndTheSystemText) {
   EXPECT_EQ(gLogged[2].type, 2u);  // the low 16 bits of the type
 }
 
-TEST(EventLog, WritesToTheSystemLog) {
-  LogMessage("TORQ event log test entry", 4, 0, 0);  // reaches syslog; nothing to observe here
-  SUCCEED();
+TEST(EventLog, EntriesCarryTheProgramSourceTypeAndText) {
+  gLogged.clear();
+  SetEventLogSink(CollectLog);
+  LogMessage("TORQ event log test entry", 4, 0, 0);
+  LogMessage(std::string(kLogEntrySize + 100, 'e').c_str(), 0x20001, 0, 0);
+  SetEventLogSink(nullptr);
+  ASSERT_EQ(gLogged.size(), 2u);
+  EXPECT_EQ(gLogged[0].source, "TORQ4");
+  EXPECT_EQ(gLogged[0].type, 4u);
+  EXPECT_EQ(gLogged[0].text, "TORQ event log test entry");
+  EXPECT_EQ(gLogged[1].type, 1u);
+  EXPECT_EQ(gLogged[1].text, std::string(kLogEntrySize + 100, 'e'));
 }
 
 TEST(EventLog, ReportEventMapsTypesUnderItsOwnSource) {
@@ -249,7 +258,11 @@ TEST(EventLog, ReportEventMapsTypesUnderItsOwnSource) {
     EXPECT_EQ(gLogged[i].source, "OTHER");
     EXPECT_EQ(gLogged[i].type, cases[i].entry) << cases[i].type;
   }
-  // Through the system log: the program's own source keeps working afterwards.
-  EXPECT_EQ(TorqReportEvent(0, "TORQ report test entry", 1, "TORQTEST"), 0);
-  LogMessage("TORQ event log entry after a report", 4, 0, 0);
+  // The program's own source keeps working after a report under another.
+  gLogged.clear();
+  SetEventLogSink(CollectLog);
+  LogMessage("after a report", 4, 0, 0);
+  SetEventLogSink(nullptr);
+  ASSERT_EQ(gLogged.size(), 1u);
+  EXPECT_EQ(gLogged[0].source, "TORQ4");
 }
