@@ -68,8 +68,9 @@ class Parser {
     MsgPutError(2, number, text);
     return number;
   }
+  // A message without a text of its own may still hold a %s: it gets an empty one.
   std::int32_t Fail(std::int32_t number) {
-    MsgPutError(2, number);
+    MsgPutError(2, number, "");
     return number;
   }
   std::int32_t Unknown() {
