@@ -86,6 +86,9 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
       {"comp,password='a,b'", 0, [](auto& c) { return c.passwordLength == 5 && std::string(reinterpret_cast<const char*>(c.password)) == "'a,b'"; }, nullptr},
       {"comp,ascii_ebcdic=41:c1", 0, nullptr, nullptr},
       {"comp,ebcdic_ascii=(41:c1,0042:00c2),show=none", 0, [](auto& c) { return c.show == 0; }, nullptr},
+      {"comp,ascii_ebcdic=(41:c1,42:c2),show=none", 0, [](auto& c) { return c.show == 0; }, nullptr},
+      {"comp,ascii_ebcdic=(41:c1,42:c2", 0, nullptr, nullptr},
+      {"comp,ascii_ebcdic=(41:c1,4:c2)", 90, nullptr, "*ERROR*  90: Invalid qualifier value"},
       {"comp,ascii_ebcdic=0100:c1", 90, nullptr, "*ERROR*  90: Invalid qualifier value"},
       {"comp,ascii_ebcdic=41c1", 90, nullptr, "*ERROR*  90: Invalid qualifier value"},
       {"comp,cryptmode=torq,cryptmode=none,pas=x", 0, [](auto& c) { return c.cryptmode == 16; }, nullptr},
@@ -124,6 +127,7 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
       {"comp,list,xyz", 1, nullptr, nullptr},
       {"comp,,x", 81, nullptr, "*ERROR*  81: Unknown argument or qualifier: ,x"},
       {"comp,torqf=(c,d),torqin=(x,y,z)", 0, [](auto& c) { return c.containerCount == 2 && c.inputCount == 3 && c.containerCursor == c.containerList && c.inputList[0] == 1 && c.inputList[1] == 'x'; }, nullptr},
+      {"comp,torqin=(a", 0, [](auto& c) { return c.inputCount == 1 && !c.inputList && Slot(c.inputName) == "a"; }, nullptr},
       {"comp,torqout=(a,,b)", 82, nullptr, "*ERROR*  82: Invalid argument value"},
       {"comp,input_file=" + std::string(256, 'n'), 82, nullptr, "*ERROR*  82: Invalid argument value"},
       {"comp,kmlib=" + std::string(256, 'n'), 82, nullptr, "*ERROR*  82: Invalid argument value"},
@@ -146,7 +150,9 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 80));
     EXPECT_EQ(Parse(Compress(c.text)), c.rc) << Lines();
-    if (c.check) EXPECT_TRUE(c.check(*ctx_));
+    if (c.check) {
+      EXPECT_TRUE(c.check(*ctx_));
+    }
     if (c.line) {
       ASSERT_FALSE(lines_.empty());
       EXPECT_EQ(lines_.back().substr(0, std::strlen(c.line)), c.line);
