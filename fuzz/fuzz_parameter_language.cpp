@@ -22,6 +22,7 @@
 namespace {
 
 DefStruct gFactory;
+int gStandardError = -1;
 
 void Prepare() {
   static std::vector<MapEntry> english;
@@ -43,8 +44,8 @@ void Prepare() {
   gDefstr = &gFactory;
   char dir[] = "/tmp/torq_fuzz_par_XXXXXX";
   if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
-  // The message lines are not what is tested here.
-  MsgOpn("/dev/null");
+  gStandardError = dup(2);
+  if (gStandardError < 0) std::abort();
 }
 
 bool Documented(std::int32_t rc) {
@@ -60,12 +61,15 @@ bool Documented(std::int32_t rc) {
 }
 
 void ParseOnce(const std::string& text) {
+  // The message lines are not what is tested here; the fuzzer's own report keeps stderr.
+  MsgOpn("/dev/null");
   const std::uint32_t before = rmGetHeapCount();
   auto* ctx = static_cast<RunContext*>(rmHeapAlloc(sizeof(RunContext)));
   ctx->parString = rmStrDup(text.c_str());
   ctx->parse = ctx->parString;
   ctx->tokenLength = static_cast<std::int32_t>(text.size());
   const std::int32_t rc = chparam(ctx);
+  dup2(gStandardError, 2);
   if (!Documented(rc)) std::abort();
   if (ctx->parFile) std::abort();
   F_FreeTorqTranslateTable();
@@ -74,7 +78,6 @@ void ParseOnce(const std::string& text) {
     rmHeapFree0(p);
   rmHeapFree0(&ctx);
   if (rmGetHeapCount() != before) std::abort();
-  MsgOpn("/dev/null");  // a messages= item may have sent them elsewhere
 }
 
 }  // namespace
