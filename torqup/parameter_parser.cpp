@@ -1,5 +1,6 @@
 // chparam: the parameter string, then the parameter files, then the defaults record, each
 // filling only what the sources before it left not given; then the checks of the whole.
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstring>

@@ -149,6 +149,14 @@ TEST_F(ParserTest, ParameterFileBlocksAndSelfInclusion) {
   EXPECT_EQ(ctx_->show, 1);
   EXPECT_EQ(ctx_->maxrecords, 3);
   EXPECT_EQ(ctx_->pass, 3);  // three blocks
+  // 170 items of 10 bytes stay at the mark; 171 pass it, and the file's end is one more pass.
+  std::string at, past;
+  for (int i = 0; i < 170; ++i) at += "show=none\n";
+  past = at + "show=none\n";
+  EXPECT_EQ(Parse("comp,parfile=" + File("at.par", at)), 0);
+  EXPECT_EQ(ctx_->pass, 1);
+  EXPECT_EQ(Parse("comp,parfile=" + File("past.par", past)), 0);
+  EXPECT_EQ(ctx_->pass, 2);
 
   const std::string self = dir_ + "/self.par";
   File("self.par", "show=none,parfile=" + self + "\n");
