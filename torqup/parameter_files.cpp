@@ -25,7 +25,7 @@ void ReportReadError(const char* name, std::int32_t code) {
   if (IsSystemError(code)) {
     MsgPutSystemError(code & 0x00FFFFFF);
   } else {
-    MsgPutError(2, code);
+    MsgPutError(2, code, "");
   }
 }
 
@@ -41,7 +41,7 @@ void Append(RunContext& ctx, std::size_t& used, const char* begin, std::size_t n
 std::int32_t OpenParameterFile(RunContext& ctx, const char* name) {
   if (ctx.parFile) {
     MsgPutF("Internal Errror Open PasswordFile\n");
-    MsgPutError(2, -1);
+    MsgPutError(2, -1, "");
     return -1;
   }
   char openName[kRunNameSlot];

@@ -1,8 +1,10 @@
 // chparam: the parameter string, then the parameter files, then the defaults record, each
 // filling only what the sources before it left not given; then the checks of the whole.
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <strings.h>
 
 #include "cmp/buffer_sizes.h"
 #include "fio/name_expansion.h"
@@ -68,8 +70,9 @@ class Parser {
     MsgPutError(2, number, text);
     return number;
   }
+  // A message without a text of its own may still hold a %s: it gets an empty one.
   std::int32_t Fail(std::int32_t number) {
-    MsgPutError(2, number);
+    MsgPutError(2, number, "");
     return number;
   }
   std::int32_t Unknown() {
@@ -486,8 +489,9 @@ std::int32_t Parser::CodeEntries() {
   c_.dest = keyword_[0] == 'a' ? r_.ca2e : r_.ce2a;
   const char* entry = c_.value;
   std::int32_t length = c_.tokenLength;
-  const bool list = length > 0 && entry[0] == '(';
-  if (list) {
+  // A list was cut at its first ","; its further entries follow in the text up to ")".
+  bool more = length > 0 && entry[0] == '(';
+  if (more) {
     ++entry;
     --length;
   }
@@ -497,22 +501,18 @@ std::int32_t Parser::CodeEntries() {
       MsgPutError(2, 90, c_.value);
       return Fail(rc);
     }
-    if (!list) return 0;
     char* p = c_.parse;
-    if (p >= c_.textEnd || p[-1] == ')') return 0;
-    char* start = p;
+    if (!more || p >= c_.textEnd) return 0;
+    char* const start = p;
     while (p < c_.textEnd && *p != ',' && *p != ')') ++p;
     entry = start;
     length = static_cast<std::int32_t>(p - start);
-    if (p < c_.textEnd) ++p;
-    if (p[-1] == ')' && p < c_.textEnd && *p == ',') {
-      c_.parse = p + 1;
-      const std::int32_t last = parval_code(c_, entry, length);
-      if (last != 0) {
-        MsgPutError(2, 90, c_.value);
-        return Fail(last);
-      }
-      return 0;
+    if (p < c_.textEnd && *p == ')') {
+      more = false;
+      ++p;
+      if (p < c_.textEnd && *p == ',') ++p;
+    } else if (p < c_.textEnd) {
+      ++p;
     }
     c_.parse = p;
   }
@@ -646,6 +646,11 @@ std::int32_t Parser::FileName(std::int32_t code) {
     return 0;
   }
   c_.kindLetter = kind == kKindContainer ? 'k' : kind == kKindInput ? c_.inputKind : c_.outputKind;
+  if (c_.nameListBuffer && c_.nameCount == 1) {
+    // A list of one name is that name: the steps take a single name from its slot.
+    std::memcpy(slot, c_.nameListBuffer, c_.nameListBuffer[0] + 2u);
+    rmHeapFree0(&c_.nameListBuffer);
+  }
   rmHeapFree0(&passList_[kind]);
   passList_[kind] = c_.nameListBuffer;
   c_.nameListBuffer = nullptr;
@@ -892,7 +897,7 @@ std::int32_t Parser::ReadPending() {
     ++c_.pass;
     rc = ParseText();
     if (rc != 0) {
-      if (rc != 1) CloseParameterFile(c_);
+      CloseParameterFile(c_);
       return rc;
     }
     Merge();

@@ -2,6 +2,7 @@
 // field written; nothing is read past the token or the text being parsed.
 #include "torqup/value_parsers.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/code_tables.h"

@@ -86,6 +86,9 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
       {"comp,password='a,b'", 0, [](auto& c) { return c.passwordLength == 5 && std::string(reinterpret_cast<const char*>(c.password)) == "'a,b'"; }, nullptr},
       {"comp,ascii_ebcdic=41:c1", 0, nullptr, nullptr},
       {"comp,ebcdic_ascii=(41:c1,0042:00c2),show=none", 0, [](auto& c) { return c.show == 0; }, nullptr},
+      {"comp,ascii_ebcdic=(41:c1,42:c2),show=none", 0, [](auto& c) { return c.show == 0; }, nullptr},
+      {"comp,ascii_ebcdic=(41:c1,42:c2", 0, nullptr, nullptr},
+      {"comp,ascii_ebcdic=(41:c1,4:c2)", 90, nullptr, "*ERROR*  90: Invalid qualifier value"},
       {"comp,ascii_ebcdic=0100:c1", 90, nullptr, "*ERROR*  90: Invalid qualifier value"},
       {"comp,ascii_ebcdic=41c1", 90, nullptr, "*ERROR*  90: Invalid qualifier value"},
       {"comp,cryptmode=torq,cryptmode=none,pas=x", 0, [](auto& c) { return c.cryptmode == 16; }, nullptr},
@@ -104,7 +107,8 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
       {"comp,exk10=abcdefghi", 82, nullptr, "*ERROR*  82: Invalid argument value: exk10=abcdefghi"},
       {"comp,exk20=\"", 82, nullptr, "*ERROR*  82: Invalid argument value: exk20=\""},
       {"comp,kmexit=proc(lib.so)parm", 0, [](auto& c) { return std::string(c.exitProcName) == "proc" && Slot(c.exitModuleName) == "lib.so" && std::string(c.exitParm) == "parm"; }, nullptr},
-      {"comp,kmexit=proc(lib.so", 82, nullptr, "*ERROR*  82: Invalid argument value: kmexit=proc(lib.so"},
+      {"comp,kmexit=proc(lib.so", 81, nullptr, "*ERROR*  81: Unknown argument or qualifier: kmexit=proc(lib.so"},
+      {"comp,kmexit=p)(m", 82, nullptr, "*ERROR*  82: Invalid argument value: kmexit=p)(m"},
       {"comp,kmexit=" + std::string(34, 'p'), 82, nullptr, "*ERROR*  82: Invalid argument value: kmexit=ppp"},
       {"comp,kmexit=" + std::string(33, 'p'), 0, nullptr, nullptr},
       {"comp,kmparam=(a,b)", 0, [](auto& c) { return std::string(c.exitParm) == "a,b"; }, nullptr},
@@ -123,13 +127,14 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
       {"comp,list,xyz", 1, nullptr, nullptr},
       {"comp,,x", 81, nullptr, "*ERROR*  81: Unknown argument or qualifier: ,x"},
       {"comp,torqf=(c,d),torqin=(x,y,z)", 0, [](auto& c) { return c.containerCount == 2 && c.inputCount == 3 && c.containerCursor == c.containerList && c.inputList[0] == 1 && c.inputList[1] == 'x'; }, nullptr},
+      {"comp,torqin=(a", 0, [](auto& c) { return c.inputCount == 1 && !c.inputList && Slot(c.inputName) == "a"; }, nullptr},
       {"comp,torqout=(a,,b)", 82, nullptr, "*ERROR*  82: Invalid argument value"},
       {"comp,input_file=" + std::string(256, 'n'), 82, nullptr, "*ERROR*  82: Invalid argument value"},
       {"comp,kmlib=" + std::string(256, 'n'), 82, nullptr, "*ERROR*  82: Invalid argument value"},
       {"comp,torqin=(a," + std::string(256, 'n') + ")", 82, nullptr, "*ERROR*  82: Invalid argument value"},
       {"comp,torqin=(a" + std::string(200, ',') + ")", 82, nullptr, "*ERROR*  82: Invalid argument value"},
-      {"comp,torqin=(" + std::string(250, 'n') + ",b,c,d)", 82, nullptr, "*ERROR*  82: Invalid argument value"},
-      {"comp,torqin=(" + std::string(250, 'n') + ",b,c)", 0, [](auto& c) { return c.inputCount == 4; }, nullptr},
+      {"comp,torqin=(" + std::string(250, 'n') + "," + std::string(250, 'o') + "," + std::string(250, 'p') + "," + std::string(250, 'q') + "," + std::string(14, 'r') + ")", 82, nullptr, "*ERROR*  82: Invalid argument value"},
+      {"comp,torqin=(" + std::string(250, 'n') + "," + std::string(250, 'o') + "," + std::string(250, 'p') + "," + std::string(250, 'q') + "," + std::string(13, 'r') + ")", 0, [](auto& c) { return c.inputCount == 5 && c.inputList[1008] == 13 && c.inputList[1023] == 0; }, nullptr},
       {"comp,comment=" + std::string(600, 'c'), 89, nullptr, "*ERROR*  89: Qualifier too long or too big: comment"},
       {"comp," + std::string(600, 'c'), 89, nullptr, "*ERROR*  89: Qualifier too long or too big: ccc"},
       {"comp,password=" + std::string(64, 'p'), 0, [](auto& c) { return c.passwordLength == 64; }, nullptr},
@@ -145,7 +150,9 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 80));
     EXPECT_EQ(Parse(Compress(c.text)), c.rc) << Lines();
-    if (c.check) EXPECT_TRUE(c.check(*ctx_));
+    if (c.check) {
+      EXPECT_TRUE(c.check(*ctx_));
+    }
     if (c.line) {
       ASSERT_FALSE(lines_.empty());
       EXPECT_EQ(lines_.back().substr(0, std::strlen(c.line)), c.line);

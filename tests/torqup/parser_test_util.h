@@ -119,6 +119,8 @@ class ParserTest : public ::testing::Test {
     if (!ctx_) return;
     EXPECT_EQ(ctx_->parFile, nullptr);
     const std::uint32_t before = rmGetHeapCount();
+    // A translation table the parse loaded is the run's too.
+    F_FreeTorqTranslateTable();
     ReleaseContext(ctx_);
     EXPECT_EQ(before - rmGetHeapCount(), heap_);
   }
