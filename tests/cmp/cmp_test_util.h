@@ -67,6 +67,19 @@ inline Bytes Block8(const Bytes& content, std::uint16_t firstRecord = 0x8004) {
   return b;
 }
 
+// The container's blocks as the record layer reads them back.
+inline std::vector<Bytes> ReadBlocks(const std::string& path) {
+  std::vector<Bytes> out;
+  rectest::Open in(kOpenInput, path, 256);
+  if (in.Run() != 0) return out;
+  for (;;) {
+    Bytes b;
+    if (in.Get(b, 32770) != 0) break;
+    out.push_back(b);
+  }
+  return out;
+}
+
 struct Options {
   std::int32_t modeWord = 0;
   std::int32_t charCode = 1;
