@@ -397,3 +397,64 @@ TEST(WriterCodes, FileLayerCodesTagged) {
 }
 
 }  // namespace
+
+namespace {
+
+// Blocks read through fix records of one length: trailing bytes past the declared length,
+// a block shorter than declared, and a block without checksum.
+TEST(BlockReading, DeclaredLengths) {
+  const Bytes header = Block8(HeaderRecord8("a"));
+  const std::size_t size = header.size() + 3;
+  Bytes first = header;
+  first.resize(size, 0xEE);
+  Bytes longer = Block8(kMatrix);
+  longer.resize(size, 0xEE);
+  // A block that declares more than it holds keeps the length read: its checksum fails.
+  Bytes shorter = Block8(Cat({kMatrix, Bytes(size, 0x00)}));
+  shorter.resize(size);
+  Bytes unsummed = {0x00, 0x00, 0x00, 0x04};
+  unsummed.insert(unsummed.end(), kMatrix.begin(), kMatrix.end());
+  unsummed[1] = static_cast<std::uint8_t>(unsummed.size() - 2);
+  unsummed.resize(size, 0x00);
+  const struct {
+    const char* what;
+    Bytes second;
+    std::int32_t next, get;
+  } cases[] = {
+      {"bytes past the declared length dropped", longer, 0, 0},
+      {"block shorter than declared", shorter, 14, 0},
+      {"no checksum: content to the end of the record", unsummed, 0, 0},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    fiotest::WriteFileBytes(dir / "c", Cat({first, c.second}));
+    Reader r(dir / "c", 1, static_cast<std::int32_t>(size));
+    ASSERT_EQ(r.openRc, 0);
+    ASSERT_EQ(r.rc, 0) << c.what;
+    ASSERT_EQ(r.Next(), c.next) << c.what;
+    if (c.next != 0) continue;
+    Bytes coded;
+    std::int32_t flag = 0, records = 0;
+    EXPECT_EQ(r.Get(coded, flag, records), c.get) << c.what;
+    EXPECT_EQ(coded, (Bytes{0x00, 0x03, 0x41, 0x42, 0x43})) << c.what;
+    EXPECT_EQ(r.Next(), 2) << c.what;
+  }
+}
+
+TEST(BlockReading, EmptyLetterBlock) {
+  const std::string text = "AEDfADO0A2BNAAOAFDII" + std::string(40, 'A') + "AEABAAABaOD\nAAAA\n" +
+                           "ACFbAAMICAIAB      MAAGiACJAAGAAGEHELLOGF\n";
+  ScratchDir dir;
+  fiotest::WriteFileBytes(dir / "c", Bytes(text.begin(), text.end()));
+  Reader r(dir / "c");
+  ASSERT_EQ(r.rc, 0);
+  ASSERT_EQ(r.Next(), 0);
+  Bytes coded;
+  std::int32_t flag = 0, records = 0;
+  EXPECT_EQ(r.Get(coded, flag, records), 0);
+  EXPECT_EQ(coded, Segments({B("iACJAA"), B("EHELLO")}));
+  EXPECT_EQ(records, 1);
+  EXPECT_EQ(r.Next(), 2);
+}
+
+}  // namespace
