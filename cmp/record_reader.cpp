@@ -212,7 +212,7 @@ std::int32_t ReadRecord8(CmpControlBlock& cb) {
       return MatrixHeaderRead8(cb);
     }
     // Any other record (trailers of a container read without security among them).
-    if (std::int32_t rc = SkipBytes(cb, length); rc != 0) return TagFileCode(InsideRecord(rc), 12);
+    if (std::int32_t rc = SkipBytes(cb, length); rc != 0) return InsideRecord(rc);
   }
 }
 
