@@ -318,10 +318,7 @@ void cmpcls(CmpControlBlock*& slot, std::int32_t& rc, std::uint32_t& blocks,
   }
   CmpControlBlock& cb = *slot;
   rc = kCmpOk;
-  if (cb.direction == 1) {
-    cb.memberStartMark = 0;
-    rc = FlushBlock(cb);
-  }
+  if (cb.direction == 1) rc = FlushBlock(cb);
   Counters(cb, blocks, bytesLow, bytesHigh);
   FreeBlock(slot);
 }

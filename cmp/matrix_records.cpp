@@ -158,7 +158,6 @@ void cmpput(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length, std:
   rc = sevenBit ? PutMatrix7(cb, data, length, flag, records, bitmap, bm)
                 : PutMatrix8(cb, data, length, flag, records, bitmap, bm);
   if (rc == kCmpOk && cb.fixedBlock == 0) rc = FlushBlock(cb);
-  rc = TagFileCode(rc, 11);
 }
 
 std::int32_t getma8(CmpControlBlock& cb, std::int32_t& length, std::uint8_t* data,

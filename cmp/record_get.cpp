@@ -105,23 +105,23 @@ std::int32_t NextMatrix(RecordHandle& h) {
     ++h.matricesRead;
     h.gapMapLength = kTrqGapMapCapacity;
     h.gapMap[0] = 0;
+    // Records count as there only once their matrix is decoded.
     h.matrixRecords = 0;
     h.recordsInMatrix = 0;
+    std::int32_t records = 0;
     const auto capacity = static_cast<std::int32_t>(h.codedCapacity);
-    cmpget(h.container, rc, h.codedLength, h.codedArea, h.matrixKind, h.matrixRecords,
-           h.gapMapLength, h.gapMap, capacity);
+    cmpget(h.container, rc, h.codedLength, h.codedArea, h.matrixKind, records, h.gapMapLength,
+           h.gapMap, capacity);
     if (rc == kTrqEndOfFile || rc == kTrqNewMember) h.memberContent = static_cast<std::uint16_t>(rc);
     if (rc != 0) return rc;
     if (h.gapMapLength < 0 || h.gapMapLength > kTrqGapMapCapacity) h.gapMapLength = 0;
-    if (h.codedLength == 0 || h.matrixRecords == 0) continue;  // an empty matrix
+    if (h.codedLength == 0 || records == 0) continue;  // an empty matrix
     const RecordMethod* const method = TrqMethod(h.method);
     if (!method || !method->decode) return kTrqBadMethod;
+    h.matrixRecords = records;
     rc = method->decode(h, h.matrixKind);
-    if (rc != 0) {
-      h.matrixRecords = 0;
-      return rc;
-    }
-    return 0;
+    if (rc != 0) h.matrixRecords = 0;
+    return rc;
   }
 }
 

@@ -14,9 +14,6 @@
 
 namespace {
 
-// Bytes of the file header record at most: 15 bits of record length.
-constexpr std::uint32_t kMaxHeader8 = 32767;
-
 // Makes the header buffer hold `size` bytes: the inline buffer or a heap block of that size.
 std::int32_t HeaderBufferFor(CmpControlBlock& cb, std::uint32_t size) {
   if (cb.headerBuffer != cb.inlineHeader) {
@@ -215,7 +212,7 @@ std::int32_t ReadRecord8(CmpControlBlock& cb) {
       return MatrixHeaderRead8(cb);
     }
     // Any other record (trailers of a container read without security among them).
-    if (std::int32_t rc = SkipBytes(cb, length); rc != 0) return TagFileCode(InsideRecord(rc), 12);
+    if (std::int32_t rc = SkipBytes(cb, length); rc != 0) return InsideRecord(rc);
   }
 }
 

@@ -89,7 +89,7 @@ void cmppuh(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length,
                                {cb.systemHeader, static_cast<std::size_t>(s), true},
                                {ul, 2, true},
                                {data, static_cast<std::size_t>(u), true}};
-  rc = TagFileCode(WriteHeaderRecord(cb, parts, 4), 11);
+  rc = WriteHeaderRecord(cb, parts, 4);
   cb.headerLength = 0;
   cb.systemHeader = nullptr;
   cb.systemHeaderLength = 0;

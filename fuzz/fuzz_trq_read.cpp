@@ -2,7 +2,9 @@
 // records taken with TrqGetRecord and with trqget into small buffers, and positioning to the
 // next member, down through the container layer and the kernel's decoders. The first byte
 // chooses the reading; with its bit 0 set every fixed-length block gets its right checksum,
-// so the fuzzer reaches what lies behind it.
+// so the fuzzer reaches what lies behind it. With its bit 5 set the file is first written
+// through the record interface from records taken out of the input, and then the input's
+// last bytes flip bytes of it: damaged containers without a corpus to start from.
 #include <unistd.h>
 
 #include <cstdint>
@@ -33,14 +35,45 @@ void FixChecksums(std::vector<std::uint8_t>& file) {
   }
 }
 
+// Records from the input (a length byte, then the bytes), written into a container of the
+// form `how` chooses; then pairs (position, mask) from the tail of the input damage it.
+std::vector<std::uint8_t> Written(std::uint8_t how, const std::uint8_t* data, std::size_t size,
+                                  const std::string& path) {
+  const std::size_t flips = size / 4;
+  std::size_t at = 0, end = size - flips * 3 < size ? size - flips * 3 : 0;
+  trqtest::Layout l;
+  l.modeWord = (how >> 6) % 3;
+  l.charCode = (how >> 1) & 1;
+  l.recordFormat = l.modeWord == 1 ? 3 : 1;
+  l.recordLength = 80 + 48 * ((how >> 2) & 3);
+  l.bufferSize = 2048;
+  trqtest::Member m;
+  m.name = "f";
+  m.systemHeader = {1};
+  while (at < end) {
+    const std::size_t n = data[at++] % 64;
+    trqtest::Bytes r(data + at, data + (at + n < end ? at + n : end));
+    at += r.size();
+    m.records.push_back(std::move(r));
+  }
+  trqtest::WriteContainer(path, l, {m, m});
+  std::vector<std::uint8_t> file = trqtest::ReadFile(path);
+  for (std::size_t i = end; i + 3 <= size && !file.empty(); i += 3) {
+    const std::size_t position = ((std::size_t{data[i]} << 8) | data[i + 1]) % file.size();
+    file[position] ^= data[i + 2];
+  }
+  return file;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const std::uint8_t how = data[0];
-  std::vector<std::uint8_t> file(data + 1, data + size);
-  if (how & 1) FixChecksums(file);
   static const std::string path = "/tmp/fuzz_trq_read_" + std::to_string(::getpid());
+  std::vector<std::uint8_t> file = (how & 0x20) ? Written(how, data + 1, size - 1, path)
+                                                : std::vector<std::uint8_t>(data + 1, data + size);
+  if (how & 1) FixChecksums(file);
   if (FILE* f = std::fopen(path.c_str(), "wb")) {
     std::fwrite(file.data(), 1, file.size(), f);
     std::fclose(f);

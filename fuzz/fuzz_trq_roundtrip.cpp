@@ -61,7 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     m.moreHeaders = shape & 0x80;
     if (m.moreHeaders) {
       static const std::size_t kSystemSizes[] = {0, 1, 3, 44};
-      m.systemHeader = in.Take(kSystemSizes[in.Byte() & 3]);
+      const std::size_t systemSize = kSystemSizes[in.Byte() & 3];
+      m.systemHeader = in.Take(systemSize);
+      m.systemHeader.resize(systemSize);
       m.userHeader = in.Take(in.Byte() % 40);
     }
     const std::uint32_t records = in.Byte();

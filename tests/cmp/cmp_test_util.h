@@ -29,17 +29,55 @@ inline Bytes Segments(const std::vector<Bytes>& parts) {
   return out;
 }
 
+// Content of a binary file header record for an ASCII member: lead byte, length, the 32
+// header bytes and the name, then `extra` bytes.
+inline Bytes HeaderRecord8(const std::string& name, const Bytes& extra = {}) {
+  Bytes h = {0x30, 0x41, 0xF2, 0x1D, 0x00, 0xE0, 0x53, 0x88};
+  h.resize(24, 0);
+  const auto n = static_cast<std::uint8_t>(name.size());
+  const Bytes tail = {0x80, 0, 0, 0, 0x04, n, 0, n};
+  h.insert(h.end(), tail.begin(), tail.end());
+  h.insert(h.end(), name.begin(), name.end());
+  h.insert(h.end(), extra.begin(), extra.end());
+  Bytes r = {0x00};
+  if (h.size() > 126) r.push_back(static_cast<std::uint8_t>(0x80 | h.size() >> 8));
+  r.push_back(static_cast<std::uint8_t>(h.size()));
+  r.insert(r.end(), h.begin(), h.end());
+  return r;
+}
+
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
 // A binary block with its head and checksum around the content.
 inline Bytes Block8(const Bytes& content, std::uint16_t firstRecord = 0x8004) {
-  Bytes b = {0, 0, static_cast<std::uint8_t>(firstRecord >> 8), static_cast<std::uint8_t>(firstRecord)};
-  b.insert(b.end(), content.begin(), content.end());
-  const std::size_t n = b.size() + 2;
+  const std::size_t n = content.size() + 6;
+  Bytes b(n, 0);
   b[0] = static_cast<std::uint8_t>((n - 2) >> 8);
   b[1] = static_cast<std::uint8_t>(n - 2);
-  const std::uint16_t s = BlockChecksum(b.data(), b.size());
-  b.push_back(static_cast<std::uint8_t>(s >> 8));
-  b.push_back(static_cast<std::uint8_t>(s));
+  b[2] = static_cast<std::uint8_t>(firstRecord >> 8);
+  b[3] = static_cast<std::uint8_t>(firstRecord);
+  std::copy(content.begin(), content.end(), b.begin() + 4);
+  const std::uint16_t s = BlockChecksum(b.data(), n - 2);
+  b[n - 2] = static_cast<std::uint8_t>(s >> 8);
+  b[n - 1] = static_cast<std::uint8_t>(s);
   return b;
+}
+
+// The container's blocks as the record layer reads them back.
+inline std::vector<Bytes> ReadBlocks(const std::string& path) {
+  std::vector<Bytes> out;
+  rectest::Open in(kOpenInput, path, 256);
+  if (in.Run() != 0) return out;
+  for (;;) {
+    Bytes b;
+    if (in.Get(b, 32770) != 0) break;
+    out.push_back(b);
+  }
+  return out;
 }
 
 struct Options {
@@ -132,7 +170,9 @@ struct Header {
 
 class Reader {
  public:
-  explicit Reader(const std::string& path) : in_(kOpenInput, path, 256) {
+  explicit Reader(const std::string& path, std::int32_t format = 256, std::int32_t recordLength = 0)
+      : in_(kOpenInput, path, format) {
+    in_.recordLength = recordLength;
     if ((openRc = in_.Run()) != 0) return;
     std::int32_t blockSize = in_.recordLength;
     cmpopn(cb, rc, 0, level, charCode, bufferSize, mode, kind, 0, blockSize, in_.fcb, 0, nullptr,

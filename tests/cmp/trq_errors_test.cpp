@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "support/heap.h"
@@ -323,6 +324,151 @@ TEST(TrqOpen, FailedAllocationsLeakNothing) {
     }
     std::remove(path.c_str());
   }
+}
+
+TEST_F(Writing, HeaderOrder) {
+  ASSERT_EQ(Open().rc, 0);
+  std::int32_t rc = 0, nameLength = 1, organisation = 0, format = 1, length = 80, block = 0,
+               more = 1;
+  const std::uint8_t origin[2] = {0x00, 0xE0};
+  trqphd(slot, rc, nameLength, "a", organisation, format, length, nullptr, nullptr, block,
+         nullptr, origin, more);
+  ASSERT_EQ(rc, 0);
+  // Records before the last header, and a second file header.
+  const std::uint8_t record[] = "abc";
+  const std::int32_t three = 3;
+  trqput(slot, rc, three, record);
+  EXPECT_EQ(rc, kTrqBadCall);
+  trqphd(slot, rc, nameLength, "a", organisation, format, length, nullptr, nullptr, block,
+         nullptr, origin, more);
+  EXPECT_EQ(rc, kTrqBadCall);
+  // A system header kind that is none: refused, the header still written without one.
+  std::int32_t kind = 5, none = 0;
+  trqpsh(slot, rc, kind, record, none);
+  EXPECT_EQ(rc, kTrqNoSystemHeader);
+  EXPECT_EQ(kind, 0);
+  trqput(slot, rc, three, record);
+  EXPECT_EQ(rc, 0);
+  std::int32_t userLength = 0;
+  trqpuh(slot, rc, userLength, record);
+  EXPECT_EQ(rc, kTrqBadCall);
+}
+
+// A member with a gap bitmap, a record longer than the caller's buffer, positions the reader
+// does not know, and an origin without system headers.
+TEST(TrqRead, ReaderAnswers) {
+  const std::string path = TempPath("answers");
+  {
+    RecordHandle* slot = nullptr;
+    Layout l;
+    l.recordLength = 80;
+    ASSERT_EQ(OpenForWriting(slot, path, l).rc, 0);
+    std::int32_t rc = 0, nameLength = 1, organisation = 0, format = 1, length = 80, block = 0,
+                 more = 0;
+    const std::uint8_t origin[2] = {0x01, 0x00};
+    trqphd(slot, rc, nameLength, "g", organisation, format, length, nullptr, nullptr, block,
+           nullptr, origin, more);
+    ASSERT_EQ(rc, 0);
+    const Bytes twelve(12, 'w');
+    for (const std::int32_t n : {12, 3, 0}) {
+      trqput(slot, rc, n, twelve.data());
+      ASSERT_EQ(rc, 0);
+    }
+    // The third record is a gap of a relative file: the map 01 20.
+    slot->gapMapLength = 1;
+    slot->gapMap[1] = 0x20;
+    ASSERT_EQ(Close(slot).rc, 0);
+  }
+  RecordHandle* slot = nullptr;
+  ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+  std::int32_t rc = 0, length = 0;
+  std::uint8_t buffer[512];
+  char name[260];
+  std::int32_t nameLength = 255, organisation = 0, format = 0, recordLength = 0, block = 0;
+  std::uint8_t origin[2] = {};
+  trqghd(slot, rc, nameLength, name, organisation, format, recordLength, nullptr, nullptr, block,
+         nullptr, origin);
+  ASSERT_EQ(rc, 0);
+  EXPECT_EQ(origin[0], 1);
+  std::int32_t capacity = 512;
+  trqgsh(slot, rc, capacity, buffer);
+  EXPECT_EQ(rc, kTrqNoSystemHeader);
+  const std::int32_t ten = 10;
+  std::memset(buffer, 0, sizeof buffer);
+  trqget(slot, rc, length, buffer, ten);
+  EXPECT_EQ(rc, kTrqTruncated);
+  EXPECT_EQ(length, 10);
+  EXPECT_EQ(buffer[9], 'w');
+  EXPECT_EQ(buffer[10], 0);
+  trqget(slot, rc, length, buffer, ten);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(length, 3);
+  trqget(slot, rc, length, buffer, ten);
+  EXPECT_EQ(rc, kTrqGap);
+  EXPECT_EQ(length, 0);
+  for (const std::int32_t position : {12, 0, 99999997}) {
+    trqpos(slot, rc, position);
+    EXPECT_EQ(rc, kTrqBadCall) << position;
+  }
+  for (const std::int32_t position : {-1, 0x7FFFFFFF, 99999999}) {
+    trqpos(slot, rc, position);
+    EXPECT_EQ(rc, kTrqNoRecord) << position;
+  }
+  trqget(slot, rc, length, buffer, ten);
+  EXPECT_EQ(rc, kTrqEndOfFile);
+  std::int32_t value = -5;
+  trqinfo(slot, rc, 351, value);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(value, 1);
+  // Writing calls on a handle for reading.
+  const std::int32_t one = 1;
+  trqput(slot, rc, one, buffer);
+  EXPECT_EQ(rc, kTrqBadCall);
+  std::int32_t userLength = 1;
+  trqpuh(slot, rc, userLength, buffer);
+  EXPECT_EQ(rc, kTrqBadCall);
+  EXPECT_EQ(Close(slot).rc, 0);
+  std::remove(path.c_str());
+}
+
+// What the container layer and the record layer refuse at the open comes back from it.
+TEST(TrqOpen, LowerLayersRefuse) {
+  const std::string text = TempPath("text");
+  FILE* f = std::fopen(text.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fputs("this is no container at all, only a line of text\n", f);
+  std::fclose(f);
+  RecordHandle* slot = nullptr;
+  EXPECT_EQ(OpenForReading(slot, text).rc, 10);  // "File is not a TORQFILE"
+  EXPECT_EQ(Close(slot).rc, kTrqBadCall);
+
+  // An organisation the record layer does not read.
+  std::int32_t rc = 0;
+  const std::int32_t one = 1, zero = 0;
+  trqopn(slot, rc, one, zero, text.c_str(), zero);
+  ASSERT_EQ(rc, 0);
+  char name[300];
+  std::snprintf(name, sizeof name, "%s", text.c_str());
+  std::int32_t nameLength = 254, organisation = 1, format = 0, length = 0, block = 0, close = 0,
+               device = 0;
+  std::uint32_t delimiter = 0;
+  trqopd(slot, rc, one, nameLength, name, organisation, format, length, delimiter, zero, block,
+         close, device);
+  EXPECT_EQ(rc, Tagged(33));
+  EXPECT_EQ(Close(slot).rc, kTrqBadCall);
+
+  // An exit routine named for the container.
+  const std::string path = TempPath("exit");
+  trqopn(slot, rc, one, one, path.c_str(), zero);
+  ASSERT_EQ(rc, 0);
+  Layout l;
+  std::int32_t level = 2, security = 0;
+  trqopf(slot, rc, level, l.charCode, l.modeWord, l.bufferSize, security, l.mostRecords, nullptr,
+         l.fixedBlock, "EXIT1", "");
+  EXPECT_EQ(rc, 43);
+  EXPECT_EQ(Close(slot).rc, kTrqBadCall);
+  std::remove(text.c_str());
+  std::remove(path.c_str());
 }
 
 }  // namespace

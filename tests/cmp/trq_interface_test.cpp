@@ -97,4 +97,31 @@ TEST(TrqWrite, NothingPutIsOneEmptyMatrix) {
   EXPECT_EQ(Close(slot).rc, 0);
 }
 
+// Two members of one empty VR8 record each; in the first block the matrix header length was
+// damaged from 2 to 32 (and the checksum made right): that matrix reads as one of a record
+// but no data, is passed over, and its record count is never delivered.
+TEST(TrqRead, MatrixWithoutDataIsPassedOver) {
+  Cleanup file{TempPath("damaged")};
+  const Bytes bytes = Hex(
+      "004e800400243041f21d00e05340000000500000000000000000000000008000000004010002660100000020"
+      "9e000683f0000400000000000000000000000000000000000000000000000000000065b4004e800400243041"
+      "f21d00e053400000005000000000000000000000000080000000040100026601000000029e000683f0000400"
+      "0000000000000000000000000000000000000000000000000000653c");
+  FILE* f = std::fopen(file.path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+  RecordHandle* slot = nullptr;
+  ASSERT_EQ(OpenForReading(slot, file.path).rc, 0);
+  Member m;
+  ASSERT_EQ(GetHeaders(slot, m).rc, 0);
+  std::vector<Bytes> records;
+  EXPECT_EQ(GetRecords(slot, records), kTrqNewMember);
+  EXPECT_TRUE(records.empty());
+  ASSERT_EQ(GetHeaders(slot, m).rc, 0);
+  EXPECT_EQ(GetRecords(slot, records), kTrqEndOfFile);
+  EXPECT_EQ(records, std::vector<Bytes>{Bytes{}});
+  EXPECT_EQ(Close(slot).rc, 0);
+}
+
 }  // namespace
