@@ -76,12 +76,6 @@ std::string TemporaryName(const std::string& target) {
   return folder + suffix;
 }
 
-void SyncFile(const std::string& name) {
-  const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
 
 }  // namespace
 
@@ -331,7 +325,6 @@ void close_torqout(RunContext*& handle) {
   if (RunState* state = CurrentRunState(); state != nullptr) {
     const bool whole = rc == 0 && !state->outputFailed;
     if (!state->temporaryName.empty()) {
-      if (whole) SyncFile(state->temporaryName);
       if (!whole || std::rename(state->temporaryName.c_str(), state->targetName.c_str()) != 0) {
         unlink(state->temporaryName.c_str());
         if (whole) KeepFirst(ctx, static_cast<std::int32_t>(kOutputTag | 0x0F000000u | (errno & 0xFFFFFF)));
