@@ -17,20 +17,6 @@ namespace {
 constexpr std::uint32_t kInputTag = 0xE0000000u;
 constexpr std::int32_t kDefaultRecordBuffer = 32768;
 
-bool Shows(const RunContext& ctx, std::initializer_list<std::int32_t> levels) {
-  return std::find(levels.begin(), levels.end(), ctx.show) != levels.end();
-}
-
-void SetSlotLength(std::uint8_t* slot) {
-  slot[0] = static_cast<std::uint8_t>(strnlen(reinterpret_cast<const char*>(slot + 1), kRunNameSlot - 2));
-}
-
-std::int32_t Tagged(std::uint32_t tag, std::int32_t rc) { return static_cast<std::int32_t>(tag | static_cast<std::uint32_t>(rc)); }
-
-void KeepFirst(RunContext& ctx, std::int32_t rc) {
-  if (ctx.stepRc == 0 && rc != 0) ctx.stepRc = rc;
-}
-
 void ReleaseRecordBuffer(RunContext& ctx) {
   if (ctx.recordBuffer != nullptr && ctx.recordBuffer != ctx.builtinRecord) rmHeapFree(ctx.recordBuffer);
   ctx.recordBuffer = nullptr;

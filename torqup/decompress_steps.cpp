@@ -26,29 +26,6 @@ namespace {
 constexpr std::uint32_t kOutputTag = 0xA0000000u;
 constexpr std::int32_t kWorkBufferSize = 32767;
 
-bool Shows(const RunContext& ctx, std::initializer_list<std::int32_t> levels) {
-  return std::find(levels.begin(), levels.end(), ctx.show) != levels.end();
-}
-
-void SetSlotLength(std::uint8_t* slot) {
-  slot[0] = static_cast<std::uint8_t>(strnlen(reinterpret_cast<const char*>(slot + 1), kRunNameSlot - 2));
-}
-
-void SetSlot(std::uint8_t* slot, std::string_view text) {
-  const std::size_t n = std::min(text.size(), kRunNameSlot - 6);
-  slot[0] = static_cast<std::uint8_t>(n);
-  std::memcpy(slot + 1, text.data(), n);
-  slot[1 + n] = 0;
-}
-
-std::string_view SlotView(const std::uint8_t* slot) {
-  return {reinterpret_cast<const char*>(slot + 1), strnlen(reinterpret_cast<const char*>(slot + 1), slot[0])};
-}
-
-void KeepFirst(RunContext& ctx, std::int32_t rc) {
-  if (ctx.stepRc == 0 && rc != 0) ctx.stepRc = rc;
-}
-
 void ReportContainerError(const RunContext& ctx, std::int32_t rc) {
   if (ctx.show == kShowNone) return;
   MsgListF("%s\n", Banner(11, 0, 0));
@@ -230,7 +207,7 @@ void open_torqout(RunContext*& handle) {
       unlink(state->temporaryName.c_str());
       state->temporaryName.clear();
     }
-    ctx.stepRc = static_cast<std::int32_t>(kOutputTag | static_cast<std::uint32_t>(rc));
+    ctx.stepRc = Tagged(kOutputTag, rc);
     MsgPut(2013, target.c_str());
     MsgPutErrorNoInserts(2, rc);
     return;
@@ -287,7 +264,7 @@ void deko_file(RunContext*& handle) {
       continue;
     }
     if (rc != 0) {
-      rc = static_cast<std::int32_t>(kOutputTag | static_cast<std::uint32_t>(rc));
+      rc = Tagged(kOutputTag, rc);
       break;
     }
   }
@@ -321,7 +298,7 @@ void close_torqout(RunContext*& handle) {
   ctx.gapCount = 0;
   std::int32_t rc = 0;
   fiocls(ctx.fileSlot, rc);
-  if (rc != 0) KeepFirst(ctx, static_cast<std::int32_t>(kOutputTag | static_cast<std::uint32_t>(rc)));
+  if (rc != 0) KeepFirst(ctx, Tagged(kOutputTag, rc));
   if (RunState* state = CurrentRunState(); state != nullptr) {
     const bool whole = rc == 0 && !state->outputFailed;
     if (!state->temporaryName.empty()) {

@@ -36,16 +36,7 @@ constexpr std::int32_t kNoMemberSelected = static_cast<std::int32_t>(0xA0000027u
 
 bool ShowsTitle(std::int32_t show) { return show >= kShowAll && show <= kShowStatistic; }
 
-std::string_view SlotView(const std::uint8_t* slot) {
-  return {reinterpret_cast<const char*>(slot + 1), strnlen(reinterpret_cast<const char*>(slot + 1), slot[0])};
-}
-
-void CopySlot(std::uint8_t* to, const std::uint8_t* from) {
-  const std::string_view text = SlotView(from);
-  std::memmove(to + 1, text.data(), text.size());
-  to[0] = static_cast<std::uint8_t>(text.size());
-  to[1 + text.size()] = 0;
-}
+void CopySlot(std::uint8_t* to, const std::uint8_t* from) { SetSlot(to, SlotView(from)); }
 
 // Walks a name list: the current entry is copied into `slot` and the cursor steps over it.
 // With one name the list is the given slot itself.
