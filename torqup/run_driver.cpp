@@ -399,7 +399,11 @@ void Driver::Decompress() {
         noHeaderSeen = true;
         ctx.stepRc = 0;
       }
-      if (ctx.stepRc == 0) {
+      if (ctx.stepRc == 0 && ctx.show == kShowAttributes) {
+        // The attribute listing has read through every member's headers: the container is
+        // listed, not restored.
+        close_deko_torqfile(handle);
+      } else if (ctx.stepRc == 0) {
         bool balanced = true;
         kind = OutputPatternKind(SlotView(ctx.currentPattern), &balanced);
         if (!balanced) {

@@ -475,3 +475,14 @@ TEST_F(Torq4Exit, DefaultModuleIsLookedForBesideTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Torq4Members, AttributeListingWritesNothing) {
+  const RunResult r = Run({"decompress", "torqfile=" + S("m.tq"), "torqout=[]", "outpath=" + S("out"), "show=attributes"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Source file name: a.txt"), std::string::npos) << r.err;
+  EXPECT_TRUE(Outputs().empty());
+}
+
+}  // namespace
