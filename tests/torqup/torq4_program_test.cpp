@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cmp/trq_roundtrip.h"
+#include "fio/dtaus_generator.h"
 
 extern char** environ;
 namespace fs = std::filesystem;
@@ -117,10 +118,20 @@ struct Input {
   std::string bytes;
   std::vector<std::string> compressArgs;
   std::string restored;  // expected bytes when restored under its own attributes
+  std::vector<std::string> decompressArgs = {};
 };
+
+std::string DtausDisk() {
+  dtausgen::Generator generator(7);
+  const dtausgen::Bytes bytes =
+      dtausgen::Concat(dtausgen::RenderAll(generator.File({0, 2, 15}), dtausgen::Form::kDisk, dtausgen::Charset::kAscii));
+  return std::string(bytes.begin(), bytes.end());
+}
 
 const std::vector<Input>& Inputs() {
   static const std::vector<Input> inputs = {
+      // The container keeps DTAUS records as variable records: the output format is named.
+      {"payments.dta", DtausDisk(), {"informat=dtaus_d"}, DtausDisk(), {"outrecformat=dtaus_d"}},
       {"lines.txt", "first line\nsecond line\n\n   indented\nlast\n", {}, "first line\nsecond line\n\n   indented\nlast\n"},
       {"nolf.txt", "a\nb", {}, "a\nb\n"},
       {"cards.dat", Ebcdic80(7), {"informat=fix", "inrecsize=80"}, Ebcdic80(7)},
@@ -143,7 +154,9 @@ TEST_F(Torq4, RestoresEveryInputUnderEveryMethodAndCode) {
         RunResult r = Run(args);
         ASSERT_EQ(r.status, 0) << label << "\n" << r.err;
         fs::remove_all(P("out"));
-        r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=[]", "outpath=" + S("out"), "show=none"});
+        std::vector<std::string> back{"decompress", "torqfile=" + S("c.tq"), "torqout=[]", "outpath=" + S("out"), "show=none"};
+        back.insert(back.end(), input.decompressArgs.begin(), input.decompressArgs.end());
+        r = Run(back);
         ASSERT_EQ(r.status, 0) << label << "\n" << r.err;
         EXPECT_EQ(ReadFile(P("out") / input.name), input.restored) << label;
       }
