@@ -132,6 +132,8 @@ const std::vector<Input>& Inputs() {
   static const std::vector<Input> inputs = {
       // The container keeps DTAUS records as variable records: the output format is named.
       {"payments.dta", DtausDisk(), {"informat=dtaus_d"}, DtausDisk(), {"outrecformat=dtaus_d"}},
+      {"elements.ber", std::string("\x30\x03\x02\x01\x05\x30\x06\x04\x04" "abcd" "\x04\x00", 15), {"informat=asn1"},
+       std::string("\x30\x03\x02\x01\x05\x30\x06\x04\x04" "abcd" "\x04\x00", 15), {"outrecformat=asn1"}},
       {"lines.txt", "first line\nsecond line\n\n   indented\nlast\n", {}, "first line\nsecond line\n\n   indented\nlast\n"},
       {"nolf.txt", "a\nb", {}, "a\nb\n"},
       {"cards.dat", Ebcdic80(7), {"informat=fix", "inrecsize=80"}, Ebcdic80(7)},
