@@ -40,6 +40,25 @@ const std::vector<Bytes>& Cards(std::size_t megabytes) {
   return cache;
 }
 
+// The records back to back in one buffer, as the record layer hands them to the utility one
+// after the other from its own buffer.
+struct Flat {
+  Bytes bytes;
+  std::vector<std::size_t> ends;
+};
+
+const Flat& FlatCards(std::size_t megabytes) {
+  static Flat small, large;
+  Flat& cache = megabytes > 4 ? large : small;
+  if (cache.ends.empty()) {
+    for (const Bytes& r : Cards(megabytes)) {
+      cache.bytes.insert(cache.bytes.end(), r.begin(), r.end());
+      cache.ends.push_back(cache.bytes.size());
+    }
+  }
+  return cache;
+}
+
 std::string BenchPath(const char* what) {
   return "/tmp/trq_bench_" + std::to_string(::getpid()) + "_" + what;
 }
@@ -49,7 +68,7 @@ trqtest::Layout Options(const BenchLayout& l) {
 }
 
 // Writes the records as one member; the heap's highest level above `base` into *peak.
-bool Write(const std::string& path, const BenchLayout& l, const std::vector<Bytes>& records,
+bool Write(const std::string& path, const BenchLayout& l, const Flat& records,
            std::uint32_t base, std::uint32_t* peak) {
   RecordHandle* slot = nullptr;
   trqtest::Layout options = Options(l);
@@ -63,8 +82,11 @@ bool Write(const std::string& path, const BenchLayout& l, const std::vector<Byte
   trqphd(slot, rc, nameLength, "cards", organisation, format, length, nullptr, nullptr, block,
          nullptr, origin, more);
   std::uint32_t high = rmGetHeapCount();
-  for (std::size_t i = 0; i < records.size() && rc == 0; ++i) {
-    trqput(slot, rc, static_cast<std::int32_t>(records[i].size()), records[i].data());
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i < records.ends.size() && rc == 0; ++i) {
+    const std::size_t end = records.ends[i];
+    trqput(slot, rc, static_cast<std::int32_t>(end - begin), records.bytes.data() + begin);
+    begin = end;
     if ((i & 4095) == 0) high = std::max(high, rmGetHeapCount());
   }
   if (peak) *peak = std::max(*peak, high - base);
@@ -101,10 +123,11 @@ void BM_TrqWrite(benchmark::State& state, BenchLayout l, std::size_t megabytes) 
   const std::vector<Bytes>& records = Cards(megabytes);
   const std::size_t bytes = benchrecords::TotalBytes(records);
   const std::string path = BenchPath("write");
+  const Flat& flat = FlatCards(megabytes);
   const std::uint32_t base = rmGetHeapCount();
   std::uint32_t peak = 0;
   for (auto _ : state) {
-    if (!Write(path, l, records, base, &peak)) {
+    if (!Write(path, l, flat, base, &peak)) {
       state.SkipWithError("writing failed");
       break;
     }
@@ -120,7 +143,7 @@ void BM_TrqRead(benchmark::State& state, BenchLayout l, std::size_t megabytes) {
   const std::vector<Bytes>& records = Cards(megabytes);
   const std::size_t bytes = benchrecords::TotalBytes(records);
   const std::string path = BenchPath("read");
-  if (!Write(path, l, records, 0, nullptr) ||
+  if (!Write(path, l, FlatCards(megabytes), 0, nullptr) ||
       !Read(path, records.size(), bytes, &records, 0, nullptr)) {
     state.SkipWithError("round trip failed");
     std::remove(path.c_str());
