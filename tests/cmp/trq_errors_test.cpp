@@ -471,4 +471,46 @@ TEST(TrqOpen, LowerLayersRefuse) {
   std::remove(path.c_str());
 }
 
+// The member's ModeWord once its first record is read, and stepping from header to header.
+TEST(TrqRead, ModeAndHeaderSteps) {
+  const std::string path = TempPath("steps");
+  Layout l;
+  l.modeWord = 2;
+  Member m;
+  m.name = "v";
+  m.records = {Bytes(20, 'v'), Bytes(3, 'w')};
+  ASSERT_EQ(WriteContainer(path, l, {m, m}).rc, 0);
+
+  RecordHandle* slot = nullptr;
+  ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+  std::int32_t rc = 0, length = 0, mode = 0;
+  std::uint8_t* record = nullptr;
+  TrqGetRecord(slot, rc, length, record);
+  ASSERT_EQ(rc, 0);
+  trqrdmod(slot, rc, mode);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(mode, 2);
+  mode = 5;
+  trqrdmod(slot, rc, mode);
+  EXPECT_EQ(mode, 5);
+  EXPECT_EQ(Close(slot).rc, 0);
+
+  ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+  std::vector<std::int32_t> kinds;
+  for (int i = 0; i < 3; ++i) {
+    std::int32_t kind = -1;
+    mode = -1;
+    trqrdblh(slot, rc, kind, mode);
+    ASSERT_EQ(rc, 0);
+    kinds.push_back(kind);
+    EXPECT_EQ(mode, kind == 0 ? 2 : 0);
+  }
+  EXPECT_EQ(kinds, (std::vector<std::int32_t>{0, 1, 0}));
+  std::int32_t kind = -1;
+  trqrdblh(slot, rc, kind, mode);
+  EXPECT_EQ(rc, kTrqEndOfFile);
+  EXPECT_EQ(Close(slot).rc, 0);
+  std::remove(path.c_str());
+}
+
 }  // namespace
