@@ -67,22 +67,61 @@ void Fold(std::uint32_t len, std::uint8_t* data) {
   XorBytes(data, data + (len - n), n);
 }
 
-using CrcPass = void (*)(void*, const std::int32_t*, std::uint32_t*, const std::uint32_t*);
-
-// The CRC over the second half (from the seed), then the first half (from that result);
-// an odd last byte takes no part. Short data runs one pass.
-std::uint32_t CrcHalves(std::uint32_t len, std::uint8_t* data, std::uint32_t seed, CrcPass pass) {
+// The CRC over the second half (from the seed), then the first half (from that result),
+// whitening in place; an odd last byte takes no part. Short data runs one pass.
+//
+// On writing the plain bytes are known, so the register at any point follows from a plain
+// CRC (which runs many bytes per step); the whitening then runs as four interleaved
+// streams, each from its own start register, instead of one long dependency chain.
+std::uint32_t CrcHalvesOut(std::uint32_t len, std::uint8_t* data, std::uint32_t seed) {
   std::uint32_t crc = 0;
   if (len == 0) return 0;
   if (len < 8) {
     const std::int32_t n = static_cast<std::int32_t>(len);
-    pass(data, &n, &crc, &seed);
+    trqcro3(data, &n, &crc, &seed);
+    return crc;
+  }
+  const std::uint32_t h = len / 2, q = h / 2;
+  // Registers at the starts of the quarters [h, h+q), [h+q, 2h), [0, q), [q, h).
+  auto after = [](const std::uint8_t* p, std::uint32_t n, std::uint32_t start) {
+    const std::int32_t count = static_cast<std::int32_t>(n);
+    std::uint32_t r = 0;
+    trqcrc3(p, &count, &r, &start);
+    return r ^ start;
+  };
+  std::uint8_t* at[4] = {data + h, data + h + q, data, data + q};
+  std::uint32_t c[4];
+  c[0] = seed;
+  c[1] = after(at[0], q, seed);
+  const std::uint32_t c1 = after(at[1], h - q, c[1]) ^ seed;
+  c[2] = c1;
+  c[3] = after(at[2], q, c1);
+  const auto step = [](std::uint32_t& reg, std::uint8_t& byte) {
+    const std::uint32_t hi = reg >> 8;
+    reg = crc32tab[(byte ^ reg) & 0xFF] ^ hi;
+    byte = static_cast<std::uint8_t>(byte ^ hi);
+  };
+  for (std::uint32_t i = 0; i < q; ++i)
+    for (int s = 0; s < 4; ++s) step(c[s], at[s][i]);
+  if (h - q > q) {  // the quarters after the middle of an odd half are one byte longer
+    step(c[1], at[1][q]);
+    step(c[3], at[3][q]);
+  }
+  return c[3] ^ c1;
+}
+
+std::uint32_t CrcHalvesIn(std::uint32_t len, std::uint8_t* data, std::uint32_t seed) {
+  std::uint32_t crc = 0;
+  if (len == 0) return 0;
+  if (len < 8) {
+    const std::int32_t n = static_cast<std::int32_t>(len);
+    trqcri3(data, &n, &crc, &seed);
     return crc;
   }
   const std::int32_t h = static_cast<std::int32_t>(len / 2);
   std::uint32_t c1 = 0;
-  pass(data + h, &h, &c1, &seed);
-  pass(data, &h, &crc, &c1);
+  trqcri3(data + h, &h, &c1, &seed);
+  trqcri3(data, &h, &crc, &c1);
   return crc;
 }
 
@@ -94,8 +133,6 @@ void CrossXor(std::uint32_t len, std::uint8_t* data) {
   XorBytes(data + last + 16, data + 4, 4);
 }
 
-void PassOut(void* b, const std::int32_t* n, std::uint32_t* r, const std::uint32_t* s) { trqcro3(b, n, r, s); }
-void PassIn(void* b, const std::int32_t* n, std::uint32_t* r, const std::uint32_t* s) { trqcri3(b, n, r, s); }
 
 std::uint32_t SeedWord(const std::uint8_t* prefix) {
   const std::uint8_t b[4] = {prefix[24], prefix[25], prefix[22], prefix[23]};
@@ -339,14 +376,14 @@ void pre_aes(std::uint32_t len, std::uint8_t* data, std::uint32_t seed, std::uin
   if (len > 191) Pieces(len, data, seed, false);
   RotateWords(len, data, true);
   Fold(len, data);
-  const std::uint32_t crc = CrcHalves(len, data, seed, PassOut);
+  const std::uint32_t crc = CrcHalvesOut(len, data, seed);
   CrossXor(len, data);
   StoreBe32(crc4, crc);
 }
 
 void post_aes(std::uint32_t len, std::uint8_t* data, std::uint32_t seed, std::uint8_t* crc4) {
   CrossXor(len, data);
-  const std::uint32_t crc = CrcHalves(len, data, seed, PassIn);
+  const std::uint32_t crc = CrcHalvesIn(len, data, seed);
   Fold(len, data);
   RotateWords(len, data, false);
   if (len > 191) Pieces(len, data, seed, true);

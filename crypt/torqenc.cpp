@@ -38,6 +38,17 @@ inline std::uint32_t Step(std::uint8_t* q, std::uint32_t i, std::uint32_t x) {
   return next;
 }
 
+// A 32-byte block as eight big-endian words, worked on in registers.
+struct Block {
+  std::uint32_t w[8];
+  explicit Block(const std::uint8_t* p) {
+    for (int k = 0; k < 8; ++k) w[k] = LoadBe32(p + 4 * k);
+  }
+  void Store(std::uint8_t* p) const {
+    for (int k = 0; k < 8; ++k) StoreBe32(p + 4 * k, w[k]);
+  }
+};
+
 // The closing pass runs over at most the first 32 bytes from p; the three words at p are
 // mixed before it when enciphering and after it when deciphering.
 std::int32_t ClosingCount(std::int32_t n) { return std::min<std::int32_t>(32, n + 4); }
@@ -122,21 +133,22 @@ void trqpwdv(std::uint8_t* p, const std::int32_t* length, PwdCipherState* state)
   const std::size_t size = static_cast<std::size_t>(n);
   const std::size_t blockEnd = size & ~std::size_t{31};
   for (std::size_t o = 0; o < blockEnd; o += 32) {
-    std::uint8_t* blk = region + o;
-    torq::crypt::XorBytes(blk, blk + 24, 8);
-    for (int pair = 0; pair < 4; ++pair) {
-      std::uint8_t* a = blk + 8 * pair;
-      std::uint8_t* d = a + 4;
-      const std::uint8_t b = a[0];
+    Block blk(region + o);
+    blk.w[0] ^= blk.w[6];
+    blk.w[1] ^= blk.w[7];
+    for (int pair = 0; pair < 8; pair += 2) {
+      std::uint32_t& a = blk.w[pair];
+      std::uint32_t& d = blk.w[pair + 1];
+      const std::uint32_t b = a >> 24;
       const std::uint32_t i = PairIndex(b, x, t);
-      torq::crypt::XorBytes(d, a, 4);
+      d ^= a;
       const std::uint32_t next = Step(q, i, x);
-      torq::crypt::XorBytes(a, Working(q, i), 4);
-      a[0] = static_cast<std::uint8_t>(b ^ (x >> 8));
-      torq::crypt::XorBytes(d, Working(q, i ^ kLastPair), 4);
+      a = ((b ^ (x >> 8)) & 0xFF) << 24 | ((a ^ next) & 0xFFFFFF);
+      d ^= LoadBe32(Working(q, i ^ kLastPair));
       x = next;
       t = (t & 0x3FF) + 433;
     }
+    blk.Store(region + o);
   }
   for (std::size_t o = blockEnd; o < size; o += 4) {
     std::uint8_t* a = region + o;
@@ -196,21 +208,21 @@ void trqpwde(std::uint8_t* p, const std::int32_t* length, PwdCipherState* state)
   const std::size_t size = static_cast<std::size_t>(n);
   const std::size_t blockEnd = size & ~std::size_t{31};
   for (std::size_t o = 0; o < blockEnd; o += 32) {
-    std::uint8_t* blk = region + o;
-    for (int pair = 0; pair < 4; ++pair) {
-      std::uint8_t* a2 = blk + 8 * pair;
-      std::uint8_t* d = a2 + 4;
-      const std::uint8_t bb = static_cast<std::uint8_t>(a2[0] ^ (x >> 8));
-      a2[0] = bb;
-      const std::uint32_t i = PairIndex(bb, x, t);
+    Block blk(region + o);
+    for (int pair = 0; pair < 8; pair += 2) {
+      std::uint32_t& a = blk.w[pair];
+      std::uint32_t& d = blk.w[pair + 1];
+      const std::uint32_t b = ((a >> 24) ^ (x >> 8)) & 0xFF;
+      const std::uint32_t i = PairIndex(b, x, t);
       const std::uint32_t next = Step(q, i, x);
-      torq::crypt::XorBytes(a2 + 1, Working(q, i) + 1, 3);
-      torq::crypt::XorBytes(d, Working(q, i ^ kLastPair), 4);
-      torq::crypt::XorBytes(d, a2, 4);
+      a = b << 24 | ((a ^ next) & 0xFFFFFF);
+      d ^= LoadBe32(Working(q, i ^ kLastPair)) ^ a;
       x = next;
       t = (t & 0x3FF) + 433;
     }
-    torq::crypt::XorBytes(blk, blk + 24, 8);
+    blk.w[0] ^= blk.w[6];
+    blk.w[1] ^= blk.w[7];
+    blk.Store(region + o);
   }
   for (std::size_t o = blockEnd; o < size; o += 4) {
     std::uint8_t* a2 = region + o;
