@@ -33,6 +33,20 @@ inline void Xor16(std::uint8_t* dst, const std::uint8_t* src) {
 #endif
 }
 
+// dst = bytes 8-15 of prev followed by bytes 0-7 of next, in one store.
+inline void JoinHalves(std::uint8_t* dst, const std::uint8_t* prev, const std::uint8_t* next) {
+#if defined(__SSE2__)
+  const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prev));
+  const __m128i n = _mm_loadu_si128(reinterpret_cast<const __m128i*>(next));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi64(_mm_srli_si128(p, 8), n));
+#else
+  std::uint8_t t[16];
+  std::memcpy(t, prev + 8, 8);
+  std::memcpy(t + 8, next, 8);
+  std::memcpy(dst, t, 16);
+#endif
+}
+
 // dst = a XOR b, 16 bytes.
 inline void Xor16To(std::uint8_t* dst, const std::uint8_t* a, const std::uint8_t* b) {
   std::memcpy(dst, a, 16);

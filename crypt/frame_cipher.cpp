@@ -6,6 +6,7 @@
 #include "crypt/block_ops.h"
 #include "crypt/constants.h"
 #include "crypt/mixing.h"
+#include "crypt/parallel_descramble.h"
 #include "crypt/wipe.h"
 #include "support/crc.h"
 
@@ -111,18 +112,11 @@ std::uint32_t CrcHalvesOut(std::uint32_t len, std::uint8_t* data, std::uint32_t 
 }
 
 std::uint32_t CrcHalvesIn(std::uint32_t len, std::uint8_t* data, std::uint32_t seed) {
-  std::uint32_t crc = 0;
   if (len == 0) return 0;
-  if (len < 8) {
-    const std::int32_t n = static_cast<std::int32_t>(len);
-    trqcri3(data, &n, &crc, &seed);
-    return crc;
-  }
-  const std::int32_t h = static_cast<std::int32_t>(len / 2);
-  std::uint32_t c1 = 0;
-  trqcri3(data + h, &h, &c1, &seed);
-  trqcri3(data, &h, &crc, &c1);
-  return crc;
+  if (len < 8) return torq::crypt::DescrambleCrc32(data, len, seed);
+  const std::uint32_t h = len / 2;
+  const std::uint32_t c1 = torq::crypt::DescrambleCrc32(data + h, h, seed);
+  return torq::crypt::DescrambleCrc32(data, h, c1);
 }
 
 // Its own inverse: it writes only bytes 0-3 of 16-byte units and reads only bytes 4-7.
@@ -159,7 +153,9 @@ struct FrameWork {
   std::uint8_t padA[256], padB[256], ring[64];
   std::uint8_t rotated[256];
   std::uint8_t padWork[260];
-  std::uint8_t macChain[16], stream[16], feedback[16], s[16], x[16], prev[16], lastPlain[16];
+  std::uint8_t macChain[16], stream[16], feedback[16], s[16], x[16], lastPlain[16];
+  std::uint8_t prev[16];      // the block before the current one (ciphertext); its bytes 8-15 enter the MAC
+  std::uint8_t macInput[16];
   std::uint8_t a[16], b[16], c[16], crc[4];
 
   const std::uint8_t* F(int n) const { return f[n - 1]; }
@@ -254,13 +250,13 @@ void FrameWork::Chunk(std::uint8_t* data, int blocks, bool write) {
       std::memcpy(s, c, 16);
       Xor16(c, padA + 16 * i);
       Xor16(c, stream);
-      std::memcpy(prev + 8, c, 8);
-      EncXor(F(1), macChain, prev);
-      std::memcpy(prev, c + 8, 8);
+      torq::crypt::JoinHalves(macInput, prev, c);
+      EncXor(F(1), macChain, macInput);
+      std::memcpy(prev, c, 16);
     } else {
-      std::memcpy(prev + 8, c, 8);
-      EncXor(F(1), macChain, prev);
-      std::memcpy(prev, c + 8, 8);
+      torq::crypt::JoinHalves(macInput, prev, c);
+      EncXor(F(1), macChain, macInput);
+      std::memcpy(prev, c, 16);
       Xor16(c, stream);
       Xor16(c, padA + 16 * i);
       std::memcpy(s, c, 16);
@@ -287,8 +283,8 @@ void FrameWork::NextPads() {
 }
 
 void FrameWork::Close(std::uint8_t* tail, std::uint32_t r, std::uint32_t at, bool write) {
-  std::memcpy(prev + 8, V(5), 8);
-  EncXor(F(1), macChain, prev);
+  torq::crypt::JoinHalves(macInput, prev, V(5));
+  EncXor(F(1), macChain, macInput);
   if (r == 0) {
     EncXor(F(4), stream, feedback);
     EncXor(F(1), macChain, CLIT5.data());
@@ -411,7 +407,7 @@ void faess(AesKeyArea* keys, int flag, int* bits, std::uint8_t* prefix, std::uin
   std::memcpy(w.macChain, w.V(1), 16);
   std::memcpy(w.stream, w.V(5), 16);
   std::memcpy(w.feedback, w.V(4), 16);
-  std::memcpy(w.prev, w.V(5) + 8, 8);  // counts as the 8 bytes in front of the data
+  std::memcpy(w.prev, w.V(5), 16);  // its bytes 8-15 count as the 8 bytes in front of the data
 
   auto takeLastPlain = [&] {
     if (len >= 16) {
