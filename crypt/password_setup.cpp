@@ -19,12 +19,14 @@ int CryptSetPassword(int cryptMode, bool reading, std::uint32_t member, const st
                      std::int32_t length, PwdCipherState** state, AesKeyArea* keys) {
   const std::int32_t most = cryptMode == kCryptAes ? static_cast<std::int32_t>(kAesMaxPassword) : kTorqencMaxPassword;
   if (length < 0 || length > most || (length > 0 && password == nullptr)) return kPasswordWrong;
+  // Key material of an earlier set-up goes first, whichever cipher it was for.
+  FreeState(state);
   if (cryptMode == kCryptAes) {
     faesi(keys, password, static_cast<std::uint32_t>(length));
     if (reading) faesm(keys, member);
     return 0;
   }
-  FreeState(state);
+  torq::crypt::WipeSecret(keys, sizeof *keys);
   auto* fresh = static_cast<PwdCipherState*>(rmHeapAlloc(sizeof(PwdCipherState)));
   if (fresh == nullptr) return -1;
   trqpwdi(password, &length, fresh);

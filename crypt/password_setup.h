@@ -11,8 +11,8 @@ inline constexpr int kCryptAes = 32;
 
 // Sets up the cipher of `cryptMode` for the password. Crypt mode 32 derives the file keys
 // into *keys and, when reading, the member keys of `member` at once. Any other crypt mode
-// builds a new TORQenc state in *state (counting heap); one left there by an earlier call is
-// wiped and freed first. Returns 0; 29 for a password longer than the mode takes (64 bytes
+// builds a new TORQenc state in *state (counting heap). Key material of an earlier call (a
+// TORQenc state, AES keys) is wiped first, and the state freed. Returns 0; 29 for a password longer than the mode takes (64 bytes
 // for AES, 66 for TORQenc) or a negative length, with nothing set up; -1 without memory.
 int CryptSetPassword(int cryptMode, bool reading, std::uint32_t member, const std::uint8_t* password,
                      std::int32_t length, PwdCipherState** state, AesKeyArea* keys);

@@ -26,6 +26,10 @@ TEST(PasswordSetup, LengthLimitsPerMode) {
   EXPECT_EQ(CryptSetPassword(kCryptTorqenc, false, 1, Pw(p66), Len(p66), &state, &keys), 0);
   EXPECT_NE(state, nullptr);
   EXPECT_EQ(CryptSetPassword(kCryptAes, false, 1, Pw(p66), 64, &state, &keys), 0);
+  EXPECT_EQ(state, nullptr);  // the TORQenc state of the first set-up is gone
+  EXPECT_NE(std::memcmp(&keys, &zero, sizeof keys), 0);
+  EXPECT_EQ(CryptSetPassword(kCryptTorqenc, false, 1, Pw(p66), 1, &state, &keys), 0);
+  EXPECT_EQ(std::memcmp(&keys, &zero, sizeof keys), 0);  // and the AES keys of the second
   CryptRelease(&state, &keys);
   EXPECT_EQ(state, nullptr);
 }
@@ -57,16 +61,18 @@ TEST(PasswordSetup, RepeatedSetupAndReleaseWipeAndFree) {
   AesKeyArea keys{};
   PwdCipherState* state = nullptr;
   ASSERT_EQ(CryptSetPassword(kCryptTorqenc, false, 1, Pw("one"), 3, &state, &keys), 0);
-  ASSERT_EQ(CryptSetPassword(kCryptAes, true, 1, Pw("two"), 3, &state, &keys), 0);
   gAllZero = true;
   const auto old = torq::crypt::SetWipeProbe(Probe);
-  ASSERT_EQ(CryptSetPassword(kCryptTorqenc, false, 1, Pw("three"), 5, &state, &keys), 0);
+  ASSERT_EQ(CryptSetPassword(kCryptTorqenc, false, 1, Pw("two"), 3, &state, &keys), 0);
   EXPECT_TRUE(gStateWiped);  // the first state, before its release
   gStateWiped = false;
+  ASSERT_EQ(CryptSetPassword(kCryptAes, true, 1, Pw("three"), 5, &state, &keys), 0);
+  EXPECT_TRUE(gStateWiped);
+  gStateWiped = false;
+  gKeysWiped = false;
   CryptRelease(&state, &keys);
   torq::crypt::SetWipeProbe(old);
   EXPECT_TRUE(gAllZero);
-  EXPECT_TRUE(gStateWiped);
   EXPECT_TRUE(gKeysWiped);
   EXPECT_EQ(state, nullptr);
   EXPECT_EQ(rmGetHeapCount(), heapBefore);
