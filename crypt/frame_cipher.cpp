@@ -5,6 +5,7 @@
 
 #include "crypt/block_ops.h"
 #include "crypt/constants.h"
+#include "crypt/frame_pads.h"
 #include "crypt/mixing.h"
 #include "crypt/parallel_descramble.h"
 #include "crypt/wipe.h"
@@ -150,9 +151,8 @@ struct FrameWork {
   std::uint8_t f[5][kAesSchedule];
   std::uint8_t v[5][16];
   std::uint8_t t[16];
-  std::uint8_t padA[256], padB[256], ring[64];
-  std::uint8_t rotated[256];
-  std::uint8_t padWork[260];
+  torq::crypt::FramePads pads;
+  std::uint8_t ring[64];
   std::uint8_t macChain[16], stream[16], feedback[16], s[16], x[16], lastPlain[16];
   std::uint8_t prev[16];      // the block before the current one (ciphertext); its bytes 8-15 enter the MAC
   std::uint8_t macInput[16];
@@ -163,9 +163,7 @@ struct FrameWork {
 
   void PrefixMask(const AesKeyArea& ka, const std::uint8_t* prefix);
   void BaseKey(const AesKeyArea& ka, const std::uint8_t* prefix);
-  void Pads(const AesKeyArea& ka);
   void Chunk(std::uint8_t* data, int blocks, bool write);
-  void NextPads();
   void Close(std::uint8_t* tail, std::uint32_t r, std::uint32_t k, bool write);
   void Macs(AesKeyArea& ka, const std::uint8_t* prefix, const std::uint8_t* storedMac, bool write);
 };
@@ -201,54 +199,14 @@ void FrameWork::BaseKey(const AesKeyArea& ka, const std::uint8_t* prefix) {
   aesenc(f[4], t, v[4]);
 }
 
-void FrameWork::Pads(const AesKeyArea& ka) {
-  // Pad B: four mixing areas, their 64-byte middles transposed unit by unit.
-  const std::uint8_t* const member[4] = {ka.mv(1), ka.mv(2), ka.mv(3), ka.mv(4)};
-  const std::uint8_t* const value[4] = {V(4), V(1), V(2), V(3)};
-  for (int i = 0; i < 4; ++i) {
-    Assemble(area, {Slice(ka.fv(3), 0, 8), Slice(member[i], 0, 16), Slice(ka.fv(2), 0, 16),
-                    Slice(ka.fv(1), 0, 16), Slice(value[i], 0, 16), Slice(ka.fv(3), 8, 16)});
-    PassPhrase(area);
-    std::memcpy(padWork + 64 * (3 - i), area + 8, 64);  // Q = O4 O3 O2 O1
-  }
-  for (int u = 0; u < 64; ++u) std::memcpy(padB + 4 * (16 * (u % 4) + u / 4), padWork + 4 * u, 4);
-
-  // Pad A: the member table rotated by key byte 0, each 32-byte lane shifted by its count.
-  for (int j = 0; j < 256; ++j) rotated[(j + k[0]) % 256] = ka.memberTable[j];
-  int lastShifted = -1;
-  std::uint8_t carry[4] = {0, 0, 0, 0};
-  for (int lane = 0; lane < 8; ++lane) {
-    std::uint8_t* out = padA + 32 * lane;
-    const std::uint8_t* in = rotated + 32 * lane;
-    const unsigned count = k[8 - lane];
-    const unsigned by = count / 8, z = count % 8;
-    for (unsigned i = 0; i < 32; ++i) out[i] = in[(i + by) % 32];
-    if (count == 0) continue;
-    const unsigned s0 = z ? out[0] >> (8 - z) : 0;
-    for (int i = 0; i < 28; ++i) out[i] = static_cast<std::uint8_t>(out[i] << z | out[i + 1] >> (8 - z));
-    if (lane == 7) {
-      for (int i = 0; i < 3; ++i) carry[i] = static_cast<std::uint8_t>(out[28 + i] << z | out[29 + i] >> (8 - z));
-      carry[3] = static_cast<std::uint8_t>((out[31] << z) + s0);
-    }
-    if (count <= 7) lastShifted = lane;
-  }
-  // Kept as the format has it, though it weakens pad B.
-  if (lastShifted >= 0) {
-    std::memcpy(padB, rotated + 224, 32);
-    std::memset(padB + 32, 0, 32 * static_cast<std::size_t>(lastShifted));
-  }
-  if (k[1] != 0) std::memcpy(padB, carry, 4);
-  std::memcpy(ring, ka.fileInterleave, 64);
-}
-
 // Runs `blocks` 16-byte blocks from data with the pads from their start.
 void FrameWork::Chunk(std::uint8_t* data, int blocks, bool write) {
   for (int i = 0; i < blocks; ++i) {
     std::uint8_t* c = data + 16 * i;
     if (write) {
-      Xor16(c, padB + 16 * i);
+      Xor16(c, pads.b + 16 * i);
       std::memcpy(s, c, 16);
-      Xor16(c, padA + 16 * i);
+      Xor16(c, pads.a + 16 * i);
       Xor16(c, stream);
       torq::crypt::JoinHalves(macInput, prev, c);
       EncXor(F(1), macChain, macInput);
@@ -258,28 +216,13 @@ void FrameWork::Chunk(std::uint8_t* data, int blocks, bool write) {
       EncXor(F(1), macChain, macInput);
       std::memcpy(prev, c, 16);
       Xor16(c, stream);
-      Xor16(c, padA + 16 * i);
+      Xor16(c, pads.a + 16 * i);
       std::memcpy(s, c, 16);
-      Xor16(c, padB + 16 * i);
+      Xor16(c, pads.b + 16 * i);
     }
     EncXor(F(4), stream, feedback);
     std::memcpy(feedback, s, 16);
   }
-}
-
-void FrameWork::NextPads() {
-  std::uint8_t* w = padWork;
-  Assemble(w, {Slice(padB, 128, 192), Slice(padB, 0, 64), Slice(padB, 192, 256), Slice(padB, 64, 128)});
-  std::memcpy(w + 256, w, 4);
-  for (int j = 0; j < 16; ++j) {
-    const int o = j < 8 ? 244 - 32 * j : 228 - 32 * (j - 8);
-    std::memcpy(padB + 9 * j, w + o + 7, 9);
-    std::memcpy(padB + 249 - 7 * j, w + o, 7);
-  }
-  WrapP(padB + 8);
-  Assemble(w, {Slice(padA, 23, 256), Slice(padA, 7, 23), Slice(padA, 0, 7)});
-  std::memcpy(padA, w, 256);
-  WrapP(padA);
 }
 
 void FrameWork::Close(std::uint8_t* tail, std::uint32_t r, std::uint32_t at, bool write) {
@@ -295,9 +238,9 @@ void FrameWork::Close(std::uint8_t* tail, std::uint32_t r, std::uint32_t at, boo
   std::memcpy(x, CLIT5.data(), 16);
   std::memcpy(x, tail, r);
   if (write) {
-    XorBytes(x, padB + at, r);
+    XorBytes(x, pads.b + at, r);
     std::memcpy(s, x, 16);
-    XorBytes(x, padA + at, r);
+    XorBytes(x, pads.a + at, r);
     XorBytes(x, stream, r);
     std::memcpy(tail, x, r);
     EncXor(F(1), macChain, x);
@@ -305,10 +248,10 @@ void FrameWork::Close(std::uint8_t* tail, std::uint32_t r, std::uint32_t at, boo
     EncXor(F(1), macChain, x);  // x holds the cipher bytes, macChain is separate
     std::memcpy(x, CLIT5.data(), 16);
     std::memcpy(x, tail, r);
-    XorBytes(x, padA + at, r);
+    XorBytes(x, pads.a + at, r);
     XorBytes(x, stream, r);
     std::memcpy(s, x, 16);
-    XorBytes(x, padB + at, r);
+    XorBytes(x, pads.b + at, r);
     std::memcpy(tail, x, r);
   }
   EncXor(F(4), stream, feedback);
@@ -403,7 +346,8 @@ void faess(AesKeyArea* keys, int flag, int* bits, std::uint8_t* prefix, std::uin
   }
   std::memcpy(w.crc, crc4, 4);
   w.BaseKey(ka, prefix);
-  w.Pads(ka);
+  torq::crypt::BuildFramePads(ka, w.k, w.v, w.pads);
+  std::memcpy(w.ring, ka.fileInterleave, 64);
   std::memcpy(w.macChain, w.V(1), 16);
   std::memcpy(w.stream, w.V(5), 16);
   std::memcpy(w.feedback, w.V(4), 16);
@@ -424,7 +368,7 @@ void faess(AesKeyArea* keys, int flag, int* bits, std::uint8_t* prefix, std::uin
     Xor16(w.stream, w.ring);
     std::rotate(w.ring, w.ring + 13, w.ring + 64);
     w.Chunk(at, 16, write);
-    w.NextPads();
+    torq::crypt::NextFramePads(w.pads);
   }
   const std::uint32_t tails = (len % 256) / 16;
   w.Chunk(at, static_cast<int>(tails), write);
