@@ -513,4 +513,33 @@ TEST(TrqRead, ModeAndHeaderSteps) {
   std::remove(path.c_str());
 }
 
+// A member that needs a larger matrix buffer than the open made, when there is no memory for
+// it: the handle is left without a buffer, answers -1, and trqcls frees it all.
+TEST(TrqRead, NoMemoryForALargerBuffer) {
+  const std::string path = TempPath("grow");
+  Layout l;
+  l.bufferSize = 2621440;
+  Member m;
+  m.records = {Bytes(100, 'g')};
+  ASSERT_EQ(WriteContainer(path, l, {m}).rc, 0);
+  const std::uint32_t start = rmGetHeapCount();
+  RecordHandle* slot = nullptr;
+  ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+  ASSERT_EQ(GetHeaders(slot, m).rc, 0);
+  std::int32_t rc = 0, length = 0;
+  std::uint8_t* record = nullptr;
+  rmHeapInjectFailure(1);
+  TrqGetRecord(slot, rc, length, record);
+  rmHeapInjectFailure(0);
+  EXPECT_EQ(rc, kTrqBadCall);
+  EXPECT_EQ(slot->matrixBuffer, nullptr);
+  EXPECT_EQ(slot->codedArea, nullptr);
+  TrqGetRecord(slot, rc, length, record);
+  EXPECT_EQ(rc, kTrqBadCall);
+  EXPECT_EQ(Close(slot).rc, kTrqBadCall);
+  EXPECT_EQ(slot, nullptr);
+  EXPECT_EQ(rmGetHeapCount(), start);
+  std::remove(path.c_str());
+}
+
 }  // namespace
