@@ -113,6 +113,12 @@ TEST(TrqOpen, ContainerFileAttributes) {
       EXPECT_EQ(slot->containerRecordLength, c.recordLength - (c.recordFormat == 0 ? 2 : 0));
     } else {
       EXPECT_EQ(slot->file, nullptr);  // the file is closed again
+      // No container on a file that did not open.
+      Layout l;
+      std::int32_t level = 2, security = 0;
+      trqopf(slot, rc, level, l.charCode, l.modeWord, l.bufferSize, security, l.mostRecords,
+             nullptr, l.fixedBlock, "", "");
+      EXPECT_EQ(rc, kTrqBadCall);
     }
     EXPECT_EQ(Close(slot).rc, kTrqBadCall);
     std::remove(path.c_str());
