@@ -127,6 +127,9 @@ void BM_TrqWrite(benchmark::State& state, BenchLayout l, std::size_t megabytes) 
   const std::uint32_t base = rmGetHeapCount();
   std::uint32_t peak = 0;
   for (auto _ : state) {
+    // A new file each time: rewriting a truncated one makes the file system write it out at
+    // the close, and the benchmark would time the disk.
+    std::remove(path.c_str());
     if (!Write(path, l, flat, base, &peak)) {
       state.SkipWithError("writing failed");
       break;
