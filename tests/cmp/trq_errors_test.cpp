@@ -548,4 +548,17 @@ TEST(TrqRead, NoMemoryForALargerBuffer) {
   std::remove(path.c_str());
 }
 
+TEST_F(Writing, CountsAsTwoParts) {
+  ASSERT_EQ(Open().rc, 0);
+  slot->byteCount = 6500000000u;
+  slot->recordCount = 7;
+  Counts c;
+  std::int32_t rc = 0;
+  trqflu(slot, rc, c.records, c.bytesLow, c.bytesHigh, c.blocks, c.blockLow, c.blockHigh);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(c.records, 7u);
+  EXPECT_EQ(c.bytesHigh, 3u);
+  EXPECT_EQ(c.bytesLow, 500000000u);
+}
+
 }  // namespace
