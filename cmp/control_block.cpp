@@ -66,8 +66,8 @@ std::int32_t OpenWrite(CmpControlBlock& cb, std::int32_t& formatLevel, std::int3
   cb.cryptMode = static_cast<std::uint32_t>(modeWord) & 0xF0;
   const bool sevenBit = modeWord == 1;
   if (!KnownMethod(cb.method) || (cb.method == kMethodCx7 && !sevenBit)) return kCmpBadMode;
-  // The block must hold its head, its checksum and at least one content byte.
-  if (blockSize < 7 || blockSize > kCmpMaxBlockSize) return kCmpBadRecordLength;
+  // The block must hold its head, its checksum or check letter, and one content byte.
+  if (blockSize < (sevenBit ? 5 : 7) || blockSize > kCmpMaxBlockSize) return kCmpBadRecordLength;
   if (sevenBit && blockSize > kCmpMaxBlockSize7) return kCmpBadRecordLength;
   if (security == 2) return kCmpSecureNotAllowed;
   cb.blockSize = static_cast<std::uint32_t>(blockSize);
@@ -318,10 +318,7 @@ void cmpcls(CmpControlBlock*& slot, std::int32_t& rc, std::uint32_t& blocks,
   }
   CmpControlBlock& cb = *slot;
   rc = kCmpOk;
-  if (cb.direction == 1) {
-    cb.memberStartMark = 0;
-    rc = FlushBlock(cb);
-  }
+  if (cb.direction == 1) rc = FlushBlock(cb);
   Counters(cb, blocks, bytesLow, bytesHigh);
   FreeBlock(slot);
 }

@@ -69,6 +69,7 @@ inline constexpr std::uint32_t kMethodDc8 = 8;
 inline constexpr std::uint32_t kMethodDc8Variant = 9;
 inline constexpr std::uint32_t kMethodRecognising = 255;
 
+// Callers hold the block in a pointer variable (lpcmp) and pass its address as the slot.
 struct CmpControlBlock {
   CmpControlBlock* self;            // the block's own address, compared with the slot first
   FileControlBlock* fcb;            // the container file; its address is the block routines' slot
@@ -131,7 +132,7 @@ struct CmpControlBlock {
   std::uint8_t space;                   // 0x20 or 0x40
   std::uint8_t checkLetter;             // third length letter of the current 7-bit piece
   std::uint8_t recordLetters[3];        // "f", "b", "t" in the container's character code
-  std::uint8_t aesKeyArea[kCmpAesKeyAreaSize];  // key material of the AES crypt mode
+  std::uint8_t aesKeyArea[kCmpAesKeyAreaSize];  // AesKeyArea: key material of the AES crypt mode
   // Kept beside the fields above: reading state the format needs.
   std::uint32_t headerCapacity;         // bytes of the header buffer
   std::uint32_t matrixBodyPending;      // 1: a matrix header was read and its body not yet
