@@ -57,4 +57,84 @@ TEST(AdcDecoder, WorkedStreams) {
   }
 }
 
+// A bit string ("0100 0001 ..."), padded with zero bits to whole bytes.
+Bytes Bits(std::string_view text) {
+  Bytes out;
+  int n = 0;
+  for (char c : text) {
+    if (c != '0' && c != '1') continue;
+    if (n % 8 == 0) out.push_back(0);
+    if (c == '1') out.back() |= static_cast<std::uint8_t>(0x80 >> (n % 8));
+    ++n;
+  }
+  return out;
+}
+
+std::string Zeros(int n) { return std::string(static_cast<std::size_t>(n), '0'); }
+
+// n class growths (each a phrase value 0 without extension), then a reference to entry 1 and
+// the end code, after the first byte 'A'.
+std::string Growths(int n) {
+  static constexpr int order[] = {3, 0, 7, 2, 1, 4, 5, 6};
+  int widthOfClass0 = 2;
+  int g = 1;
+  std::string bits = "01000001";
+  for (int i = 0; i < n; ++i) {
+    bits += "0 0000" + Zeros(widthOfClass0);
+    if (g == 0) ++widthOfClass0;
+    g = order[g];
+  }
+  bits += "0 0000" + Zeros(widthOfClass0 - 1) + "1";
+  bits += "1111 0000" + Zeros(widthOfClass0);
+  return bits;
+}
+
+TEST(AdcDecoder, DamagedStreamsAndTheirNeighbours) {
+  const std::string a = "01000001";
+  const std::string fiveNarrow = "10 10000 0 10000 0 10000 0 10000 0 10000 0";
+  const std::string fiveWide = "10 0000 0000000 0 100000 0 100000 0 100000 0 100000 0";
+  // "AB", a copy of 2 at distance 2, its prediction taken, then a continuation code.
+  const std::string predicted =
+      a + "10 0000 0011111 1" + "110 11 0000000010 0001";
+  // 'A', 199 more by a copy of distance 1 (its prediction reaches past the table entries),
+  // then a run-form reference to entry 1.
+  const std::string runForm =
+      a + "1110 11 0000000001 111 0010010111" + "110 00 0000 01";
+  struct Case {
+    const char* name;
+    Bytes code;
+    std::uint32_t room;
+    std::int32_t rc;
+    Bytes out;
+  } cases[] = {
+      {"end code", Bits(a + "1111 0000 00"), 8, 0, Text("A")},
+      {"copy of distance 0", Bits(a + "1110 11 0000000000 0001"), 8, 60, {}},
+      {"copy from before the start", Bits(a + "1110 11 0000000101 0001"), 8, 60, {}},
+      {"copy distance flag 10", Bits(a + "1110 10"), 8, 60, {}},
+      {"phrase entry 1", Bits(a + "0 0000 01 1111 0000 00"), 8, 0, Text("AAA")},
+      {"phrase entry not yet made", Bits(a + "0 0000 10 1111 0000 00"), 8, 60, {}},
+      {"sixth narrow literal 00000", Bits(a + fiveNarrow + "00000"), 8, 60, {}},
+      {"sixth wide literal 0000 before 0", Bits(a + fiveWide + "0000 0"), 8, 60, {}},
+      {"sixth wide literal 0000 before 1 ends the run",
+       Bits(a + fiveWide + "0000 111 0000 00"), 8, 0, Hex("41 9C 40 40 40 40")},
+      {"prediction not continued", Bits(predicted + "00 1111 0000 00"), 8, 0,
+       Text("ABABAB")},
+      {"prediction continued shorter by 1", Bits(predicted + "01 1 0" + "00 1111 0000 00"), 8, 0,
+       Text("ABABABA")},
+      {"continuation to a negative length", Bits(predicted + "01 1 1011"), 8, 60, {}},
+      {"run form scan reaching the cursor", Bits(runForm), 400, 60, {}},
+      {"output past the room", Hex("41 DA 83 E0 00"), 15, 60, {}},
+      {"stream ends before the end code", Hex("41 DA 83"), 16, 60, {}},
+      {"empty stream", {}, 16, 60, {}},
+      {"64 class growths", Bits(Growths(64)), 8, 0, Text("AAA")},
+      {"65 class growths", Bits(Growths(65)), 8, 60, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Decoded d = Decode(c.code, c.room);
+    EXPECT_EQ(d.rc, c.rc);
+    EXPECT_EQ(d.out, c.out);
+  }
+}
+
 }  // namespace
