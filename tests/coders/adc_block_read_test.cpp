@@ -77,6 +77,12 @@ TEST(AdcBlockRead, WorkedBlocks) {
   EXPECT_EQ(hello.rc, 0);
   EXPECT_EQ(hello.lengths, (std::vector<std::uint32_t>{5}));
   EXPECT_EQ(hello.data, Text("hello"));
+
+  // A flagged block: two lines, the second restored by vertical fill from column 1.
+  const Matrix lines = Read(Block(7, 0, Hex("10 02 00 07 41 42 43 0A 58 AA AA")), 1);
+  EXPECT_EQ(lines.rc, 0);
+  EXPECT_EQ(lines.lengths, (std::vector<std::uint32_t>{7}));
+  EXPECT_EQ(lines.data, Text("ABC\nXBC"));
 }
 
 TEST(AdcBlockRead, PrefixedDataParts) {
