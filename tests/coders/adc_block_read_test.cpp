@@ -157,8 +157,8 @@ TEST(AdcBlockRead, ForeignContextAndNoMemory) {
   const Bytes block = Block(16, 7, Concat(kTwoLengths, Repeat("AB", 8)));
   std::vector<std::uint32_t> buffer((kAdcLengthArea + kAdcMaxData) / 4);
   AdcContextHolder h;
-  AdcContext* foreign = h.ctx + 1;
-  EXPECT_EQ(nucdcm_adc(foreign, block.data() + kHead, 23, buffer.data(), 2), -1);
+  ForeignAdcContext foreign;
+  EXPECT_EQ(nucdcm_adc(foreign.ctx, block.data() + kHead, 23, buffer.data(), 2), -1);
 
   // An inflate stream that cannot be set up is no fault of the file.
   const Bytes zipped = Block(16, 0, Concat(Hex("00 00 00 10 1F 8B 08"), Hex("00 00")));
