@@ -43,6 +43,60 @@ struct StreamCase {
   const char* code;
 };
 
+TEST(AdcCoder, TableKeys) {
+  EXPECT_EQ(adc::pairKey(0x7F, 0xFF), 32767u);
+  EXPECT_EQ(adc::pairKey(0xFF, 0xFF), 32767u);
+  EXPECT_EQ(adc::pairKey(0xFF, 0xFF) + adc::kPairProbes * adc::kPairProbeStep, 33332u);
+  EXPECT_EQ(adc::pairKey(0x40, 0x40), 16448u);
+  EXPECT_EQ(adc::tripleKey('A', 'B', 'C'), 31249u);
+  EXPECT_EQ(adc::endKey(5000), 7232u);
+  EXPECT_EQ(adc::childKey(3, 100, 0x41), 4239u);
+  // The highest slots any probe sequence reaches stay inside the table.
+  EXPECT_LT(32761u + adc::kSearchBudget * adc::kSearchStep, adc::kPairSlots);
+  EXPECT_LT(33332u + adc::kSearchBudget * adc::kSearchStep, adc::kPairSlots);
+}
+
+TEST(AdcCoder, IncompressibleInputGivesUpOnlyPastSixteenKilobytes) {
+  AdcContextHolder h(1);
+  for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+    EXPECT_FALSE(Code(h.ctx, Sample(16000, seed, true)).empty()) << seed;
+    EXPECT_TRUE(Code(h.ctx, Sample(20000, seed, true)).empty()) << seed;
+  }
+  // trqadcc reports a give-up as the input length and gives the tail back.
+  Bytes in = Sample(20000, 9, true);
+  in.insert(in.end(), {1, 2, 3, 4});
+  Bytes out(20003);
+  std::int32_t length = 20000, coded = -1;
+  trqadcc(h.ctx, in.data(), length, out.data(), coded, 1u << 20);
+  EXPECT_EQ(coded, 20000);
+  EXPECT_EQ(Bytes(in.end() - 4, in.end()), Bytes({1, 2, 3, 4}));
+}
+
+TEST(AdcCoder, StopsWhenTheOutputReachesItsRoom) {
+  AdcContextHolder h(1);
+  const Bytes input = Sample(3000, 5, false);
+  const Bytes code = Code(h.ctx, input);
+  ASSERT_FALSE(code.empty());
+  const auto size = static_cast<std::uint32_t>(code.size());
+  EXPECT_EQ(Code(h.ctx, input, size + 1), code);
+  EXPECT_TRUE(Code(h.ctx, input, size).empty());
+  EXPECT_TRUE(Code(h.ctx, input, size / 2).empty());
+  EXPECT_TRUE(Code(h.ctx, Text("AB"), 2).empty());
+}
+
+TEST(AdcCoder, PeriodTwoIsOneReferenceToTheFirstPair) {
+  AdcContextHolder h(1);
+  for (int n = 8; n <= 400; n += 7) {
+    Bytes input;
+    for (int i = 0; i < n; ++i) input.push_back(i % 2 ? 'B' : 'A');
+    const Bytes code = Code(h.ctx, input);
+    // First byte, a run of one literal, one extended reference, the end code.
+    EXPECT_LE(code.size(), 8u) << n;
+    EXPECT_EQ(Bytes(code.begin(), code.begin() + 3), Hex("41 80 FE")) << n;
+    EXPECT_EQ(Decode(h.ctx, code, static_cast<std::uint32_t>(n)), input) << n;
+  }
+}
+
 TEST(AdcCoder, WorkedStreams) {
   const StreamCase cases[] = {
       {"one byte", Text("A"), "41 F0 00"},
