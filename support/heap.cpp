@@ -1,5 +1,7 @@
 #include "support/heap.h"
 
+#include "support/build_stamp.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -7,6 +9,8 @@
 
 #include "support/debug_log.h"
 #include "support/platform/process_heap.h"
+
+TORQ_BUILD_STAMP("TorqHeap")
 
 namespace {
 

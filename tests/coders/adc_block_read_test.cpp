@@ -77,6 +77,12 @@ TEST(AdcBlockRead, WorkedBlocks) {
   EXPECT_EQ(hello.rc, 0);
   EXPECT_EQ(hello.lengths, (std::vector<std::uint32_t>{5}));
   EXPECT_EQ(hello.data, Text("hello"));
+
+  // A flagged block: two lines, the second restored by vertical fill from column 1.
+  const Matrix lines = Read(Block(7, 0, Hex("10 02 00 07 41 42 43 0A 58 AA AA")), 1);
+  EXPECT_EQ(lines.rc, 0);
+  EXPECT_EQ(lines.lengths, (std::vector<std::uint32_t>{7}));
+  EXPECT_EQ(lines.data, Text("ABC\nXBC"));
 }
 
 TEST(AdcBlockRead, PrefixedDataParts) {
@@ -151,8 +157,8 @@ TEST(AdcBlockRead, ForeignContextAndNoMemory) {
   const Bytes block = Block(16, 7, Concat(kTwoLengths, Repeat("AB", 8)));
   std::vector<std::uint32_t> buffer((kAdcLengthArea + kAdcMaxData) / 4);
   AdcContextHolder h;
-  AdcContext* foreign = h.ctx + 1;
-  EXPECT_EQ(nucdcm_adc(foreign, block.data() + kHead, 23, buffer.data(), 2), -1);
+  ForeignAdcContext foreign;
+  EXPECT_EQ(nucdcm_adc(foreign.ctx, block.data() + kHead, 23, buffer.data(), 2), -1);
 
   // An inflate stream that cannot be set up is no fault of the file.
   const Bytes zipped = Block(16, 0, Concat(Hex("00 00 00 10 1F 8B 08"), Hex("00 00")));

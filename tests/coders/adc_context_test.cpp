@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "coders_test_util.h"
 #include "support/heap.h"
 
 TEST(AdcContext, OpenCopiesTablesAndCloseClearsTheSlot) {
@@ -23,18 +24,20 @@ TEST(AdcContext, OpenCopiesTablesAndCloseClearsTheSlot) {
 }
 
 TEST(AdcContext, ForeignContextAndNoMemoryGiveMinusOne) {
-  AdcContext* ctx = nullptr;
-  ASSERT_EQ(nucopn_adc(ctx, 1, 0, 4), 0);
-  AdcContext* copy = ctx + 1;  // a slot that does not hold the block's own address
-  AdcContext* held = ctx;
-  EXPECT_EQ(nuccls_adc(copy), -1);
-  EXPECT_EQ(nuccls_adc(held), 0);
-
+  {
+    ForeignAdcContext foreign;
+    AdcContext* slot = foreign.ctx;
+    EXPECT_EQ(nuccls_adc(slot), -1);
+    EXPECT_EQ(slot, foreign.ctx);
+  }
+  AdcContext* none = nullptr;
+  ASSERT_EQ(nucopn_adc(none, 0, 0, 3), 0);
+  AdcContext* held = none;
   rmHeapInjectFailure(1);
-  AdcContext* none = reinterpret_cast<AdcContext*>(&held);
   EXPECT_EQ(nucopn_adc(none, 0, 0, 3), -1);
   EXPECT_EQ(none, nullptr);
   rmHeapInjectFailure(0);
+  EXPECT_EQ(nuccls_adc(held), 0);
 }
 
 TEST(AdcTables, RankTableIsAPermutationWithSpaceAtRankZero) {

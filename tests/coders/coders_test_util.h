@@ -58,6 +58,22 @@ inline Bytes Sample(std::size_t n, std::uint32_t seed, bool noise) {
   return out;
 }
 
+// A slot whose block does not hold its own address, as after copying a context.
+struct ForeignAdcContext {
+  AdcContext* ctx = nullptr;
+  AdcContext* owner = nullptr;
+  ForeignAdcContext() {
+    nucopn_adc(owner, 0, 0, 3);
+    nucopn_adc(ctx, 0, 0, 3);
+    ctx->self = owner;
+  }
+  ~ForeignAdcContext() {
+    ctx->self = ctx;
+    nuccls_adc(ctx);
+    nuccls_adc(owner);
+  }
+};
+
 struct AdcContextHolder {
   AdcContext* ctx = nullptr;
   explicit AdcContextHolder(int direction = 0, int mode = 3) {

@@ -74,8 +74,8 @@ TEST(PartDecode, ForeignContextAndNoMemory) {
   Bytes out(8);
   std::int32_t rc = 0, produced = 0;
   std::uint32_t length = static_cast<std::uint32_t>(zipped.size());
-  AdcContext* foreign = h.ctx + 1;
-  trqadcd(foreign, rc, zipped.data(), length, out.data(), produced, 3);
+  ForeignAdcContext foreign;
+  trqadcd(foreign.ctx, rc, zipped.data(), length, out.data(), produced, 3);
   EXPECT_EQ(rc, -1);
   rmHeapInjectFailure(1);
   trqadcd(h.ctx, rc, zipped.data(), length, out.data(), produced, 3);
