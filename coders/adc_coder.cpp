@@ -434,6 +434,7 @@ void HOMONYM1(CoderState& c) {
 std::int32_t encode(CoderState& c, std::uint8_t* input, std::int32_t length, std::uint8_t* output,
                     std::uint32_t room) {
   if (length <= 0) return 0;
+  if (length > static_cast<std::int32_t>(kMaxStream)) return -1;  // offsets are 16-bit
   Sentinel sentinel(input + length, input[length - 1], c.savedTail);
   reset(c);
   c.in = input;
