@@ -23,7 +23,9 @@ inline constexpr std::uint32_t kAdcModeNdc = 4;
 
 struct AdcContext {
   AdcContext* self;  // the block's own address; every entry point compares it first
-  std::uint8_t planeArea[kAdcPlaneArea];  // length planes; also the rebuild's work area
+  // Length planes, with 4 bytes behind them that the coder borrows for its sentinel; also the
+  // rebuild's work area.
+  std::uint8_t planeArea[kAdcPlaneArea + 4];
   std::uint32_t direction;                // 1 compress, 0 decompress
   std::uint32_t compressionMode;          // 3 ADC, 4 NDC
   std::uint32_t charCode;                 // 0 EBCDIC, 1 ASCII
@@ -55,11 +57,13 @@ std::int32_t nuccls_adc(AdcContext*& slot);
 void trqadcd(AdcContext*& slot, std::int32_t& rc, const std::uint8_t* input,
              std::uint32_t& inputLength, std::uint8_t* output, std::int32_t& outputLength,
              std::uint32_t room);
-// Codes input as ADC code; outputLength = the coded size, or inputLength when coding would not
-// make it smaller. The 4 bytes after the input are borrowed and restored; the output needs
-// room for the coded stream plus 3 bytes.
+// Codes input as ADC code; outputLength = the coded size, or inputLength when the coder gave
+// up (the input does not compress, or the coded size would reach room). The 4 bytes after the
+// input are borrowed and restored; the output needs room + 3 bytes.
 void trqadcc(AdcContext*& slot, std::uint8_t* input, const std::int32_t& inputLength,
-             std::uint8_t* output, std::int32_t& outputLength);
+             std::uint8_t* output, std::int32_t& outputLength, std::uint32_t room);
 // Codes a data part with the coder the environment chooses (deflate, fast LZ or ADC code).
+// outputLength not below inputLength means: store the data. The output needs inputLength + 5
+// bytes of room.
 void trqxadcc(AdcContext*& slot, std::uint8_t* input, const std::int32_t& inputLength,
               std::uint8_t* output, std::int32_t& outputLength);
