@@ -23,7 +23,6 @@
 
 namespace {
 
-using benchrecords::Bytes;
 constexpr std::int32_t kBufferSize = 32768;
 
 struct BenchLayout {
@@ -33,11 +32,12 @@ struct BenchLayout {
 constexpr BenchLayout kVar2b{"var2b_32760", 0, 32760, 0};
 constexpr BenchLayout kFactory{"fix_512", 1, 512, 1};
 
+// The kernel benchmark's card images; more of them for the larger sizes.
 const std::vector<Bytes>& Cards(std::size_t megabytes) {
-  static std::vector<Bytes> small, large;
-  std::vector<Bytes>& cache = megabytes > 4 ? large : small;
-  if (cache.empty()) cache = benchrecords::MakeRecords(benchrecords::kCards, megabytes << 20);
-  return cache;
+  if (megabytes << 20 <= kInputBytes) return Records(kCards);
+  static std::vector<Bytes> large;
+  if (large.empty()) large = MakeRecords(kCards, megabytes << 20);
+  return large;
 }
 
 // The records back to back in one buffer, as the record layer hands them to the utility one
@@ -121,7 +121,7 @@ bool Read(const std::string& path, std::size_t count, std::size_t bytes,
 
 void BM_TrqWrite(benchmark::State& state, BenchLayout l, std::size_t megabytes) {
   const std::vector<Bytes>& records = Cards(megabytes);
-  const std::size_t bytes = benchrecords::TotalBytes(records);
+  const std::size_t bytes = TotalBytes(records);
   const std::string path = BenchPath("write");
   const Flat& flat = FlatCards(megabytes);
   const std::uint32_t base = rmGetHeapCount();
@@ -144,7 +144,7 @@ void BM_TrqWrite(benchmark::State& state, BenchLayout l, std::size_t megabytes) 
 
 void BM_TrqRead(benchmark::State& state, BenchLayout l, std::size_t megabytes) {
   const std::vector<Bytes>& records = Cards(megabytes);
-  const std::size_t bytes = benchrecords::TotalBytes(records);
+  const std::size_t bytes = TotalBytes(records);
   const std::string path = BenchPath("read");
   if (!Write(path, l, FlatCards(megabytes), 0, nullptr) ||
       !Read(path, records.size(), bytes, &records, 0, nullptr)) {
@@ -217,7 +217,7 @@ void BM_NucCompress(benchmark::State& state) {
     state.SetIterationTime(std::chrono::duration<double>(spent).count());
   }
   state.SetBytesProcessed(
-      static_cast<std::int64_t>(state.iterations() * benchrecords::TotalBytes(records)));
+      static_cast<std::int64_t>(state.iterations() * TotalBytes(records)));
 }
 
 void BM_NucDecompress(benchmark::State& state) {
@@ -241,7 +241,7 @@ void BM_NucDecompress(benchmark::State& state) {
     state.SetIterationTime(std::chrono::duration<double>(spent).count());
   }
   state.SetBytesProcessed(
-      static_cast<std::int64_t>(state.iterations() * benchrecords::TotalBytes(records)));
+      static_cast<std::int64_t>(state.iterations() * TotalBytes(records)));
 }
 
 BENCHMARK(BM_NucCompress)->UseManualTime()->Unit(benchmark::kMillisecond);
