@@ -387,6 +387,11 @@ TEST_F(Torq4, ReturnCodeGoesWholeToTheDescriptor) {
                           {"TORQ_RC_FD=1"});
   EXPECT_EQ(r.status, 31);
   EXPECT_EQ(r.out, "31");
+  WriteFile(P("a.txt"), "a\n");
+  const RunResult tagged =
+      Run({"compress", "torqin=" + S("a.txt"), "torqfile=[]", "show=none"}, "", {"TORQ_RC_FD=1"});
+  EXPECT_EQ(tagged.status, 0x27);
+  EXPECT_EQ(tagged.out, std::to_string(static_cast<std::int32_t>(0xF0000027u)));
 }
 
 TEST_F(Torq4, DecompressDeletesTheContainersItRead) {
