@@ -38,6 +38,7 @@ class Listings : public ::testing::Test {
   void TearDown() override {
     MsgSetPrefixSources(nullptr, nullptr);
     fs::remove_all(dir_);
+    TorqFreeEnvironment();
   }
   // The report of one run, the folder shown as "$D" and the run's clock readings as "T".
   std::string Report(const std::string& parameters, std::int32_t* rcOut = nullptr) {
