@@ -10,6 +10,7 @@
 
 struct Dc8Node;
 struct Dc8IndexEntry;
+struct Dc8Phrase;
 
 inline constexpr std::int32_t kDc8HeaderSize = 16;
 inline constexpr std::int32_t kDc8MaxInput = 65535;
@@ -28,9 +29,8 @@ struct Dc8Context {
   Dc8Node* nodes;
   Dc8IndexEntry* index;
   std::uint16_t indexStamp;  // marks the index entries of the current block
-  // Decompress only: per phrase its length and output offset; the phrase list.
-  std::uint16_t* phraseLengths;
-  std::uint16_t* phrasePositions;
+  // Decompress only: per phrase its output offset and length; the phrase list.
+  Dc8Phrase* phrases;
   std::uint16_t* phraseList;
 };
 

@@ -7,6 +7,7 @@
 #include "coders/dc8_bit_reader.h"
 #include "coders/dc8_block.h"
 #include "coders/dc8_phrase_code.h"
+#include "nuc/byte_copy.h"
 
 namespace dc8 {
 
@@ -22,13 +23,33 @@ std::uint32_t ReadLength(BitReader& br, int m) {
   }
 }
 
-// Copies n bytes forward from src to dst (src before dst); overlapping stretches repeat.
+// Copies n bytes forward from src to dst (src before dst), byte after byte as the code means
+// it: where the stretches overlap, the distance's pattern repeats.
 void CopyForward(std::uint8_t* out, std::size_t dst, std::size_t src, std::size_t n) {
-  if (dst - src >= n) {
-    std::memcpy(out + dst, out + src, n);
+  const std::size_t distance = dst - src;
+  if (distance >= n) {
+    nuc::CopyBytes(out + dst, out + src, n);
+  } else if (distance == 1) {
+    nuc::FillBytes(out + dst, out[src], n);
+  } else {
+    // Whole periods, each copied from the stretch already written.
+    while (n > 0) {
+      const std::size_t chunk = std::min(distance, n);
+      nuc::CopyBytes(out + dst, out + src, chunk);
+      dst += chunk;
+      src += chunk;
+      n -= chunk;
+    }
+  }
+}
+
+// Moves the first n entries of a move-to-front table back by one.
+inline void MoveBack(std::uint8_t* table, std::size_t n) {
+  if (n > 16) {
+    std::memmove(table + 1, table, n);
     return;
   }
-  for (std::size_t k = 0; k < n; ++k) out[dst + k] = out[src + k];
+  for (std::size_t i = n; i > 0; --i) table[i] = table[i - 1];
 }
 
 class Decoder {
@@ -43,6 +64,7 @@ class Decoder {
     for (;;) {
       if (br_.Overrun()) return kDc8Corrupted;
       if (br_.Position() >= br_.PayloadBits()) break;
+      br_.Fill();
       std::uint32_t v = 0;
       int m = 0;
       if (literal_) {
@@ -101,22 +123,24 @@ class Decoder {
     pending_ += length;
     if (!itemRepeats_ && !escape_) {
       if (!haveMade_) return false;
-      const std::uint32_t grown = tab_.lengths[lastMade_] + length - 1;
-      if (tab_.positions[lastMade_] + static_cast<std::int64_t>(grown) > outLength_) return false;
-      tab_.lengths[lastMade_] = static_cast<std::uint16_t>(grown);
+      Dc8Phrase& made = tab_.phrases[lastMade_];
+      const std::uint32_t grown = made.length + length - 1;
+      if (made.position + static_cast<std::int64_t>(grown) > outLength_) return false;
+      made.length = static_cast<std::uint16_t>(grown);
     }
     itemRepeats_ = false;
     escape_ = false;
     return true;
   }
 
-  // The previous item's pending bytes, each from the byte after the previous source byte.
+  // The rest of the previous item's bytes, each from the byte after the previous source byte.
   void FinishItem() {
-    if (pending_ > 0)
-      CopyForward(out_, static_cast<std::size_t>(produced_ + 1),
-                  static_cast<std::size_t>(source_ + 1), pending_);
+    if (pending_ > copied_)
+      CopyForward(out_, static_cast<std::size_t>(produced_ + 1 + copied_),
+                  static_cast<std::size_t>(source_ + 1), pending_ - copied_);
     produced_ += pending_ + 1;
     pending_ = 0;
+    copied_ = 0;
   }
 
   std::uint32_t ClassValue(int m) {
@@ -141,7 +165,7 @@ class Decoder {
     if (v <= static_cast<std::uint32_t>(l_)) {
       const auto index = static_cast<std::uint8_t>(v);  // l_ never passes 255
       const std::uint8_t entry = mtf_[index];
-      std::memmove(mtf_ + 1, mtf_, index);
+      MoveBack(mtf_, index);
       mtf_[0] = entry;
       if (index > kLiteralSwitchIndex) literal_ = true;
       v = entry;
@@ -161,11 +185,14 @@ class Decoder {
         if (usedIndex < 1 || usedIndex >= listCount_) return false;
         phrase = tab_.list[usedIndex];
       }
-      itemLength = tab_.lengths[phrase];
+      const Dc8Phrase used = tab_.phrases[phrase];
+      itemLength = used.length;
       if (at + itemLength > outLength_) return false;
-      source_ = tab_.positions[phrase];
-      out_[at] = out_[source_];
+      // The whole phrase now; a length code continues from its end.
+      CopyForward(out_, static_cast<std::size_t>(at), used.position, itemLength);
+      source_ = used.position + itemLength - 1;
       pending_ = itemLength - 1;
+      copied_ = pending_;
       lastUsed_ = phrase;
       haveUsed_ = true;
     } else {
@@ -180,8 +207,7 @@ class Decoder {
           listCount_ >= static_cast<std::uint32_t>(kDc8MaxPhrases))
         return false;
       const auto node = static_cast<std::uint16_t>(nodeCount_++);
-      tab_.positions[node] = static_cast<std::uint16_t>(at);
-      tab_.lengths[node] = static_cast<std::uint16_t>(itemLength + 1);
+      tab_.phrases[node] = {static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(itemLength + 1)};
       lastMade_ = node;
       haveMade_ = true;
       if (itemLength == 1) {
@@ -250,7 +276,8 @@ class Decoder {
   std::int64_t outLength_;
 
   std::int64_t produced_ = -1;  // bytes before the current item
-  std::uint32_t pending_ = 0;   // bytes still to copy for the current item
+  std::uint32_t pending_ = 0;   // bytes of the current item after its first byte
+  std::uint32_t copied_ = 0;    // of which already in place
   std::int64_t source_ = -1;    // the current item's copy source; -1 none
   int k_ = kStartK;
   int half_ = kStartT;  // T: the half-step toggle

@@ -3,13 +3,17 @@
 #include <cstdint>
 #include <span>
 
+// A phrase: where its text begins in the output, and how long it is.
+struct Dc8Phrase {
+  std::uint16_t position;
+  std::uint16_t length;
+};
+
 namespace dc8 {
 
-// Per phrase its length and output offset, and the phrase list in reference order
-// (kDc8MaxPhrases entries each).
+// Per phrase its entry, and the phrase list in reference order (kDc8MaxPhrases entries each).
 struct PhraseTables {
-  std::uint16_t* lengths;
-  std::uint16_t* positions;
+  Dc8Phrase* phrases;
   std::uint16_t* list;
 };
 
