@@ -23,11 +23,16 @@ std::uint32_t ReadLength(BitReader& br, int m) {
   }
 }
 
-// Copies n bytes forward from src to dst (src before dst), byte after byte as the code means
-// it: where the stretches overlap, the distance's pattern repeats.
-void CopyForward(std::uint8_t* out, std::size_t dst, std::size_t src, std::size_t n) {
+// Copies n bytes forward from src to dst (src before dst) of an output of size bytes, byte
+// after byte as the code means it: where the stretches overlap, the distance's pattern repeats.
+// With room behind the stretch it goes in 16-byte pieces; the bytes written past its end are
+// all written again before they are read.
+void CopyForward(std::uint8_t* out, std::size_t size, std::size_t dst, std::size_t src,
+                 std::size_t n) {
   const std::size_t distance = dst - src;
-  if (distance >= n) {
+  if (distance >= 16 && dst + n + 15 <= size) {
+    for (std::size_t k = 0; k < n; k += 16) std::memcpy(out + dst + k, out + src + k, 16);
+  } else if (distance >= n) {
     nuc::CopyBytes(out + dst, out + src, n);
   } else if (distance == 1) {
     nuc::FillBytes(out + dst, out[src], n);
@@ -136,7 +141,8 @@ class Decoder {
   // The rest of the previous item's bytes, each from the byte after the previous source byte.
   void FinishItem() {
     if (pending_ > copied_)
-      CopyForward(out_, static_cast<std::size_t>(produced_ + 1 + copied_),
+      CopyForward(out_, static_cast<std::size_t>(outLength_),
+                  static_cast<std::size_t>(produced_ + 1 + copied_),
                   static_cast<std::size_t>(source_ + 1), pending_ - copied_);
     produced_ += pending_ + 1;
     pending_ = 0;
@@ -189,7 +195,8 @@ class Decoder {
       itemLength = used.length;
       if (at + itemLength > outLength_) return false;
       // The whole phrase now; a length code continues from its end.
-      CopyForward(out_, static_cast<std::size_t>(at), used.position, itemLength);
+      CopyForward(out_, static_cast<std::size_t>(outLength_), static_cast<std::size_t>(at),
+                  used.position, itemLength);
       source_ = used.position + itemLength - 1;
       pending_ = itemLength - 1;
       copied_ = pending_;
