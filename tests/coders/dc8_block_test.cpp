@@ -201,7 +201,7 @@ TEST(Dc8Context, ForeignContextOtherDirectionAndNoMemoryGiveMinusOne) {
   }
   // Each allocation of either direction failing.
   for (int direction : {0, 1}) {
-    for (std::uint32_t failing = 1; failing <= (direction ? 3u : 4u); ++failing) {
+    for (std::uint32_t failing = 1; failing <= 3; ++failing) {
       const std::uint32_t before = rmGetHeapCount();
       Dc8Context* ctx = reinterpret_cast<Dc8Context*>(&none);
       rmHeapInjectFailure(failing);
