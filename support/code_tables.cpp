@@ -1,11 +1,15 @@
 #include "support/code_tables.h"
 
+#include "support/build_stamp.h"
+
 #include "support/debug_log.h"
 #include "support/file_start.h"
 #include "support/heap.h"
 #include "support/last_error.h"
 #include "support/paths.h"
 #include "support/platform/system_error.h"
+
+TORQ_BUILD_STAMP("TorqCodeTab")
 
 std::uint8_t* gCodeTab = nullptr;
 const std::uint8_t* gCodeTabEA = nullptr;

@@ -1,7 +1,11 @@
 #include "support/crc.h"
 
+#include "support/build_stamp.h"
+
 #include <cstddef>
 #include <cstring>
+
+TORQ_BUILD_STAMP("TorqCrc")
 
 namespace {
 

@@ -1,9 +1,13 @@
 #include "support/debug_log.h"
 
+#include "support/build_stamp.h"
+
 #include <cstdarg>
 #include <cstdio>
 
 #include "support/platform/debug_output.h"
+
+TORQ_BUILD_STAMP("TorqDebugLog")
 
 void OutputDebugLog(const char*, ...) {}
 

@@ -1,5 +1,8 @@
 #include "support/environment.h"
 
+#include "support/build_stamp.h"
+
+#include <cerrno>
 #include <cstring>
 
 #include "support/code_tables.h"
@@ -7,7 +10,10 @@
 #include "support/last_error.h"
 #include "support/message_catalog.h"
 #include "support/paths.h"
+#include "support/platform/file_io.h"
 #include "support/platform/program_path.h"
+
+TORQ_BUILD_STAMP("TorqEnv")
 
 char* gTorqExe = nullptr;
 char* gTorqPath = nullptr;
@@ -34,9 +40,14 @@ int SetDataFileName(char*& slot, const char* file) {
   return 0;
 }
 
-int MissingDataFile(const char* file) {
-  TorqSetLastSysError(-1, file);
-  return TorqSetLastError(-1, file);
+// A data file that is not there: the hint is the full path where it was looked for, the
+// system error says why (a directory in its place gives EISDIR, not 0).
+int MissingDataFile(const char* path) {
+  std::uint32_t attributes = 0;
+  int error = torq::platform::PathAttributes(path, attributes);
+  if (error == 0) error = (attributes & torq::platform::kAttrDirectory) ? EISDIR : ENOENT;
+  TorqSetLastSysError(error, path);
+  return TorqSetLastError(-1, path);
 }
 
 }  // namespace
@@ -87,13 +98,17 @@ int GetTorqPath(const char* exePath) {
   return 0;
 }
 
-int LoadEnvironment(const char* exePath) {
-  TorqClearErrors();
+int SetDataFileNames(const char* exePath) {
   if (int rc = GetTorqPath(exePath)) return rc;
   if (int rc = SetDataFileName(TorqMgsdatName, kMsgDatFile)) return rc;
-  if (int rc = SetDataFileName(TorqDefdatName, kDefDatFile)) return rc;
-  if (!F_FileExists(TorqMgsdatName)) return MissingDataFile(kMsgDatFile);
-  if (!F_FileExists(TorqDefdatName)) return MissingDataFile(kDefDatFile);
+  return SetDataFileName(TorqDefdatName, kDefDatFile);
+}
+
+int LoadEnvironment(const char* exePath) {
+  TorqClearErrors();
+  if (int rc = SetDataFileNames(exePath)) return rc;
+  if (!F_FileExists(TorqMgsdatName)) return MissingDataFile(TorqMgsdatName);
+  if (!F_FileExists(TorqDefdatName)) return MissingDataFile(TorqDefdatName);
   if (int rc = LoadMessageTab(nullptr)) return rc;
   if (int rc = GetDefaults(nullptr)) return rc;
   return 0;

@@ -19,9 +19,12 @@ int SetExeName();
 // Sets gTorqPath from the path (null: gTorqExe, then the running program), cut after its last
 // '/'; a path without one gives the empty directory. 0, or -1 when it cannot be stored.
 int GetTorqPath(const char* exePath);
+// Sets gTorqPath and the two data-file names beside the program (see GetTorqPath); loads
+// nothing. 0, or -1 (hint: the bare file name) when a name does not fit or cannot be stored.
+int SetDataFileNames(const char* exePath);
 // Clears the last-error state, sets the data-file names from the program's directory, then
 // loads the catalogue and the defaults record. 0 or the first failure's code (-1, 45, 30, 47).
-// The names are set before anything is checked.
+// The names are set before anything is checked. A missing file's hint is its full path.
 int LoadEnvironment(const char* exePath);
 // Loads the defaults record (null: TorqDefdatName) into gDefstr. 0; 30 empty file; 47 wrong
 // size, magic, CRC or a name slot not terminated inside it; -1 cannot be sized, opened or

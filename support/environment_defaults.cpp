@@ -1,12 +1,17 @@
+#include <cerrno>
+
+#include "support/build_stamp.h"
 #include <cstring>
 
 #include "support/crc.h"
 #include "support/environment.h"
 #include "support/event_log.h"
-#include "support/file_start.h"
 #include "support/heap.h"
 #include "support/last_error.h"
 #include "support/paths.h"
+#include "support/platform/file_io.h"
+
+TORQ_BUILD_STAMP("TorqEnvDefaults")
 
 namespace {
 
@@ -38,14 +43,23 @@ int GetDefaults(const char* fileName) {
   const char* name = fileName ? fileName : TorqDefdatName;
   if (!name) return TorqSetLastError(-1, kDefDatFile);
 
-  std::uint32_t high = 0;
-  const std::uint32_t size = F_GetFileSizeEx(name, &high);
-  if (size == 0xFFFFFFFFu && high == 0) {
+  torq::platform::FileHandle handle = torq::platform::kInvalidFile;
+  if (const int error = torq::platform::FileOpenReadRegular(name, handle)) {
+    TorqSetLastSysError(error, name);
+    // A pipe or device in the file's place is a damaged record, not a missing one.
+    return TorqSetLastError(error == ESPIPE || error == ENODEV ? 47 : -1, name);
+  }
+  struct Closer {
+    torq::platform::FileHandle h;
+    ~Closer() { torq::platform::FileClose(h); }
+  } closer{handle};
+  std::uint64_t size = 0;
+  if (!TorqGetFileSize(handle, &size)) {
     TorqSetLastSysError(-1, name);
     return TorqSetLastError(-1, name);
   }
-  if (size == 0 && high == 0) return TorqSetLastError(30, name);
-  if (size != kDefStructSize || high != 0) return TorqSetLastError(47, name);
+  if (size == 0) return TorqSetLastError(30, name);
+  if (size != kDefStructSize) return TorqSetLastError(47, name);
 
   gDefstr = static_cast<DefStruct*>(rmHeapAlloc(kDefStructSize));
   if (!gDefstr) {
@@ -53,8 +67,10 @@ int GetDefaults(const char* fileName) {
     LogErrorMessage("allocate buffer Def");
     return TorqSetLastError(-1, name);
   }
-  if (ReadFileStart(name, gDefstr, kDefStructSize) != FileStartRead::kRead) {
-    TorqSetLastSysError(-1, name);
+  std::size_t got = 0;
+  if (const int error = torq::platform::FileReadFull(handle, gDefstr, kDefStructSize, got);
+      error != 0 || got != kDefStructSize) {
+    TorqSetLastSysError(error, name);
     return Refuse(-1, name);
   }
   if (!DefStructIsSound(*gDefstr)) return Refuse(47, name);

@@ -1,5 +1,7 @@
 #include "support/event_log.h"
 
+#include "support/build_stamp.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -7,6 +9,8 @@
 #include "support/platform/syslog.h"
 #include "support/platform/system_error.h"
 #include "support/platform/system_error_text.h"
+
+TORQ_BUILD_STAMP("TorqEventLog")
 
 namespace {
 

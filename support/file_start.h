@@ -4,7 +4,7 @@
 
 enum class FileStartRead {
   kRead,       // all bytes arrived
-  kNotOpened,  // the file could not be opened for reading
+  kNotOpened,  // the file could not be opened for reading, or is no regular file
   kShort,      // the file ended, or a read failed, before all bytes arrived
 };
 

@@ -1,9 +1,13 @@
 #include "support/format.h"
 
+#include "support/build_stamp.h"
+
 #include <cstdio>
 #include <cstring>
 
 #include "support/platform/clock.h"
+
+TORQ_BUILD_STAMP("TorqFormat")
 
 std::int64_t gFrequency = 0;
 std::int64_t glStartZeit = 0;

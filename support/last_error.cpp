@@ -1,8 +1,12 @@
 #include "support/last_error.h"
 
+#include "support/build_stamp.h"
+
 #include <cstring>
 
 #include "support/platform/system_error.h"
+
+TORQ_BUILD_STAMP("TorqLastError")
 
 std::int32_t LastTorqError = 0;
 char LastTorqHint[kLastErrorHintSize] = "";

@@ -1,5 +1,8 @@
 #include "support/message_catalog.h"
 
+#include "support/build_stamp.h"
+
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -12,6 +15,8 @@
 #include "support/paths.h"
 #include "support/platform/file_io.h"
 #include "support/sysinfo.h"
+
+TORQ_BUILD_STAMP("TorqMsgCat")
 
 char* gTorqMsgText = nullptr;
 std::int32_t AnzMsg = 0;
@@ -168,9 +173,10 @@ int LoadMessageTab(const char* fileName) {
   if (!name) return TorqSetLastError(-1, "torqmsg.dat");
 
   torq::platform::FileHandle handle = torq::platform::kInvalidFile;
-  if (torq::platform::FileOpenRead(name, handle) != 0) {
-    TorqSetLastSysError(-1, name);
-    return TorqSetLastError(-1, name);
+  if (const int error = torq::platform::FileOpenReadRegular(name, handle)) {
+    TorqSetLastSysError(error, name);
+    // A pipe or device in the file's place is a damaged catalogue, not a missing one.
+    return TorqSetLastError(error == ESPIPE || error == ENODEV ? 45 : -1, name);
   }
   struct Closer {
     torq::platform::FileHandle h;

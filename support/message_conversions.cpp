@@ -1,6 +1,10 @@
 #include "support/message_conversions.h"
 
+#include "support/build_stamp.h"
+
 #include <cstring>
+
+TORQ_BUILD_STAMP("TorqMsgConv")
 
 namespace {
 
@@ -10,6 +14,19 @@ bool IsLength(char c) {
   return c == 'h' || c == 'l' || c == 'L' || c == 'q' || c == 'j' || c == 'z' || c == 't';
 }
 bool IsConversion(char c) { return c != 0 && std::strchr("diouxXeEfFgGaAcsp", c) != nullptr; }
+
+// A width or precision of more digits would let one message take gigabytes (or overflow).
+constexpr int kMaxFieldDigits = 3;
+
+// Skips a run of digits; false when it is longer than a sound field.
+bool SkipField(const char*& p) {
+  int digits = 0;
+  while (IsDigit(*p)) {
+    ++p;
+    if (++digits > kMaxFieldDigits) return false;
+  }
+  return true;
+}
 
 // Appends one code; false when it does not fit.
 bool Put(std::span<char> out, std::size_t& pos, int count, const char* code, std::size_t n) {
@@ -39,16 +56,15 @@ int MsgConversionTypes(const char* text, std::span<char> types) {
       if (!Put(types, pos, count++, "*", 1)) return -1;
       ++p;
     } else {
-      while (IsDigit(*p)) ++p;
-      if (*p == '$') return -1;
+      if (!SkipField(p) || *p == '$') return -1;
     }
     if (*p == '.') {
       ++p;
       if (*p == '*') {
         if (!Put(types, pos, count++, "*", 1)) return -1;
         ++p;
-      } else {
-        while (IsDigit(*p)) ++p;
+      } else if (!SkipField(p)) {
+        return -1;
       }
     }
     char code[4];

@@ -8,8 +8,8 @@
 // taken from the arguments; a conversion is its length modifier letters followed by its
 // conversion letter, d and i both as 'd'), separated by ','. Flags, field widths and
 // precisions given as digits do not count. Returns the number of codes, or -1 when the text
-// holds a conversion that is incomplete, unknown, positional or %n, or when the codes do
-// not fit.
+// holds a conversion that is incomplete, unknown, positional or %n, a width or precision of
+// more than 3 digits, or when the codes do not fit.
 int MsgConversionTypes(const char* text, std::span<char> types);
 
 // True when both texts are valid formats taking the same argument types in the same order.

@@ -1,16 +1,19 @@
 #include "support/message_output.h"
 
+#include "support/build_stamp.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "support/code_tables.h"
-#include "support/heap.h"
 #include "support/message_catalog.h"
 #include "support/platform/standard_error.h"
 #include "support/platform/system_error.h"
 #include "support/platform/system_error_text.h"
 #include "support/platform/thread_id.h"
+
+TORQ_BUILD_STAMP("TorqMsgOut")
 
 std::uint32_t gMsgLfdNr = 1;
 const char PrefixFmt[] = "%04d-%02d-%02d %02d:%02d:%02d %04x%04d%s";
@@ -29,40 +32,26 @@ MsgClockFn gClock = SystemClock;
 MsgThreadIdFn gThreadId = torq::platform::CurrentThreadId;
 
 // Writes head, the formatted text and tail to the end of the standard error stream as one
-// piece, keeping the thread's last system error. The text is formatted into a line buffer, or
-// into a counted block when it is longer; nothing is ever cut or written past a buffer.
+// piece, keeping the thread's last system error. Every line is bounded whatever the text and
+// its arguments: a longer one is cut and still ends its line, so no message can grow without
+// limit.
 void WriteMessage(const char* head, const char* format, va_list args, const char* tail) {
   const std::uint32_t savedError = torq::platform::LastSystemError();
   std::fseek(stderr, 0, SEEK_END);  // fails harmlessly on pipes and terminals
   torq::platform::SetLastSystemError(savedError);
 
-  const std::size_t headLength = std::strlen(head);
-  const std::size_t tailLength = std::strlen(tail);
-  va_list measure;
-  va_copy(measure, args);
-  const int bodyLength = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
+  char line[kMaxMessageLine + 1];  // and the NUL of the formatting
+  const std::size_t headLength = std::min(std::strlen(head), kMaxMessageLine / 2);
+  const std::size_t tailLength = std::min(std::strlen(tail), kMaxMessageLine / 4);
+  std::memcpy(line, head, headLength);
+  // Room for the body, keeping at least one byte for the line end of a cut body.
+  const std::size_t room = kMaxMessageLine - headLength - std::max<std::size_t>(tailLength, 1);
+  const int bodyLength = std::vsnprintf(line + headLength, room + 1, format, args);
   if (bodyLength >= 0) {
-    const std::size_t total = headLength + static_cast<std::size_t>(bodyLength) + tailLength;
-    char line[kLineSize];
-    std::unique_ptr<char, HeapBlockDeleter> block;
-    char* out = line;
-    if (total >= sizeof line) {
-      block.reset(total < 0xFFFFFFFFu ? static_cast<char*>(rmHeapAlloc(static_cast<std::uint32_t>(total + 1)))
-                                      : nullptr);
-      out = block.get();
-    }
-    if (out) {
-      std::memcpy(out, head, headLength);
-      std::vsnprintf(out + headLength, static_cast<std::size_t>(bodyLength) + 1, format, args);
-      std::memcpy(out + headLength + bodyLength, tail, tailLength);
-      std::fwrite(out, 1, total, stderr);
-    } else {
-      // No room for the whole line: write it in pieces rather than not at all.
-      std::fputs(head, stderr);
-      std::vfprintf(stderr, format, args);
-      std::fputs(tail, stderr);
-    }
+    std::size_t used = headLength + std::min(static_cast<std::size_t>(bodyLength), room);
+    if (static_cast<std::size_t>(bodyLength) > room && tailLength == 0) line[used++] = '\n';
+    std::memcpy(line + used, tail, tailLength);
+    std::fwrite(line, 1, used + tailLength, stderr);
   }
   std::fflush(stderr);
   torq::platform::SetLastSystemError(savedError);

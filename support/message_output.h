@@ -13,6 +13,8 @@ extern const char PrefixFmt[];
 
 // Room that always holds a prefix with its NUL.
 inline constexpr std::size_t kMsgPrefixSize = 64;
+// The longest line a message writes, prefix and line end included; longer text is cut.
+inline constexpr std::size_t kMaxMessageLine = 4096;
 
 // Writes the prefix (level 0 plain, 1 warning, 2 error, else " ?? ") into the buffer and
 // returns its length; takes and advances the sequence number.

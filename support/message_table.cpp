@@ -1,5 +1,9 @@
 #include "support/message_table.h"
 
+#include "support/build_stamp.h"
+
+TORQ_BUILD_STAMP("TorqMsgTable")
+
 // German texts spell umlauts out; English texts are kept exactly as other tools match them,
 // trailing blanks and spelling included.
 const ErrMsgRow ErrMsg[kErrMsgRows] = {

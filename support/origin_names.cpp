@@ -1,6 +1,10 @@
 #include "support/origin_names.h"
 
+#include "support/build_stamp.h"
+
 #include <cstdio>
+
+TORQ_BUILD_STAMP("TorqOrigin")
 
 const MapEntry BsHerstellerMap[] = {
     {0x0000, "unknown"},

@@ -1,11 +1,15 @@
 #include "support/paths.h"
 
+#include "support/build_stamp.h"
+
 #include <cerrno>
 #include <cstring>
 #include <functional>
 #include <initializer_list>
 
 #include "support/platform/file_system.h"
+
+TORQ_BUILD_STAMP("TorqPaths")
 
 namespace {
 

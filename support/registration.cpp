@@ -1,5 +1,7 @@
 #include "support/registration.h"
 
+#include "support/build_stamp.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -8,6 +10,8 @@
 #include "support/message_output.h"
 #include "support/paths.h"
 #include "support/platform/registry.h"
+
+TORQ_BUILD_STAMP("TorqRegistry")
 
 namespace {
 

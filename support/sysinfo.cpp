@@ -15,7 +15,9 @@
 char glSysInfoStr[128] = "";
 torq::platform::OsVersion osvi;
 std::uint32_t gUserId = 0xFFFFFFFF;
-const char gMainBuildTime[] = __DATE__ " " __TIME__;
+// A program defines its own in its main unit, so that the title shows when the program itself
+// was built; this one serves what has no main of ours (tests, the launcher library).
+[[gnu::weak]] extern const char gMainBuildTime[] = __DATE__ " " __TIME__;
 const char gInfo[] = "TorqSys        : " __DATE__ " " __TIME__;
 
 namespace {

@@ -13,7 +13,7 @@ inline constexpr std::uint16_t kLanguageEnglish = 0x0409;
 extern char glSysInfoStr[128];              // operating-system text; empty until first built
 extern torq::platform::OsVersion osvi;      // filled when the operating-system text is built
 extern std::uint32_t gUserId;               // 0xFFFFFFFF until TorqUserId is first called
-extern const char gMainBuildTime[];         // compiler date and time, "Mmm dd yyyy hh:mm:ss"
+extern const char gMainBuildTime[];         // the main unit's compiler date and time, "Mmm dd yyyy hh:mm:ss"
 extern const char gInfo[];                  // this module's build stamp
 
 // 0 on a little-endian machine, else -1; with a non-zero flag a big-endian machine gets

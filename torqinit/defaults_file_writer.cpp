@@ -48,7 +48,7 @@ int MakeDefDat() {
   DataFileOutput file(TorqDefdatName, kDefDatFile);
   if (!file.Opened()) return 1;
   file.Write(&fdt, sizeof fdt);
-  if (!file.Close()) return 1;
-  std::printf("%s:  %d *OK*\n", TorqDefdatName, static_cast<int>(sizeof fdt));
+  if (!file.Commit()) return 1;
+  std::printf("%s:  %d *OK*\n", TorqDefdatName, static_cast<int>(file.Written()));
   return 0;
 }

@@ -94,8 +94,7 @@ int MakeMsgDat() {
     }
     if (!file.Write(&header, sizeof header) || !file.Write(entries.get(), static_cast<std::size_t>(n))) break;
   }
-  if (!file.Close()) return 1;
-  const char* name = TorqMgsdatName;
-  std::printf("%s: %d *OK*\n", name, static_cast<int>(F_GetFileSize(name)));
+  if (!file.Commit()) return 1;
+  std::printf("%s: %d *OK*\n", TorqMgsdatName, static_cast<int>(file.Written()));
   return 0;
 }

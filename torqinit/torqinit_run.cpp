@@ -8,10 +8,10 @@
 int RunTorqinit() {
   TestByteOrder(1);
   if (int rc = SetExeName()) return rc;
-  // Only the data-file names matter here: the files it would load are about to be written.
+  // Only the data-file names matter here: the files are about to be written, not loaded.
   // They go beside the program itself, where torq4 looks for them.
-  LoadEnvironment(gTorqExe);
-  int rc = MakeMsgDat();
+  int rc = SetDataFileNames(gTorqExe);
+  if (rc == 0) rc = MakeMsgDat();
   if (rc == 0) rc = MakeDefDat();
   TorqFreeEnvironment();
   return rc;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 namespace torq::platform {
@@ -23,6 +24,13 @@ ssize_t CallRead(int fd, void* buffer, std::size_t length) {
 ssize_t CallWrite(int fd, const void* data, std::size_t length) {
   if (g_hooks && g_hooks->write) return g_hooks->write(fd, data, length);
   return ::write(fd, data, length);
+}
+
+FileOpenHook g_openHook = nullptr;
+
+int CallOpen(const char* name, int flags, mode_t mode) {
+  if (g_openHook) return g_openHook(name, flags, mode);
+  return ::open(name, flags, mode);
 }
 
 // A reader that went away must give EPIPE on our side, not end the process.
@@ -43,7 +51,7 @@ std::uint64_t ToFileTime(std::int64_t seconds, std::int64_t nanoseconds) {
 int OpenRetrying(const char* name, int flags, FileHandle& handle) {
   int fd;
   do {
-    fd = ::open(name, flags, 0666);
+    fd = CallOpen(name, flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno;
   if (fd <= 2) {
@@ -62,6 +70,7 @@ int OpenRetrying(const char* name, int flags, FileHandle& handle) {
 }  // namespace
 
 void SetFileIoHooks(const FileIoHooks* hooks) { g_hooks = hooks; }
+void SetFileOpenHook(FileOpenHook hook) { g_openHook = hook; }
 
 int FileOpenRead(const char* name, FileHandle& handle) {
   handle = kInvalidFile;
@@ -77,6 +86,34 @@ int FileOpenRead(const char* name, FileHandle& handle) {
   if (S_ISDIR(st.st_mode)) {
     ::close(fd);
     return EISDIR;
+  }
+  handle = fd;
+  return 0;
+}
+
+// The error that names a kind of file other than a regular one.
+static int SpecialFileError(mode_t mode) {
+  if (S_ISDIR(mode)) return EISDIR;
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return ENODEV;
+  return ESPIPE;
+}
+
+int FileOpenReadRegular(const char* name, FileHandle& handle) {
+  handle = kInvalidFile;
+  if (!name || !*name) return ENOENT;
+  FileHandle fd = kInvalidFile;
+  // Non-blocking, so that a FIFO without a writer cannot hold the open forever.
+  if (const int error = OpenRetrying(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, fd)) return error;
+  struct stat st {};
+  int error = ::fstat(fd, &st) != 0 ? errno : 0;
+  if (error == 0 && !S_ISREG(st.st_mode)) error = SpecialFileError(st.st_mode);
+  if (error == 0) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) error = errno;
+  }
+  if (error != 0) {
+    ::close(fd);
+    return error;
   }
   handle = fd;
   return 0;
@@ -212,6 +249,18 @@ int PathAttributes(const char* name, std::uint32_t& attributes) {
 int FileDelete(const char* name) {
   if (!name || !*name) return ENOENT;
   return ::unlink(name) == 0 ? 0 : errno;
+}
+
+int PathHoldsNoSpecialFile(const char* name) {
+  if (!name || !*name) return ENOENT;
+  struct stat st {};
+  if (::stat(name, &st) != 0) return errno == ENOENT ? 0 : errno;
+  return S_ISREG(st.st_mode) ? 0 : SpecialFileError(st.st_mode);
+}
+
+int FileRename(const char* from, const char* to) {
+  if (!from || !*from || !to || !*to) return ENOENT;
+  return ::rename(from, to) == 0 ? 0 : errno;
 }
 
 std::uint64_t SystemTimeAsFileTime() {

@@ -44,6 +44,10 @@ struct FileInformation {
 
 // Opens an existing file for reading. A directory is refused with EISDIR.
 int FileOpenRead(const char* name, FileHandle& handle);
+// Opens an existing regular file for reading without ever blocking: a FIFO, socket or device
+// is refused (ESPIPE for a FIFO or socket, ENODEV for a device), as is a directory (EISDIR).
+// For data files, whose place another kind of file may have taken.
+int FileOpenReadRegular(const char* name, FileHandle& handle);
 // Opens a file for reading and writing, creating it when missing; `truncate` empties it. A
 // directory is refused with EISDIR. Where the file may be written but not read (a write-only
 // FIFO or device), it is opened for writing only.
@@ -74,6 +78,11 @@ bool FileGetInformation(FileHandle handle, FileInformation& info, int& error);
 int PathAttributes(const char* name, std::uint32_t& attributes);
 // Removes one file by its exact name; no pattern, no shell.
 int FileDelete(const char* name);
+// Gives a file a new name, replacing a file of that name in one step.
+int FileRename(const char* from, const char* to);
+// 0 when the name is free or names a regular file; else what stands there: EISDIR for a
+// directory, ESPIPE for a FIFO or socket, ENODEV for a device (or the error of looking).
+int PathHoldsNoSpecialFile(const char* name);
 
 // The current time as a 64-bit file time.
 std::uint64_t SystemTimeAsFileTime();
@@ -85,5 +94,8 @@ struct FileIoHooks {
   ssize_t (*write)(int fd, const void* data, std::size_t length);
 };
 void SetFileIoHooks(const FileIoHooks* hooks);
+// Test seam: replaces the open call of this layer; null restores the system call.
+using FileOpenHook = int (*)(const char* name, int flags, mode_t mode);
+void SetFileOpenHook(FileOpenHook hook);
 
 }  // namespace torq::platform

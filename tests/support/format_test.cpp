@@ -1,4 +1,5 @@
 #include "support/format.h"
+#include "support/platform/clock.h"
 
 #include <gtest/gtest.h>
 
@@ -119,10 +120,15 @@ TEST(Format, ProcessTimesOfThisProcess) {
 }
 
 TEST(Format, StopWatch) {
-  std::int64_t start = 0, total = 0;
+  std::int64_t start = 0, total = 5000;
+  const std::int64_t t0 = torq::platform::MonotonicTicks();
   EXPECT_EQ(TorqStartWatchClock(&start), 1);
+  start -= 1000;  // as if the watch had started 1000 ticks earlier
   TorqStopWatchClock(&total, &start);
-  EXPECT_GE(total, 0);
+  const std::int64_t t1 = torq::platform::MonotonicTicks();
+  // The earlier total, the 1000 ticks, and what passed between start and stop.
+  EXPECT_GE(total, 6000);
+  EXPECT_LE(total, 6000 + (t1 - t0));
   EXPECT_EQ(TorqStartWatchClock(), 1);
   const auto before = glGesamtZeit;
   TorqStopWatchClock();

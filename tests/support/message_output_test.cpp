@@ -125,15 +125,31 @@ TEST_F(MessageOutput, RawDataShowsAtMost199Bytes) {
   EXPECT_EQ(Output(), std::string(kStamp) + "0001 " + std::string(199, 'x') + "\n");
 }
 
-TEST_F(MessageOutput, LongArgumentsAreWrittenWholeWithoutOverrun) {
+TEST_F(MessageOutput, LongLinesAreCutAtTheBoundAndStillEndTheirLine) {
   const std::string big(20000, 'q');
   MsgPut(2011, big.c_str());
   MsgPutF("%s|%s\n", big.c_str(), big.c_str());
   MsgList(2011, big.c_str());
   const std::string longFormat = big + "%d\n";
   MsgListF(longFormat.c_str(), 7);
-  EXPECT_EQ(Output(), std::string(kStamp) + "0001 torqfile=" + big + "\n" + kStamp + "0002 " + big + "|" +
-                          big + "\ntorqfile=" + big + "\n" + big + "7\n");
+  MsgListF("%9999999d", 1);  // a width that would otherwise write ten megabytes
+  const std::string out = Output();
+  std::istringstream lines(out);
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    ++count;
+    EXPECT_EQ(line.size(), kMaxMessageLine - 1) << count;  // every line cut, line end kept
+  }
+  EXPECT_EQ(count, 5);
+  const std::string head = std::string(kStamp) + "0001 torqfile=qq";
+  EXPECT_EQ(out.substr(0, head.size()), head);
+}
+
+TEST_F(MessageOutput, LinesBelowTheBoundAreWrittenWhole) {
+  const std::string text(kMaxMessageLine - 2, 'w');
+  MsgListF("%s\n", text.c_str());
+  EXPECT_EQ(Output(), text + "\n");
 }
 
 TEST_F(MessageOutput, KeepsThePendingSystemError) {

@@ -117,6 +117,7 @@ TEST(MessageConversions, CodesPerArgument) {
       {"%ld %lu %hhx %zu", 4, "ld,lu,hhx,zu"},
       {"%*d %.*s", 4, "*,d,*,s"},
       {"%4.2f%%", 1, "f"},
+      {"%999d %.999s %-123.456f", 3, "d,s,f"},
       {"%p %c %X", 3, "p,c,X"},
   };
   for (const Case& c : cases) {
@@ -127,7 +128,8 @@ TEST(MessageConversions, CodesPerArgument) {
 }
 
 TEST(MessageConversions, RefusesWhatCannotBeAFormat) {
-  for (const char* text : {"50%", "%n", "%1$s", "%y", "%lllld", "abc %", "%-"}) {
+  for (const char* text : {"50%", "%n", "%1$s", "%y", "%lllld", "abc %", "%-", "%9999d",
+                           "%.9999d", "%999999999s", "%2147483647d", "%4.1234f"}) {
     char codes[64];
     EXPECT_EQ(MsgConversionTypes(text, codes), -1) << text;
   }

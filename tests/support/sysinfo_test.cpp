@@ -1,4 +1,5 @@
 #include "support/sysinfo.h"
+#include "support/build_stamp.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -142,4 +143,11 @@ TEST(SysInfo, PriorityClassOtherLevelsChangeNothing) {
   EXPECT_EQ(F_SetPriorityClass(3), 0);
   EXPECT_EQ(F_SetPriorityClass(0xFFFFFFFF), 0);
   EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), before);
+}
+
+TEST(SysInfo, BuildStampPadsTheModuleNameTo15Characters) {
+  constexpr auto stamp = torq::MakeBuildStamp("TorqCrc", "Dec 10 2026 14:05:09");
+  EXPECT_STREQ(stamp.data(), "TorqCrc        : Dec 10 2026 14:05:09");
+  constexpr auto full = torq::MakeBuildStamp("TorqEnvDefaults", "x");
+  EXPECT_STREQ(full.data(), "TorqEnvDefaults: x");
 }

@@ -32,7 +32,7 @@ class DataFiles : public ::testing::Test {
     dir_ = dir;
     msg_ = dir_ + "/torqmsg.dat";
     def_ = dir_ + "/torqdef.dat";
-    LoadEnvironment((dir_ + "/torqinit").c_str());  // sets the names only: nothing is there yet
+    ASSERT_EQ(SetDataFileNames((dir_ + "/torqinit").c_str()), 0);
   }
   void TearDown() override {
     TorqFreeEnvironment();

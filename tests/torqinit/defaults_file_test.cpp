@@ -120,7 +120,7 @@ TEST_F(DataFiles, LoadEnvironmentResults) {
   EXPECT_STREQ(GetLastTorqErrorHint(), def_.c_str());
   std::remove(def_.c_str());
   EXPECT_EQ(LoadEnvironment(exe.c_str()), -1);
-  EXPECT_STREQ(GetLastTorqErrorHint(), "torqdef.dat");
+  EXPECT_STREQ(GetLastTorqErrorHint(), def_.c_str());
   WriteBytes(def_, good.data(), good.size());
   const auto msg = ReadBytes(msg_);
   WriteBytes(msg_, msg.data(), 100);

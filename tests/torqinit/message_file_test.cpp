@@ -319,27 +319,6 @@ TEST_F(CatalogueCorruption, NoMemoryGivesMinusOne) {
   EXPECT_EQ(LoadMessageTab(msg_.c_str()), 0);
 }
 
-TEST_F(DataFiles, WriteFailuresAreReported) {
-  rmHeapFree0(&TorqMgsdatName);
-  TorqMgsdatName = rmStrDup((dir_ + "/no/such/dir/torqmsg.dat").c_str());
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(MakeMsgDat(), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Openfehler " + dir_ + "/no/such/dir/torqmsg.dat ERROR: 2\n");
-  rmHeapFree0(&TorqMgsdatName);
-  TorqMgsdatName = rmStrDup("/dev/full");  // every write fails with "no space"
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(MakeMsgDat(), 1);
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("Schreibfehler /dev/full ERROR: 28\n"), std::string::npos) << out;
-  EXPECT_EQ(out.find("*OK*"), std::string::npos) << out;
-  rmHeapFree0(&TorqDefdatName);
-  TorqDefdatName = rmStrDup("/dev/full");
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(MakeDefDat(), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Schreibfehler /dev/full ERROR: 28\n");
-}
-
 // The first load settles the language as soon as the file is open, even when its contents are
 // then refused.
 TEST_F(DataFiles, FirstLoadSettlesTheLanguageOnceTheFileIsOpen) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,8 +17,12 @@ using torqtest::ReadBytes;
 // The program writes both files beside its own executable, whatever the current directory,
 // and the environment then loads them.
 TEST(TorqinitProgram, WritesBesideItselfAndTwiceTheSame) {
-  std::ifstream program("torqinit", std::ios::binary);  // tests run in the programs' folder
-  if (!program) GTEST_SKIP() << "torqinit is not built";
+  const std::string built = std::string(TORQ_BIN_DIR) + "/torqinit";
+  struct stat st {};
+  ASSERT_EQ(stat(built.c_str(), &st), 0) << built;
+  ASSERT_TRUE(S_ISREG(st.st_mode) && (st.st_mode & S_IXUSR)) << built;
+  std::ifstream program(built, std::ios::binary);
+  ASSERT_TRUE(program) << built;
   char dir[] = "/tmp/torq_prog_XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string d = dir;
@@ -55,7 +60,7 @@ TEST(TorqinitProgram, MissingFilesPointToTorqinit) {
   char dir[] = "/tmp/torq_none_XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   EXPECT_EQ(LoadEnvironment((std::string(dir) + "/torq4").c_str()), -1);
-  EXPECT_STREQ(LastTorqHint, "torqmsg.dat");
+  EXPECT_EQ(std::string(LastTorqHint), std::string(dir) + "/torqmsg.dat");
   TorqFreeEnvironment();
   rmdir(dir);
 }

@@ -1,0 +1,174 @@
+// libtorqupex.so loaded as a host loads it, starting the stand-in in torq4's place.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "launcher_test_util.h"
+
+using launchertest::ReadRecord;
+using launchertest::ReadText;
+using launchertest::Scratch;
+
+namespace {
+
+using TorqupFn = void (*)(void*, std::int32_t*, const char*, const std::int32_t*);
+using TorqupcFn = std::int32_t (*)(const char*);
+
+// A folder with the library and the stand-in as "torq4" beside it; the tests run in it, so
+// "torq4.log" lands there too.
+class Torqupex : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(scratch_.Dir().empty());
+    ASSERT_TRUE(scratch_.Copy("libtorqupex.so", "libtorqupex.so"));
+    ASSERT_TRUE(scratch_.Copy("torq4_stand_in", "torq4"));
+    char cwd[4096];
+    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+    oldDir_ = cwd;
+    ASSERT_EQ(::chdir(scratch_.Dir().c_str()), 0);
+    library_ = ::dlopen(scratch_.Path("libtorqupex.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library_, nullptr) << ::dlerror();
+    torqup_ = reinterpret_cast<TorqupFn>(::dlsym(library_, "torqup"));
+    torqupc_ = reinterpret_cast<TorqupcFn>(::dlsym(library_, "torqupc"));
+    ASSERT_NE(torqup_, nullptr);
+    ASSERT_NE(torqupc_, nullptr);
+    ::setenv("STANDIN_RECORD", scratch_.Path("record.txt").c_str(), 1);
+  }
+  void TearDown() override {
+    ::unsetenv("STANDIN_RECORD");
+    ::unsetenv("STANDIN_RESULT");
+    if (library_) ::dlclose(library_);
+    if (!oldDir_.empty()) {
+      EXPECT_EQ(::chdir(oldDir_.c_str()), 0);
+    }
+  }
+  std::int32_t RunWith(const char* result, const char* parameters = "mode=adc,torqin=a.txt") {
+    ::setenv("STANDIN_RESULT", result, 1);
+    return torqupc_(parameters);
+  }
+
+  Scratch scratch_;
+  std::string oldDir_;
+  void* library_ = nullptr;
+  TorqupFn torqup_ = nullptr;
+  TorqupcFn torqupc_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Torqupex, TheChildGetsItsArgumentsAloneInItsOwnSessionAtIdlePriority) {
+  EXPECT_EQ(RunWith("code:0", "mode=adc,select=(a,b),out=C:\\dir\\"), 0);
+  const auto record = ReadRecord(scratch_.Path("record.txt"));
+  EXPECT_EQ(record.at("argc"), "4");
+  EXPECT_EQ(record.at("arg0"), "torq4");
+  EXPECT_EQ(record.at("arg1"), "mode=adc");
+  EXPECT_EQ(record.at("arg2"), "select=(a,b)");
+  EXPECT_EQ(record.at("arg3"), "out=C:\\dir\\");
+  EXPECT_EQ(record.at("fds"), "0,1,2,3,");  // the standard streams and the return-code pipe only
+  EXPECT_EQ(record.at("rcfd"), "3");
+  EXPECT_EQ(record.at("nice"), "19");
+  EXPECT_EQ(record.at("session"), "1");
+  EXPECT_EQ(record.at("stdin"), "/dev/null");
+  EXPECT_EQ(record.at("stdout"), "/dev/null");
+  EXPECT_NE(ReadText(scratch_.Path("torq4.log")).find("stand-in error output\n"), std::string::npos);
+}
+
+TEST_F(Torqupex, ReturnCodesComeBackWhole) {
+  struct Case {
+    const char* result;
+    std::int32_t rc;
+  };
+  const Case cases[] = {
+      {"code:0", 0}, {"code:1", 1}, {"code:255", 255}, {"code:256", 256}, {"code:-3", -3},
+      {"code:0xF0000027", static_cast<std::int32_t>(0xF0000027)},
+      {"signal:9", -3},                  // ended by a signal
+      {"exit:7", 7},                     // nothing in the pipe: the exit status
+      {"pipe:12x;exit:12", 12},          // not a number
+      {"pipe:300;exit:12", 12},          // low 8 bits differ from the exit status
+      {"pipe:99999999999;exit:255", 255},  // does not fit 32 bits
+      {"pipe:268;exit:12", 268},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RunWith(c.result), c.rc) << c.result;
+}
+
+TEST_F(Torqupex, RefusalsAndTheStartupForm) {
+  std::int32_t rc = 0;
+  std::int32_t length = 0;
+  torqup_(nullptr, &rc, "mode=adc", &length);
+  EXPECT_EQ(rc, 82);
+  length = -5;
+  torqup_(nullptr, &rc, "mode=adc", &length);
+  EXPECT_EQ(rc, 82);
+  length = 3;
+  torqup_(nullptr, &rc, nullptr, &length);
+  EXPECT_EQ(rc, 82);
+  torqup_(nullptr, nullptr, "mode=adc", &length);  // no rc: nothing happens
+  EXPECT_EQ(torqupc_(nullptr), 82);
+  torqup_(nullptr, &rc, "StartUp", &length);  // the array form without an array
+  EXPECT_EQ(rc, 82);
+  EXPECT_FALSE(std::filesystem::exists(scratch_.Path("record.txt")));  // no child so far
+
+  const char* texts[] = {"ignored", "first", "second,third"};
+  length = 3;
+  ::setenv("STANDIN_RESULT", "code:5", 1);
+  torqup_(texts, &rc, "sTaRtUp", &length);
+  EXPECT_EQ(rc, 5);
+  const auto record = ReadRecord(scratch_.Path("record.txt"));
+  EXPECT_EQ(record.at("argc"), "3");
+  EXPECT_EQ(record.at("arg0"), "torq4");
+  EXPECT_EQ(record.at("arg2"), "second,third");  // taken as it stands
+
+  // The length bounds the string: no NUL needed.
+  const char unterminated[] = {'a', ',', 'b', 'X'};
+  length = 3;
+  torqup_(nullptr, &rc, unterminated, &length);
+  EXPECT_EQ(rc, 5);
+  EXPECT_EQ(ReadRecord(scratch_.Path("record.txt")).at("argc"), "3");
+}
+
+TEST_F(Torqupex, WithoutTorq4TheStartFailureIsLoggedAndReturned) {
+  std::filesystem::remove(scratch_.Path("torq4"));
+  const char* path = std::getenv("PATH");
+  const std::string saved = path ? path : "";
+  ::setenv("PATH", scratch_.Dir().c_str(), 1);
+  const std::int32_t rc = torqupc_("mode=adc");
+  ::setenv("PATH", saved.c_str(), 1);
+  EXPECT_EQ(rc, 0x0F000002);
+  EXPECT_NE(ReadText(scratch_.Path("torq4.log")).find("*ERROR* CreateProcess torq4: 2\n"), std::string::npos);
+}
+
+TEST_F(Torqupex, TwoThreadsGetTheirOwnCodes) {
+  ::unsetenv("STANDIN_RECORD");
+  std::int32_t a = 0, b = 0;
+  std::thread first([&] {
+    for (int i = 0; i < 5 && a != -99; ++i) a = torqupc_("result=code:300") == 300 ? a : -99;
+  });
+  std::thread second([&] {
+    for (int i = 0; i < 5 && b != -99; ++i) b = torqupc_("result=code:513") == 513 ? b : -99;
+  });
+  first.join();
+  second.join();
+  EXPECT_EQ(a, 0);
+  EXPECT_EQ(b, 0);
+}
+
+TEST_F(Torqupex, OnlyTheTwoEntryPointsAreExported) {
+  // A name may still be found in a library this one depends on (operator new in the C++
+  // runtime), but never in this one.
+  const std::string self = scratch_.Path("libtorqupex.so");
+  for (const char* hidden : {"_Z11rmHeapAllocj", "_ZN5TArgv3AddEPKc", "_Znwm", "_ZdlPv", "_Z8RunTorq4R5TArgvPKc",
+                             "_Z15LoadEnvironmentPKc", "_Z9FindTorq4Pcm"}) {
+    void* found = ::dlsym(library_, hidden);
+    Dl_info info{};
+    if (found && ::dladdr(found, &info) && info.dli_fname) {
+      EXPECT_NE(self, info.dli_fname) << hidden;
+    }
+  }
+  Dl_info info{};
+  ASSERT_NE(::dladdr(reinterpret_cast<void*>(torqupc_), &info), 0);
+  EXPECT_EQ(self, info.dli_fname);
+}
