@@ -15,6 +15,9 @@
 #include "support/sysinfo.h"
 #include "torqup/run_driver.h"
 
+// The title line shows when torq4 itself was built.
+extern const char gMainBuildTime[] = __DATE__ " " __TIME__;
+
 namespace {
 
 // Launchers pass a descriptor in TORQ_RC_FD to receive the whole return code.
