@@ -208,6 +208,16 @@ TEST(RecordCodes, MatrixBodies) {
     EXPECT_EQ(r.Next(), 0);
     EXPECT_EQ(r.Position(), 22);
   }
+  // An encrypted block-coder matrix while no password is set: 7, the attributes still set.
+  fiotest::WriteFileBytes(dir / "p", Block8(Cat({header, {0x00, 0x02, 0x8E, 0x30, 0x00, 0x00, 0x00, 0x20}})));
+  {
+    Reader r(dir / "p");
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(r.Next(), 7);
+    EXPECT_EQ(r.mode, 3 | 16);
+    EXPECT_EQ(r.encrypted, 1);
+    EXPECT_EQ(r.charCode, 1);
+  }
   // Segments that do not fit the caller's area, and a bitmap above its capacity.
   fiotest::WriteFileBytes(dir / "d", Block8(Cat({header, {0x00, 0x05, 0x8A, 0x08, 0x02, 0x01, 0x02, 0x03, 0x41, 0x42, 0x43}})));
   {

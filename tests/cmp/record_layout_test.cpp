@@ -98,6 +98,54 @@ TEST(RecordLayout, BlockBoundaries) {
   EXPECT_EQ(blocks[2], Block8({0x00, 0x02, 0x8E, 0x08, 0x03, 0x44, 0x45, 0x46}));
 }
 
+TEST(RecordLayout, EmptyUserHeader) {
+  // A binary user header of 0 bytes with nothing behind it reads back as none (9); in the
+  // letter form its four length letters are followed by nothing and it reads back empty.
+  for (std::int32_t modeWord : {0, 1}) {
+    ScratchDir dir;
+    Options o;
+    o.modeWord = modeWord;
+    o.blockSize = 4095;
+    {
+      Writer w(dir / "c", o);
+      EXPECT_EQ(w.Header("a", 1), 0);
+      EXPECT_EQ(w.User({}), 0);
+    }
+    Reader r(dir / "c");
+    ASSERT_EQ(r.rc, 0);
+    Bytes s, u;
+    EXPECT_EQ(r.System(s), 0);
+    EXPECT_TRUE(s.empty());
+    EXPECT_EQ(r.User(u), modeWord == 1 ? 0 : 9);
+    EXPECT_TRUE(u.empty());
+  }
+}
+
+TEST(RecordLayout, EmptyLastMember) {
+  // Positioning onto a last member that holds nothing but its header.
+  for (std::int32_t modeWord : {0, 1}) {
+    ScratchDir dir;
+    Options o;
+    o.modeWord = modeWord;
+    o.blockSize = 4095;
+    {
+      Writer w(dir / "c", o);
+      EXPECT_EQ(w.Header("a"), 0);
+      EXPECT_EQ(w.Put(Segments({B("ABC")}), 0, 2), 0);
+      EXPECT_EQ(w.Flush(), 0);
+      EXPECT_EQ(w.Header("b"), 0);
+    }
+    Reader r(dir / "c");
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(r.Position(), 0);
+    EXPECT_EQ(r.kind, 1);
+    Header h;
+    ASSERT_EQ(r.GetHeader(h), 0);
+    EXPECT_EQ(h.name, "b");
+    EXPECT_EQ(r.Position(), 2);
+  }
+}
+
 TEST(RecordLayout, FileHeaderFields) {
   struct Case {
     const char* what;
