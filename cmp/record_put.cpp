@@ -59,7 +59,9 @@ std::int32_t WriteMatrix(RecordHandle& h, const RecordMethod& method) {
 std::int32_t FlushMatrix(RecordHandle& h) {
   const RecordMethod* const method = TrqMethod(h.method);
   if (!method) return kTrqBadCall;
-  if (h.recordsInMatrix > 0 || (method->writesEmptyMatrix && h.memberRecords == 0))
+  // ADC and NDC members have at least one matrix record.
+  const bool blockCoder = h.method == 3 || h.method == 4;
+  if (h.recordsInMatrix > 0 || (blockCoder && h.memberRecords == 0))
     return WriteMatrix(h, *method);
   return 0;
 }
