@@ -1,8 +1,8 @@
 #include "support/platform/spawn.h"
 
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,26 +52,61 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
-struct FileActions {
-  posix_spawn_file_actions_t actions;
-  FileActions() { posix_spawn_file_actions_init(&actions); }
-  ~FileActions() { posix_spawn_file_actions_destroy(&actions); }
-};
+// A close-on-exec pipe with both ends above the standard descriptors; 0 or the error.
+int OwnPipe(int ends[2]) {
+  if (::pipe2(ends, O_CLOEXEC) != 0) return errno;
+  ends[0] = MoveUp(ends[0]);
+  ends[1] = MoveUp(ends[1]);
+  if (ends[0] >= 0 && ends[1] >= 0) return 0;
+  const int error = errno;
+  CloseFd(ends[0]);
+  CloseFd(ends[1]);
+  return error;
+}
 
-struct Attributes {
-  posix_spawnattr_t attributes;
-  Attributes() { posix_spawnattr_init(&attributes); }
-  ~Attributes() { posix_spawnattr_destroy(&attributes); }
-};
-
-int PlaceStream(posix_spawn_file_actions_t* actions, int target, const ChildStream& stream) {
+// Places one standard stream of the child (between fork and exec: system calls only).
+bool PlaceStream(int target, const ChildStream& stream) {
   switch (stream.kind) {
-    case ChildStream::kInherit: return 0;
-    case ChildStream::kNull:
-      return posix_spawn_file_actions_addopen(actions, target, "/dev/null", target == 0 ? O_RDONLY : O_WRONLY, 0);
-    case ChildStream::kDescriptor: return posix_spawn_file_actions_adddup2(actions, stream.fd, target);
+    case ChildStream::kInherit: return true;
+    case ChildStream::kNull: {
+      const int fd = ::open("/dev/null", target == 0 ? O_RDONLY : O_WRONLY);
+      if (fd < 0) return false;
+      const bool placed = fd == target || ::dup2(fd, target) == target;
+      if (fd != target) ::close(fd);
+      return placed;
+    }
+    case ChildStream::kDescriptor: return ::dup2(stream.fd, target) == target;
   }
-  return EINVAL;
+  return false;
+}
+
+// The child's side between fork and exec: only system calls, no allocation, no locks. A
+// failure is reported through `errorPipe` (closed by a successful exec).
+[[noreturn]] void ExecChild(const SpawnRequest& request, int rcWrite, int errorPipe, char* const* envp) {
+  int error = 0;
+  if (request.newSession && ::setsid() < 0) error = errno;
+  // Lowered before the program starts, so it never runs at the caller's priority.
+  if (error == 0 && request.idlePriority && ::setpriority(PRIO_PROCESS, 0, 19) != 0) error = errno;
+  for (int target = 0; target < 3 && error == 0; ++target)
+    if (!PlaceStream(target, request.streams[target])) error = errno;
+  if (error == 0 && rcWrite >= 0 && ::dup2(rcWrite, kChildRcFd) != kChildRcFd) error = errno;
+  // Every other descriptor ends with the exec; the error pipe stays open until then.
+  if (error == 0 &&
+      ::close_range(rcWrite >= 0 ? kChildRcFd + 1 : 3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) error = errno;
+  if (error == 0) {
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &standard, nullptr);  // some cannot be set
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execve(request.path, const_cast<char* const*>(request.argv), envp);
+    error = errno;
+  }
+  while (::write(errorPipe, &error, sizeof error) < 0 && errno == EINTR) {
+  }
+  ::_exit(127);
 }
 
 // The caller's environment without an inherited TORQ_RC_FD, plus ours when a pipe is passed.
@@ -142,35 +177,14 @@ int SpawnProcess(const SpawnRequest& request, ChildProcess& child) {
   if (!request.path || !request.argv || !request.argv[0]) return EINVAL;
   int pipeEnds[2] = {-1, -1};
   if (request.returnCodePipe) {
-    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return errno;
-    pipeEnds[0] = MoveUp(pipeEnds[0]);
-    pipeEnds[1] = MoveUp(pipeEnds[1]);
-    if (pipeEnds[0] < 0 || pipeEnds[1] < 0) {
-      const int error = errno;
-      CloseFd(pipeEnds[0]);
-      CloseFd(pipeEnds[1]);
-      return error;
-    }
+    if (const int error = OwnPipe(pipeEnds)) return error;
   }
-
-  FileActions actions;
-  Attributes attributes;
-  int error = 0;
-  for (int target = 0; target < 3 && error == 0; ++target)
-    error = PlaceStream(&actions.actions, target, request.streams[target]);
-  if (error == 0 && request.returnCodePipe)
-    error = posix_spawn_file_actions_adddup2(&actions.actions, pipeEnds[1], kChildRcFd);
-  if (error == 0)
-    error = posix_spawn_file_actions_addclosefrom_np(&actions.actions, request.returnCodePipe ? kChildRcFd + 1 : 3);
-
-  sigset_t all, none;
-  sigfillset(&all);
-  sigemptyset(&none);
-  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
-  if (request.newSession) flags |= POSIX_SPAWN_SETSID;
-  if (error == 0) error = posix_spawnattr_setflags(&attributes.attributes, flags);
-  if (error == 0) error = posix_spawnattr_setsigdefault(&attributes.attributes, &all);
-  if (error == 0) error = posix_spawnattr_setsigmask(&attributes.attributes, &none);
+  int errorEnds[2] = {-1, -1};
+  if (const int error = OwnPipe(errorEnds)) {
+    CloseFd(pipeEnds[0]);
+    CloseFd(pipeEnds[1]);
+    return error;
+  }
 
   const std::vector<std::string> environment = ChildEnvironment(request.returnCodePipe);
   std::vector<char*> envp;
@@ -178,20 +192,32 @@ int SpawnProcess(const SpawnRequest& request, ChildProcess& child) {
   for (const std::string& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
 
-  pid_t pid = -1;
-  if (error == 0) {
-    child.started = WallClock();
-    child.startedMicroseconds = MonotonicMicroseconds();
-    error = posix_spawn(&pid, request.path, &actions.actions, &attributes.attributes,
-                        const_cast<char* const*>(request.argv), envp.data());
-  }
+  child.started = WallClock();
+  child.startedMicroseconds = MonotonicMicroseconds();
+  const pid_t pid = ::fork();
+  if (pid == 0) ExecChild(request, pipeEnds[1], errorEnds[1], envp.data());
+  int error = pid < 0 ? errno : 0;
+  CloseFd(errorEnds[1]);
   CloseFd(pipeEnds[1]);
+  if (pid > 0) {
+    // The exec closes the error pipe; anything read from it is the child's failure.
+    int reported = 0;
+    ssize_t n;
+    do {
+      n = ::read(errorEnds[0], &reported, sizeof reported);
+    } while (n < 0 && errno == EINTR);
+    if (n == static_cast<ssize_t>(sizeof reported)) {
+      error = reported != 0 ? reported : EIO;
+      int status;
+      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }
+  }
+  CloseFd(errorEnds[0]);
   if (error != 0) {
     CloseFd(pipeEnds[0]);
     return error;
   }
-  // Lowered at once: spawning offers no way to set it before the program starts.
-  if (request.idlePriority) ::setpriority(PRIO_PROCESS, static_cast<id_t>(pid), 19);
   if (pipeEnds[0] >= 0) ::fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
   child.pid = pid;
   child.rcPipe = pipeEnds[0];

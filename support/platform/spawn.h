@@ -33,7 +33,9 @@ struct ChildProcess {
   std::int64_t startedMicroseconds = 0;  // monotonic clock at the start
 };
 
-// Starts the program. 0, or the system error number of the failure (nothing is left running).
+// Starts the program (fork and exec: the child takes its priority, session, streams, signal
+// defaults and empty mask before the program starts). 0, or the system error number of the
+// failure (nothing is left running).
 int SpawnProcess(const SpawnRequest& request, ChildProcess& child);
 
 // How the child ended, with its statistics when they were asked for.
