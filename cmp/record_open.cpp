@@ -254,6 +254,10 @@ void trqopf(RecordHandle*& slot, std::int32_t& rc, std::int32_t& formatLevel,
       return;
     }
   }
+  if (!h.file) {  // a trqopd that failed
+    rc = kTrqBadCall;
+    return;
+  }
   h.callState |= kTrqContainerOpen;
 
   if (charCode != 0 && charCode != 1) charCode = 1;

@@ -12,11 +12,9 @@
 
 namespace {
 
-constexpr std::uint64_t kTwoPart = 2000000000u;
-
 void TwoPart(std::uint64_t value, std::uint32_t& low, std::uint32_t& high) {
-  high = static_cast<std::uint32_t>(value / kTwoPart);
-  low = static_cast<std::uint32_t>(value % kTwoPart);
+  high = static_cast<std::uint32_t>(value / kTwoPartUnit);
+  low = static_cast<std::uint32_t>(value % kTwoPartUnit);
 }
 
 // A handle open for writing with its container and matrix buffer; null otherwise.

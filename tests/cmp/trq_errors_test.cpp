@@ -113,6 +113,12 @@ TEST(TrqOpen, ContainerFileAttributes) {
       EXPECT_EQ(slot->containerRecordLength, c.recordLength - (c.recordFormat == 0 ? 2 : 0));
     } else {
       EXPECT_EQ(slot->file, nullptr);  // the file is closed again
+      // No container on a file that did not open.
+      Layout l;
+      std::int32_t level = 2, security = 0;
+      trqopf(slot, rc, level, l.charCode, l.modeWord, l.bufferSize, security, l.mostRecords,
+             nullptr, l.fixedBlock, "", "");
+      EXPECT_EQ(rc, kTrqBadCall);
     }
     EXPECT_EQ(Close(slot).rc, kTrqBadCall);
     std::remove(path.c_str());
@@ -475,6 +481,90 @@ TEST(TrqOpen, LowerLayersRefuse) {
   EXPECT_EQ(Close(slot).rc, kTrqBadCall);
   std::remove(text.c_str());
   std::remove(path.c_str());
+}
+
+// The member's ModeWord once its first record is read, and stepping from header to header.
+TEST(TrqRead, ModeAndHeaderSteps) {
+  const std::string path = TempPath("steps");
+  Layout l;
+  l.modeWord = 2;
+  Member m;
+  m.name = "v";
+  m.records = {Bytes(20, 'v'), Bytes(3, 'w')};
+  ASSERT_EQ(WriteContainer(path, l, {m, m}).rc, 0);
+
+  RecordHandle* slot = nullptr;
+  ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+  std::int32_t rc = 0, length = 0, mode = 0;
+  std::uint8_t* record = nullptr;
+  TrqGetRecord(slot, rc, length, record);
+  ASSERT_EQ(rc, 0);
+  trqrdmod(slot, rc, mode);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(mode, 2);
+  mode = 5;
+  trqrdmod(slot, rc, mode);
+  EXPECT_EQ(mode, 5);
+  EXPECT_EQ(Close(slot).rc, 0);
+
+  ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+  std::vector<std::int32_t> kinds;
+  for (int i = 0; i < 3; ++i) {
+    std::int32_t kind = -1;
+    mode = -1;
+    trqrdblh(slot, rc, kind, mode);
+    ASSERT_EQ(rc, 0);
+    kinds.push_back(kind);
+    EXPECT_EQ(mode, kind == 0 ? 2 : 0);
+  }
+  EXPECT_EQ(kinds, (std::vector<std::int32_t>{0, 1, 0}));
+  std::int32_t kind = -1;
+  trqrdblh(slot, rc, kind, mode);
+  EXPECT_EQ(rc, kTrqEndOfFile);
+  EXPECT_EQ(Close(slot).rc, 0);
+  std::remove(path.c_str());
+}
+
+// A member that needs a larger matrix buffer than the open made, when there is no memory for
+// it: the handle is left without a buffer, answers -1, and trqcls frees it all.
+TEST(TrqRead, NoMemoryForALargerBuffer) {
+  const std::string path = TempPath("grow");
+  Layout l;
+  l.bufferSize = 2621440;
+  Member m;
+  m.records = {Bytes(100, 'g')};
+  ASSERT_EQ(WriteContainer(path, l, {m}).rc, 0);
+  const std::uint32_t start = rmGetHeapCount();
+  RecordHandle* slot = nullptr;
+  ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+  ASSERT_EQ(GetHeaders(slot, m).rc, 0);
+  std::int32_t rc = 0, length = 0;
+  std::uint8_t* record = nullptr;
+  rmHeapInjectFailure(1);
+  TrqGetRecord(slot, rc, length, record);
+  rmHeapInjectFailure(0);
+  EXPECT_EQ(rc, kTrqBadCall);
+  EXPECT_EQ(slot->matrixBuffer, nullptr);
+  EXPECT_EQ(slot->codedArea, nullptr);
+  TrqGetRecord(slot, rc, length, record);
+  EXPECT_EQ(rc, kTrqBadCall);
+  EXPECT_EQ(Close(slot).rc, kTrqBadCall);
+  EXPECT_EQ(slot, nullptr);
+  EXPECT_EQ(rmGetHeapCount(), start);
+  std::remove(path.c_str());
+}
+
+TEST_F(Writing, CountsAsTwoParts) {
+  ASSERT_EQ(Open().rc, 0);
+  slot->byteCount = 6500000000u;
+  slot->recordCount = 7;
+  Counts c;
+  std::int32_t rc = 0;
+  trqflu(slot, rc, c.records, c.bytesLow, c.bytesHigh, c.blocks, c.blockLow, c.blockHigh);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(c.records, 7u);
+  EXPECT_EQ(c.bytesHigh, 3u);
+  EXPECT_EQ(c.bytesLow, 500000000u);
 }
 
 }  // namespace
