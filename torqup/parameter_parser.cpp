@@ -1,6 +1,8 @@
 // chparam: the parameter string, then the parameter files, then the defaults record, each
 // filling only what the sources before it left not given; then the checks of the whole.
 #include <cctype>
+
+#include "support/build_stamp.h"
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -20,6 +22,8 @@
 #include "torqup/keyword_matching.h"
 #include "torqup/parameter_files.h"
 #include "torqup/value_parsers.h"
+
+TORQ_BUILD_STAMP("TorqParser")
 
 namespace {
 
