@@ -34,7 +34,7 @@ class Decoder {
   bool ADCDKOVN();
   bool ADCDKONN(std::int32_t extension);
   bool RunForm(std::uint32_t offset, std::uint32_t length);
-  bool ADCDVORR(Prediction e);
+  bool ADCDVORR(PredictionEntry e);
   bool ADCDSTOE();
   void ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
   void ADCDUNGL(std::uint32_t start, std::uint32_t count);
@@ -45,7 +45,7 @@ class Decoder {
     s_.nextEntry = static_cast<std::uint16_t>((s_.nextEntry + 1) & kPhraseMask);
     if (s_.nextEntry == 0) wrapped_ = true;
   }
-  const Prediction& PredictionAt(std::uint32_t offset) const {
+  const PredictionEntry& PredictionAt(std::uint32_t offset) const {
     return s_.predictions[offset & kPredictionMask];
   }
   bool Predicted(std::uint32_t offset) const { return PredictionAt(offset).end >= offset; }
@@ -54,17 +54,33 @@ class Decoder {
     out_[cursor_++] = b;
     return true;
   }
-  // Copies n bytes from `from` to the cursor, byte by byte where they overlap.
+  // Copies n bytes from `from` to the cursor as if byte by byte, so that an overlapping source
+  // repeats the bytes it has just produced.
   bool CopyFrom(std::uint32_t from, std::uint32_t n) {
     if (n == 0) return true;
     if (from >= cursor_ || n > room_ - cursor_) return false;
-    if (from + n <= cursor_) {
-      nuc::CopyBytes(out_ + cursor_, out_ + from, n);
-    } else {
-      for (std::uint32_t i = 0; i < n; ++i) out_[cursor_ + i] = out_[from + i];
-    }
+    std::uint8_t* const d = out_ + cursor_;
+    const std::uint8_t* const s = out_ + from;
+    const std::uint32_t gap = cursor_ - from;
     cursor_ += n;
+    if (gap >= n) {
+      nuc::CopyBytes(d, s, n);
+    } else if (gap == 1) {
+      nuc::FillBytes(d, *s, n);
+    } else if (gap >= 8) {
+      // Each 8-byte move reads only bytes already final; the last one ends exactly at n.
+      std::uint32_t i = 0;
+      for (; i + 8 <= n; i += 8) Move8(d + i, s + i);
+      if (i < n) Move8(d + n - 8, s + n - 8);
+    } else {
+      for (std::uint32_t i = 0; i < n; ++i) d[i] = s[i];
+    }
     return true;
+  }
+  static void Move8(std::uint8_t* d, const std::uint8_t* s) {
+    std::uint64_t w;
+    std::memcpy(&w, s, 8);
+    std::memcpy(d, &w, 8);
   }
   std::uint8_t ReadLiteralFirst(bool& narrow);
   // The rank of a further literal; -1 for the end mark, -2 for a damaged code.
@@ -87,7 +103,9 @@ class Decoder {
 DecodeResult Decoder::Run() {
   std::copy(ctab.begin(), ctab.end(), s_.ranks);
   std::memset(s_.predictions, 0, sizeof s_.predictions);
-  std::memset(s_.phrases, 0, sizeof s_.phrases);
+  // Entries are read only once made, but for entry 0, which a wrapped index can reach before
+  // the list has made it.
+  s_.phrases[0] = {0, 0};
   for (int c = 0; c < kClasses; ++c) {
     s_.classSize[c] = kStartClassSize;
     s_.classWidth[c] = kStartClassWidth[c];
@@ -108,7 +126,7 @@ DecodeResult Decoder::Run() {
   while (!ended_) {
     bool ok;
     if (Predicted(cursor_)) {
-      const Prediction e = PredictionAt(cursor_);
+      const PredictionEntry e = PredictionAt(cursor_);
       UpdateLastDistance(e.distance);
       ok = ADCDVORR(e);
     } else {
@@ -224,7 +242,7 @@ bool Decoder::LiteralRun() {
     if (!Put(s_.ranks[255 - rank])) return false;
     RankUpdate(rank, n);
     if (Predicted(cursor_)) {
-      const Prediction e = PredictionAt(cursor_);
+      const PredictionEntry e = PredictionAt(cursor_);
       UpdateLastDistance(e.distance);
       ADCDUNGL(start, n);
       s_.nextEntry = static_cast<std::uint16_t>((s_.nextEntry - 1) & kPhraseMask);
@@ -295,13 +313,13 @@ bool Decoder::ADCDVORM(std::uint32_t d, std::uint32_t len) {
 
 void Decoder::ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length) {
   if (start + length > s_.horizon) s_.horizon = start + length;
-  const Prediction e{start + length - 1, distance, length};
+  const PredictionEntry e{start + length - 1, distance, length, 0};
   const std::uint32_t entries = std::min(length, kMaxPredictionEntries);
   for (std::uint32_t i = 0; i < entries; ++i) s_.predictions[(start + i) & kPredictionMask] = e;
   s_.afterRun = 0;
 }
 
-bool Decoder::ADCDVORR(Prediction e) {
+bool Decoder::ADCDVORR(PredictionEntry e) {
   s_.afterRun = 0;
   if (e.distance == 0 || e.distance > cursor_) return false;
   if (!CopyFrom(cursor_ - e.distance, e.end - cursor_ + 1)) return false;
@@ -425,26 +443,70 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
   return true;
 }
 
+// Helpers of the run-form scans: 8 bytes at a time, little-endian byte order, exact.
+std::uint64_t Load8(const std::uint8_t* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
+}
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+// High bit of every byte of w that is zero, and only of those.
+std::uint64_t ZeroBytes(std::uint64_t w) { return ~(((w & kLow7) + kLow7) | w | kLow7); }
+int FirstByte(std::uint64_t mask) { return __builtin_ctzll(mask) >> 3; }
+
 bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
   // The scans look only at bytes already written.
+  const std::uint8_t* const o = out_;
   std::uint32_t t = offset + length;
-  for (;; ++t) {
+  for (;;) {
+    if (t + 10 <= cursor_) {
+      const std::uint64_t w = Load8(o + t), w1 = Load8(o + t + 1), w2 = Load8(o + t + 2);
+      const std::uint64_t hit = ZeroBytes((w ^ w1) | (w1 ^ w2));
+      if (hit != 0) {
+        t += static_cast<std::uint32_t>(FirstByte(hit));
+        break;
+      }
+      t += 8;
+      continue;
+    }
     if (t + 2 >= cursor_) return false;
-    if (out_[t] == out_[t + 1] && out_[t] == out_[t + 2]) break;
+    if (o[t] == o[t + 1] && o[t] == o[t + 2]) break;
+    ++t;
   }
   if (!CopyFrom(offset, t - offset)) return false;
   const std::uint8_t c = out_[t];
   if (s_.lastDistance > cursor_) return false;
   const std::uint32_t u = cursor_ - s_.lastDistance;
+  const std::uint64_t cc = 0x0101010101010101ULL * c;
   std::uint32_t z = u;
-  for (;; ++z) {
+  for (;;) {
+    if (z + 10 <= cursor_) {
+      const std::uint64_t hit = ZeroBytes(Load8(o + z) ^ cc) & ZeroBytes(Load8(o + z + 1) ^ cc) &
+                                ZeroBytes(Load8(o + z + 2) ^ cc);
+      if (hit != 0) {
+        z += static_cast<std::uint32_t>(FirstByte(hit));
+        break;
+      }
+      z += 8;
+      continue;
+    }
     if (z + 2 >= cursor_) return false;
-    if (out_[z] == c && out_[z + 1] == c && out_[z + 2] == c) break;
+    if (o[z] == c && o[z + 1] == c && o[z + 2] == c) break;
+    ++z;
   }
   z += 2;
   for (;;) {
+    if (z + 9 <= cursor_) {
+      const std::uint64_t other = Load8(o + z + 1) ^ cc;
+      if (other != 0) {
+        z += static_cast<std::uint32_t>(FirstByte(other));
+        break;
+      }
+      z += 8;
+      continue;
+    }
     if (z + 1 >= cursor_) return false;
-    if (out_[z + 1] != c) break;
+    if (o[z + 1] != c) break;
     ++z;
   }
   const std::uint32_t n = z - u + 1;
