@@ -4,6 +4,7 @@
 #include "coders/adc_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "coders/adc_bit_reader.h"
@@ -137,18 +138,36 @@ DecodeResult Decoder::Run() {
   return {0, static_cast<std::uint32_t>(bits_.ConsumedBytes()), cursor_};
 }
 
+// Leading one bits of w, at most `most`; codes of the form 1..10 or all ones.
+inline int Ones(std::uint64_t w, int most) { return std::min(std::countl_one(w), most); }
+// Bits taken by a code of `ones` leading ones in a family whose longest member has `most`.
+inline int PrefixBits(int ones, int most) { return ones < most ? ones + 1 : most; }
+// The `width` bits after the first `skip` bits of w, 0 <= width <= 32.
+inline std::uint32_t Field(std::uint64_t w, int skip, int width) {
+  return width == 0 ? 0 : static_cast<std::uint32_t>((w << skip) >> (64 - width));
+}
+
 bool Decoder::Token() {
+  const std::uint64_t w = bits_.Peek();
   if (s_.afterRun != 0) {
-    if (bits_.Bit() == 0) return ADCDKONN(0);
-    if (bits_.Bit() == 0) return ADCDKOVN();
-    if (bits_.Bit() == 0) return Copy();
-    return ADCDKONN(1);
+    const int ones = Ones(w, 3);
+    bits_.Skip(PrefixBits(ones, 3));
+    switch (ones) {
+      case 0: return ADCDKONN(0);
+      case 1: return ADCDKOVN();
+      case 2: return Copy();
+      default: return ADCDKONN(1);
+    }
   }
-  if (bits_.Bit() == 0) return ADCDKONN(0);
-  if (bits_.Bit() == 0) return balance_ <= 0 ? LiteralRun() : ADCDKOVN();
-  if (bits_.Bit() == 0) return balance_ <= 0 ? ADCDKOVN() : LiteralRun();
-  if (bits_.Bit() == 0) return Copy();
-  return ADCDKONN(1);
+  const int ones = Ones(w, 4);
+  bits_.Skip(PrefixBits(ones, 4));
+  switch (ones) {
+    case 0: return ADCDKONN(0);
+    case 1: return balance_ <= 0 ? LiteralRun() : ADCDKOVN();
+    case 2: return balance_ <= 0 ? ADCDKOVN() : LiteralRun();
+    case 3: return Copy();
+    default: return ADCDKONN(1);
+  }
 }
 
 std::uint8_t Decoder::ReadLiteralFirst(bool& narrow) {
@@ -259,30 +278,30 @@ bool Decoder::LiteralRun() {
 }
 
 bool Decoder::Copy() {
+  // Distance: 0 the last one, 11 and 10 bits; then the length: 0, 10, 110 or 111 and a field.
+  static constexpr int kWidth[4] = {3, 3, 5, 10};
+  static constexpr std::uint32_t kBase[4] = {1, 9, 17, 49};
+  const std::uint64_t w = bits_.Peek();
   std::uint32_t d;
-  if (bits_.Bit()) {
-    if (bits_.Bit() == 0) return false;
-    d = bits_.Get(10);
+  int used;
+  if ((w >> 63) != 0) {
+    if (((w >> 62) & 1) == 0) return false;
+    d = Field(w, 2, 10);
+    used = 12;
     s_.afterPrediction = 0;
   } else {
     d = s_.lastDistance;
+    used = 1;
   }
-  std::uint32_t len;
-  if (bits_.Bit() == 0) {
-    const std::uint32_t v = bits_.Get(3);
-    if (v == 0) {
-      len = 1;
-      d = 2;
-      s_.afterPrediction = 0;
-    } else {
-      len = v + 1;
-    }
-  } else if (bits_.Bit() == 0) {
-    len = 9 + bits_.Get(3);
-  } else if (bits_.Bit() == 0) {
-    len = 17 + bits_.Get(5);
-  } else {
-    len = 49 + bits_.Get(10);
+  const int ones = Ones(w << used, 3);
+  used += PrefixBits(ones, 3);
+  const std::uint32_t v = Field(w, used, kWidth[ones]);
+  bits_.Skip(used + kWidth[ones]);
+  std::uint32_t len = kBase[ones] + v;
+  if (ones == 0 && v == 0) {
+    len = 1;
+    d = 2;
+    s_.afterPrediction = 0;
   }
   if (bits_.overrun() || d == 0) return false;
   return ADCDVORM(d, len);
@@ -366,20 +385,14 @@ bool Decoder::ADCDSTOE() {
 
 bool Decoder::ADCDKOVN() {
   ++balance_;
-  std::uint32_t e;
-  if (bits_.Bit() == 0) {
-    e = 2 + bits_.Get(1);
-  } else if (bits_.Bit() == 0) {
-    e = 4 + bits_.Get(2);
-  } else if (bits_.Bit() == 0) {
-    e = 8 + bits_.Get(3);
-  } else if (bits_.Bit() == 0) {
-    e = 16 + bits_.Get(5);
-  } else if (bits_.Bit() == 0) {
-    e = 48 + bits_.Get(7);
-  } else {
-    e = 176 + bits_.Get(16);
-  }
+  // 0, 10, 110, 1110, 11110 or 11111, then a field.
+  static constexpr int kWidth[6] = {1, 2, 3, 5, 7, 16};
+  static constexpr std::uint32_t kBase[6] = {2, 4, 8, 16, 48, 176};
+  const std::uint64_t w = bits_.Peek();
+  const int ones = Ones(w, 5);
+  const int prefix = PrefixBits(ones, 5);
+  const std::uint32_t e = kBase[ones] + Field(w, prefix, kWidth[ones]);
+  bits_.Skip(prefix + kWidth[ones]);
   std::int32_t n = static_cast<std::int32_t>(e);
   if (cursor_ < s_.horizon) n = e == 2 ? -1 : n - 1;
   return ADCDKONN(n);
@@ -387,13 +400,17 @@ bool Decoder::ADCDKOVN() {
 
 bool Decoder::ADCDKONN(std::int32_t extension) {
   s_.afterPrediction = 0;
-  const std::uint32_t sel = bits_.Get(4);
+  const std::uint64_t w = bits_.Peek();
+  const auto sel = static_cast<std::uint32_t>(w >> 60);
   std::uint32_t k;
   if (s_.escape == 0) {
     const int c = kSelectorClass[sel];
     const std::uint32_t high = sel - kClassFirstSelector[c];
-    k = classBase_[c] + (high << s_.classWidth[c]) + bits_.Get(s_.classWidth[c]);
+    const int width = s_.classWidth[c];
+    k = classBase_[c] + (high << width) + Field(w, 4, width);
+    bits_.Skip(4 + width);
   } else {
+    bits_.Skip(4);
     s_.escape = 0;
     const int w7 = s_.classWidth[7];
     if (extension != 0) {
