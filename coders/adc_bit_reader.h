@@ -27,6 +27,22 @@ class BitReader {
   }
   std::uint32_t Bit() { return Get(1); }
 
+  // The bits ahead, first bit at the top, without taking them: at least 32 are valid while the
+  // input lasts, zeros follow its end. Skip then takes what a code used.
+  std::uint64_t Peek() {
+    if (avail_ < 32) Refill();
+    return buf_;
+  }
+  // Takes n peeked bits, 0 <= n <= 32; more than the input holds marks the reader.
+  void Skip(int n) {
+    if (n > avail_) {
+      Overrun();
+      return;
+    }
+    buf_ <<= n;
+    avail_ -= n;
+  }
+
   // The next bit without taking it; -1 past the input.
   int PeekBit() {
     if (avail_ < 1) {

@@ -4,6 +4,7 @@
 #include "coders/adc_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "coders/adc_bit_reader.h"
@@ -34,7 +35,7 @@ class Decoder {
   bool ADCDKOVN();
   bool ADCDKONN(std::int32_t extension);
   bool RunForm(std::uint32_t offset, std::uint32_t length);
-  bool ADCDVORR(Prediction e);
+  bool ADCDVORR(PredictionEntry e);
   bool ADCDSTOE();
   void ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
   void ADCDUNGL(std::uint32_t start, std::uint32_t count);
@@ -45,7 +46,7 @@ class Decoder {
     s_.nextEntry = static_cast<std::uint16_t>((s_.nextEntry + 1) & kPhraseMask);
     if (s_.nextEntry == 0) wrapped_ = true;
   }
-  const Prediction& PredictionAt(std::uint32_t offset) const {
+  const PredictionEntry& PredictionAt(std::uint32_t offset) const {
     return s_.predictions[offset & kPredictionMask];
   }
   bool Predicted(std::uint32_t offset) const { return PredictionAt(offset).end >= offset; }
@@ -54,17 +55,33 @@ class Decoder {
     out_[cursor_++] = b;
     return true;
   }
-  // Copies n bytes from `from` to the cursor, byte by byte where they overlap.
+  // Copies n bytes from `from` to the cursor as if byte by byte, so that an overlapping source
+  // repeats the bytes it has just produced.
   bool CopyFrom(std::uint32_t from, std::uint32_t n) {
     if (n == 0) return true;
     if (from >= cursor_ || n > room_ - cursor_) return false;
-    if (from + n <= cursor_) {
-      nuc::CopyBytes(out_ + cursor_, out_ + from, n);
-    } else {
-      for (std::uint32_t i = 0; i < n; ++i) out_[cursor_ + i] = out_[from + i];
-    }
+    std::uint8_t* const d = out_ + cursor_;
+    const std::uint8_t* const s = out_ + from;
+    const std::uint32_t gap = cursor_ - from;
     cursor_ += n;
+    if (gap >= n) {
+      nuc::CopyBytes(d, s, n);
+    } else if (gap == 1) {
+      nuc::FillBytes(d, *s, n);
+    } else if (gap >= 8) {
+      // Each 8-byte move reads only bytes already final; the last one ends exactly at n.
+      std::uint32_t i = 0;
+      for (; i + 8 <= n; i += 8) Move8(d + i, s + i);
+      if (i < n) Move8(d + n - 8, s + n - 8);
+    } else {
+      for (std::uint32_t i = 0; i < n; ++i) d[i] = s[i];
+    }
     return true;
+  }
+  static void Move8(std::uint8_t* d, const std::uint8_t* s) {
+    std::uint64_t w;
+    std::memcpy(&w, s, 8);
+    std::memcpy(d, &w, 8);
   }
   std::uint8_t ReadLiteralFirst(bool& narrow);
   // The rank of a further literal; -1 for the end mark, -2 for a damaged code.
@@ -87,7 +104,9 @@ class Decoder {
 DecodeResult Decoder::Run() {
   std::copy(ctab.begin(), ctab.end(), s_.ranks);
   std::memset(s_.predictions, 0, sizeof s_.predictions);
-  std::memset(s_.phrases, 0, sizeof s_.phrases);
+  // Entries are read only once made, but for entry 0, which a wrapped index can reach before
+  // the list has made it.
+  s_.phrases[0] = {0, 0};
   for (int c = 0; c < kClasses; ++c) {
     s_.classSize[c] = kStartClassSize;
     s_.classWidth[c] = kStartClassWidth[c];
@@ -108,7 +127,7 @@ DecodeResult Decoder::Run() {
   while (!ended_) {
     bool ok;
     if (Predicted(cursor_)) {
-      const Prediction e = PredictionAt(cursor_);
+      const PredictionEntry e = PredictionAt(cursor_);
       UpdateLastDistance(e.distance);
       ok = ADCDVORR(e);
     } else {
@@ -119,18 +138,36 @@ DecodeResult Decoder::Run() {
   return {0, static_cast<std::uint32_t>(bits_.ConsumedBytes()), cursor_};
 }
 
+// Leading one bits of w, at most `most`; codes of the form 1..10 or all ones.
+inline int Ones(std::uint64_t w, int most) { return std::min(std::countl_one(w), most); }
+// Bits taken by a code of `ones` leading ones in a family whose longest member has `most`.
+inline int PrefixBits(int ones, int most) { return ones < most ? ones + 1 : most; }
+// The `width` bits after the first `skip` bits of w, 0 <= width <= 32.
+inline std::uint32_t Field(std::uint64_t w, int skip, int width) {
+  return width == 0 ? 0 : static_cast<std::uint32_t>((w << skip) >> (64 - width));
+}
+
 bool Decoder::Token() {
+  const std::uint64_t w = bits_.Peek();
   if (s_.afterRun != 0) {
-    if (bits_.Bit() == 0) return ADCDKONN(0);
-    if (bits_.Bit() == 0) return ADCDKOVN();
-    if (bits_.Bit() == 0) return Copy();
-    return ADCDKONN(1);
+    const int ones = Ones(w, 3);
+    bits_.Skip(PrefixBits(ones, 3));
+    switch (ones) {
+      case 0: return ADCDKONN(0);
+      case 1: return ADCDKOVN();
+      case 2: return Copy();
+      default: return ADCDKONN(1);
+    }
   }
-  if (bits_.Bit() == 0) return ADCDKONN(0);
-  if (bits_.Bit() == 0) return balance_ <= 0 ? LiteralRun() : ADCDKOVN();
-  if (bits_.Bit() == 0) return balance_ <= 0 ? ADCDKOVN() : LiteralRun();
-  if (bits_.Bit() == 0) return Copy();
-  return ADCDKONN(1);
+  const int ones = Ones(w, 4);
+  bits_.Skip(PrefixBits(ones, 4));
+  switch (ones) {
+    case 0: return ADCDKONN(0);
+    case 1: return balance_ <= 0 ? LiteralRun() : ADCDKOVN();
+    case 2: return balance_ <= 0 ? ADCDKOVN() : LiteralRun();
+    case 3: return Copy();
+    default: return ADCDKONN(1);
+  }
 }
 
 std::uint8_t Decoder::ReadLiteralFirst(bool& narrow) {
@@ -224,7 +261,7 @@ bool Decoder::LiteralRun() {
     if (!Put(s_.ranks[255 - rank])) return false;
     RankUpdate(rank, n);
     if (Predicted(cursor_)) {
-      const Prediction e = PredictionAt(cursor_);
+      const PredictionEntry e = PredictionAt(cursor_);
       UpdateLastDistance(e.distance);
       ADCDUNGL(start, n);
       s_.nextEntry = static_cast<std::uint16_t>((s_.nextEntry - 1) & kPhraseMask);
@@ -241,30 +278,30 @@ bool Decoder::LiteralRun() {
 }
 
 bool Decoder::Copy() {
+  // Distance: 0 the last one, 11 and 10 bits; then the length: 0, 10, 110 or 111 and a field.
+  static constexpr int kWidth[4] = {3, 3, 5, 10};
+  static constexpr std::uint32_t kBase[4] = {1, 9, 17, 49};
+  const std::uint64_t w = bits_.Peek();
   std::uint32_t d;
-  if (bits_.Bit()) {
-    if (bits_.Bit() == 0) return false;
-    d = bits_.Get(10);
+  int used;
+  if ((w >> 63) != 0) {
+    if (((w >> 62) & 1) == 0) return false;
+    d = Field(w, 2, 10);
+    used = 12;
     s_.afterPrediction = 0;
   } else {
     d = s_.lastDistance;
+    used = 1;
   }
-  std::uint32_t len;
-  if (bits_.Bit() == 0) {
-    const std::uint32_t v = bits_.Get(3);
-    if (v == 0) {
-      len = 1;
-      d = 2;
-      s_.afterPrediction = 0;
-    } else {
-      len = v + 1;
-    }
-  } else if (bits_.Bit() == 0) {
-    len = 9 + bits_.Get(3);
-  } else if (bits_.Bit() == 0) {
-    len = 17 + bits_.Get(5);
-  } else {
-    len = 49 + bits_.Get(10);
+  const int ones = Ones(w << used, 3);
+  used += PrefixBits(ones, 3);
+  const std::uint32_t v = Field(w, used, kWidth[ones]);
+  bits_.Skip(used + kWidth[ones]);
+  std::uint32_t len = kBase[ones] + v;
+  if (ones == 0 && v == 0) {
+    len = 1;
+    d = 2;
+    s_.afterPrediction = 0;
   }
   if (bits_.overrun() || d == 0) return false;
   return ADCDVORM(d, len);
@@ -295,13 +332,13 @@ bool Decoder::ADCDVORM(std::uint32_t d, std::uint32_t len) {
 
 void Decoder::ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length) {
   if (start + length > s_.horizon) s_.horizon = start + length;
-  const Prediction e{start + length - 1, distance, length};
+  const PredictionEntry e{start + length - 1, distance, length, 0};
   const std::uint32_t entries = std::min(length, kMaxPredictionEntries);
   for (std::uint32_t i = 0; i < entries; ++i) s_.predictions[(start + i) & kPredictionMask] = e;
   s_.afterRun = 0;
 }
 
-bool Decoder::ADCDVORR(Prediction e) {
+bool Decoder::ADCDVORR(PredictionEntry e) {
   s_.afterRun = 0;
   if (e.distance == 0 || e.distance > cursor_) return false;
   if (!CopyFrom(cursor_ - e.distance, e.end - cursor_ + 1)) return false;
@@ -348,20 +385,14 @@ bool Decoder::ADCDSTOE() {
 
 bool Decoder::ADCDKOVN() {
   ++balance_;
-  std::uint32_t e;
-  if (bits_.Bit() == 0) {
-    e = 2 + bits_.Get(1);
-  } else if (bits_.Bit() == 0) {
-    e = 4 + bits_.Get(2);
-  } else if (bits_.Bit() == 0) {
-    e = 8 + bits_.Get(3);
-  } else if (bits_.Bit() == 0) {
-    e = 16 + bits_.Get(5);
-  } else if (bits_.Bit() == 0) {
-    e = 48 + bits_.Get(7);
-  } else {
-    e = 176 + bits_.Get(16);
-  }
+  // 0, 10, 110, 1110, 11110 or 11111, then a field.
+  static constexpr int kWidth[6] = {1, 2, 3, 5, 7, 16};
+  static constexpr std::uint32_t kBase[6] = {2, 4, 8, 16, 48, 176};
+  const std::uint64_t w = bits_.Peek();
+  const int ones = Ones(w, 5);
+  const int prefix = PrefixBits(ones, 5);
+  const std::uint32_t e = kBase[ones] + Field(w, prefix, kWidth[ones]);
+  bits_.Skip(prefix + kWidth[ones]);
   std::int32_t n = static_cast<std::int32_t>(e);
   if (cursor_ < s_.horizon) n = e == 2 ? -1 : n - 1;
   return ADCDKONN(n);
@@ -369,13 +400,17 @@ bool Decoder::ADCDKOVN() {
 
 bool Decoder::ADCDKONN(std::int32_t extension) {
   s_.afterPrediction = 0;
-  const std::uint32_t sel = bits_.Get(4);
+  const std::uint64_t w = bits_.Peek();
+  const auto sel = static_cast<std::uint32_t>(w >> 60);
   std::uint32_t k;
   if (s_.escape == 0) {
     const int c = kSelectorClass[sel];
     const std::uint32_t high = sel - kClassFirstSelector[c];
-    k = classBase_[c] + (high << s_.classWidth[c]) + bits_.Get(s_.classWidth[c]);
+    const int width = s_.classWidth[c];
+    k = classBase_[c] + (high << width) + Field(w, 4, width);
+    bits_.Skip(4 + width);
   } else {
+    bits_.Skip(4);
     s_.escape = 0;
     const int w7 = s_.classWidth[7];
     if (extension != 0) {
@@ -425,26 +460,70 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
   return true;
 }
 
+// Helpers of the run-form scans: 8 bytes at a time, little-endian byte order, exact.
+std::uint64_t Load8(const std::uint8_t* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
+}
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+// High bit of every byte of w that is zero, and only of those.
+std::uint64_t ZeroBytes(std::uint64_t w) { return ~(((w & kLow7) + kLow7) | w | kLow7); }
+int FirstByte(std::uint64_t mask) { return __builtin_ctzll(mask) >> 3; }
+
 bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
   // The scans look only at bytes already written.
+  const std::uint8_t* const o = out_;
   std::uint32_t t = offset + length;
-  for (;; ++t) {
+  for (;;) {
+    if (t + 10 <= cursor_) {
+      const std::uint64_t w = Load8(o + t), w1 = Load8(o + t + 1), w2 = Load8(o + t + 2);
+      const std::uint64_t hit = ZeroBytes((w ^ w1) | (w1 ^ w2));
+      if (hit != 0) {
+        t += static_cast<std::uint32_t>(FirstByte(hit));
+        break;
+      }
+      t += 8;
+      continue;
+    }
     if (t + 2 >= cursor_) return false;
-    if (out_[t] == out_[t + 1] && out_[t] == out_[t + 2]) break;
+    if (o[t] == o[t + 1] && o[t] == o[t + 2]) break;
+    ++t;
   }
   if (!CopyFrom(offset, t - offset)) return false;
   const std::uint8_t c = out_[t];
   if (s_.lastDistance > cursor_) return false;
   const std::uint32_t u = cursor_ - s_.lastDistance;
+  const std::uint64_t cc = 0x0101010101010101ULL * c;
   std::uint32_t z = u;
-  for (;; ++z) {
+  for (;;) {
+    if (z + 10 <= cursor_) {
+      const std::uint64_t hit = ZeroBytes(Load8(o + z) ^ cc) & ZeroBytes(Load8(o + z + 1) ^ cc) &
+                                ZeroBytes(Load8(o + z + 2) ^ cc);
+      if (hit != 0) {
+        z += static_cast<std::uint32_t>(FirstByte(hit));
+        break;
+      }
+      z += 8;
+      continue;
+    }
     if (z + 2 >= cursor_) return false;
-    if (out_[z] == c && out_[z + 1] == c && out_[z + 2] == c) break;
+    if (o[z] == c && o[z + 1] == c && o[z + 2] == c) break;
+    ++z;
   }
   z += 2;
   for (;;) {
+    if (z + 9 <= cursor_) {
+      const std::uint64_t other = Load8(o + z + 1) ^ cc;
+      if (other != 0) {
+        z += static_cast<std::uint32_t>(FirstByte(other));
+        break;
+      }
+      z += 8;
+      continue;
+    }
     if (z + 1 >= cursor_) return false;
-    if (out_[z + 1] != c) break;
+    if (o[z + 1] != c) break;
     ++z;
   }
   const std::uint32_t n = z - u + 1;

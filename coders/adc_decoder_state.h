@@ -6,9 +6,17 @@
 
 namespace adc {
 
+// A prediction-table entry of the decoder, padded so that one wide store fills it.
+struct alignas(16) PredictionEntry {
+  std::uint32_t end;
+  std::uint32_t distance;
+  std::uint32_t length;
+  std::uint32_t unused;
+};
+
 struct DecoderState {
   Phrase phrases[kPhraseEntries];              // start offset and length of earlier phrases
-  Prediction predictions[kPredictionSlots];    // by output offset modulo 1024
+  PredictionEntry predictions[kPredictionSlots];  // by output offset modulo 1024
   std::uint8_t ranks[256];                     // the byte of rank r is entry 255 - r
   std::uint16_t classSize[kClasses];
   std::uint16_t classWidth[kClasses];
