@@ -80,7 +80,7 @@ const std::vector<Bytes>& Records(Input input) {
   return cache[input];
 }
 
-std::size_t TotalBytes(const std::vector<Bytes>& records) {
+[[maybe_unused]] std::size_t TotalBytes(const std::vector<Bytes>& records) {
   std::size_t total = 0;
   for (const Bytes& r : records) total += r.size();
   return total;
