@@ -41,9 +41,11 @@ void trqkcol(std::uint8_t* destination, const std::uint64_t* slices, int m, int 
 
 // The inverse of trqkmt: length, position and repeat count of descriptors 0 to n - 1.
 void trqdspi(RecordDescriptor* descriptors, const std::uint8_t* planes, int n);
-// `count` (1-8) consecutive columns of m bytes each into bytes j.. of the first m records:
-// byte k of column i goes to byte j + i of record k.
-void trqdspp(std::uint8_t* const* records, int j, const std::uint8_t* columns, int m, int count);
+// `count` (1-8) staged columns (column i at stage + i * 256) into bytes j.. of the first m
+// records: byte k of column i goes to byte j + i of record k when j + i < lengths[k]; every
+// record must reach j.
+void trqdspp(std::uint8_t* const* records, const std::uint16_t* lengths, int j,
+             const std::uint8_t* stage, int m, int count);
 
 // The block routines: nuccx8 and nudcx8 serve CX8 and VR8, nuccx7 and nudcx7 CX7.
 CompressBlockRoutine nuccx8, nuccx7;

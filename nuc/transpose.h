@@ -81,37 +81,54 @@ inline void StoreLow(std::uint8_t* d, std::uint64_t v, int count) {
   }
 }
 
-// `count` (1-8) columns of m bytes (column j at columns + j * stride) into bytes
-// j0..j0+count-1 of records 0..m-1. No other byte of a record is written.
-inline void ColumnsToRecords(const std::uint8_t* columns, int stride, int m,
-                             std::uint8_t* const* records, int j0, int count) {
+// Staged columns: row j (j < 8) of kStageStride bytes holds byte j of up to 255 records, so
+// whole 16-record steps stay inside a row.
+constexpr int kStageStride = 256;
+
+#if defined(__SSE2__)
+// Stores record k's bytes (the low half of t[p] for k = 2p, the high half for 2p + 1).
+inline void StoreRecordPair(const __m128i& t, std::uint8_t* a, int na, std::uint8_t* b, int nb) {
+  if (na == 8)
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(a), t);
+  else
+    StoreLow(a, static_cast<std::uint64_t>(_mm_cvtsi128_si64(t)), na);
+  if (nb <= 0) return;
+  const __m128i h = _mm_unpackhi_epi64(t, t);
+  if (nb == 8)
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(b), h);
+  else
+    StoreLow(b, static_cast<std::uint64_t>(_mm_cvtsi128_si64(h)), nb);
+}
+#endif
+
+// `cols` (1-8) staged columns into bytes j0.. of records 0..m-1, with one transpose per 16
+// records. Record k takes min(cols, lengths[k] - j0) bytes (at least 1: every record reaches
+// j0); no other byte of a record is written.
+inline void StageToRecords(const std::uint8_t* stage, int m, std::uint8_t* const* records,
+                           const std::uint16_t* lengths, int j0, int cols) {
+  const auto take = [&](int k) {
+    const int left = lengths[k] - j0;
+    return left < cols ? left : cols;
+  };
   int k = 0;
 #if defined(__SSE2__)
-  for (; k + 16 <= m; k += 16) {
+  for (; k < m; k += 16) {
     __m128i r[8], t[8];
     for (int j = 0; j < 8; ++j)
-      r[j] = j < count ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + j * stride + k))
-                       : _mm_setzero_si128();
+      r[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(stage + j * kStageStride + k));
     Transpose8x16(r, t);
-    if (count == 8) {
-      for (int p = 0; p < 8; ++p) {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p] + j0), t[p]);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p + 1] + j0),
-                         _mm_unpackhi_epi64(t[p], t[p]));
-      }
-    } else {
-      for (int p = 0; p < 8; ++p) {
-        StoreLow(records[k + 2 * p] + j0, static_cast<std::uint64_t>(_mm_cvtsi128_si64(t[p])), count);
-        StoreLow(records[k + 2 * p + 1] + j0,
-                 static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(t[p], t[p]))), count);
-      }
+    const int last = m - k < 16 ? m - k : 16;
+    for (int p = 0; 2 * p < last; ++p) {
+      const int a = k + 2 * p;
+      StoreRecordPair(t[p], records[a] + j0, take(a), 2 * p + 1 < last ? records[a + 1] + j0 : nullptr,
+                      2 * p + 1 < last ? take(a + 1) : 0);
     }
   }
 #endif
   for (; k < m; ++k) {
     std::uint64_t s = 0;
-    for (int j = 0; j < count; ++j) s |= std::uint64_t{columns[j * stride + k]} << (8 * j);
-    StoreLow(records[k] + j0, s, count);
+    for (int j = 0; j < 8; ++j) s |= std::uint64_t{stage[j * kStageStride + k]} << (8 * j);
+    StoreLow(records[k] + j0, s, take(k));
   }
 }
 
