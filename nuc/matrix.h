@@ -35,9 +35,10 @@ void trqkmt(std::uint8_t* planes, const SortedDescriptor* sorted, int n);
 // Gathers the 8 bytes from offset c of each of the first m sorted records into slices; never
 // reads past a record's full length (the unread bytes of a slice are 0).
 void trqklsp(std::uint64_t* slices, const SortedDescriptor* sorted, int c, int m);
-// `count` columns out of the first m slices, starting at slice byte `from` (from + count <= 8),
-// into consecutive runs of m bytes: byte from + j of slice k goes to destination[j * m + k].
-void trqkcol(std::uint8_t* destination, const std::uint64_t* slices, int m, int from, int count);
+// The 8 columns of the first m slices into staged columns: byte j of slice k goes to
+// stage[j * 256 + k]. Reads slices in whole steps of 16 (slices holds 256 entries); the stage
+// bytes past m are left undefined.
+void trqkcol(std::uint8_t* stage, const std::uint64_t* slices, int m);
 
 // The inverse of trqkmt: length, position and repeat count of descriptors 0 to n - 1.
 void trqdspi(RecordDescriptor* descriptors, const std::uint8_t* planes, int n);

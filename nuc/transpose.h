@@ -33,13 +33,13 @@ inline void Transpose8x16(const __m128i r[8], __m128i out[8]) {
 }
 #endif
 
-// m slices of 8 bytes to `count` columns starting at byte `from` (from + count <= 8):
-// columns[j * stride + k] = byte from + j of slice k.
-inline void SlicesToColumns(const std::uint64_t* slices, int m, std::uint8_t* columns, int stride,
-                            int from, int count) {
+// The 8 bytes of m slices to 8 columns: columns[j * stride + k] = byte j of slice k. Works in
+// whole steps of 16 slices: slices must hold m rounded up to 16 entries, and a column row
+// that many bytes.
+inline void SlicesToColumns(const std::uint64_t* slices, int m, std::uint8_t* columns, int stride) {
   int k = 0;
 #if defined(__SSE2__)
-  for (; k + 16 <= m; k += 16) {
+  for (; k < m; k += 16) {
     // Row i pairs slice k + i with slice k + 8 + i, so item q < 8 is byte q of slices
     // k..k+7 and item q + 8 byte q of slices k+8..k+15.
     __m128i r[8], t[8];
@@ -47,19 +47,15 @@ inline void SlicesToColumns(const std::uint64_t* slices, int m, std::uint8_t* co
       r[i] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(slices + k + i)),
                                 _mm_loadl_epi64(reinterpret_cast<const __m128i*>(slices + k + 8 + i)));
     Transpose8x16(r, t);
-    for (int j = 0; j < count; ++j) {
-      const int b = from + j;
+    for (int b = 0; b < 8; ++b) {
       const __m128i column = (b & 1) ? _mm_unpackhi_epi64(t[b / 2], t[4 + b / 2])
                                      : _mm_unpacklo_epi64(t[b / 2], t[4 + b / 2]);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + j * stride + k), column);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + b * stride + k), column);
     }
   }
 #endif
-  for (; k < m; ++k) {
-    const std::uint64_t s = slices[k];
-    for (int j = 0; j < count; ++j)
-      columns[j * stride + k] = static_cast<std::uint8_t>(s >> (8 * (from + j)));
-  }
+  for (; k < m; ++k)
+    for (int j = 0; j < 8; ++j) columns[j * stride + k] = static_cast<std::uint8_t>(slices[k] >> (8 * j));
 }
 
 // Stores the low `count` (1-8) bytes of v at d.
