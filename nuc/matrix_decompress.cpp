@@ -76,7 +76,7 @@ void LettersToBytes(const NucContext& ctx, std::uint8_t* letters, int count) {
 // Appends the trailing repeats of a decoded record.
 void RestoreRepeats(RecordDescriptor& d) {
   if (d.repeatCount > 0) {
-    std::memset(d.data + d.length, d.data[d.length - 1], d.repeatCount);
+    nuc::Fill(d.data + d.length, d.data[d.length - 1], d.repeatCount);
     d.length = static_cast<std::uint16_t>(d.length + d.repeatCount);
   }
   d.repeatCount = 0;

@@ -77,6 +77,27 @@ inline void StoreLow(std::uint8_t* d, std::uint64_t v, int count) {
   }
 }
 
+// Writes n (1-255) copies of v at d and nothing else, with wide stores that overlap at the
+// end: short fills are the rule, and a string store is slow to start.
+inline void Fill(std::uint8_t* d, std::uint8_t v, int n) {
+  const std::uint64_t w = 0x0101010101010101u * v;
+  if (n >= 16) {
+#if defined(__SSE2__)
+    const __m128i x = _mm_set1_epi8(static_cast<char>(v));
+    for (int i = 0; i + 16 < n; i += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), x);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16), x);
+#else
+    for (int i = 0; i + 8 < n; i += 8) std::memcpy(d + i, &w, 8);
+    std::memcpy(d + n - 8, &w, 8);
+#endif
+  } else if (n >= 8) {
+    std::memcpy(d, &w, 8);
+    std::memcpy(d + n - 8, &w, 8);
+  } else {
+    StoreLow(d, w, n);
+  }
+}
+
 // Staged columns: row j (j < 8) of kStageStride bytes holds byte j of up to 255 records, so
 // whole 16-record steps stay inside a row.
 constexpr int kStageStride = 256;
