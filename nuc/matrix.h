@@ -23,7 +23,7 @@ constexpr std::int32_t kNucColumnPieceSize = 2047;
 constexpr std::uint32_t kNucLargestChunk = 2049;
 
 // Cuts trailing repeats off a record of length `length` (counting its prefix slot): sets the
-// new length and the count cut off. Writes 2 bytes of the record and restores them.
+// new length and the count cut off.
 void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16_t& newLength,
                            std::uint8_t& repeatCount);
 
