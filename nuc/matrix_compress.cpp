@@ -2,6 +2,7 @@
 // each piece coded into one chunk by the method's compress-record routine.
 #include <cstring>
 
+#include "nuc/byte_copy.h"
 #include "nuc/matrix.h"
 #include "nuc/transpose.h"
 
@@ -18,9 +19,10 @@ struct CompressWork {
   SortedDescriptor sorted[kNucMaxRecords];
   // Whole 16-slice steps of the column transpose may read up to slice 255.
   std::uint64_t slices[kNucMaxRecords + 1] = {};
-  alignas(16) std::uint8_t stage[8 * nuc::kStageStride];
+  alignas(16) std::uint8_t stage[8 * nuc::kStageStride] = {};
   std::uint8_t planes[4 * kNucMaxRecords];
-  std::uint8_t piece[kNucPieceSize + 4];
+  // 16 bytes of slack behind a piece take the whole 16-byte moves of its last column.
+  std::uint8_t piece[kNucPieceSize + 16];
 };
 
 // Codes each piece in a work buffer and moves the chunk into the coded block, so the coded
@@ -131,8 +133,8 @@ void CompressMatrix(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength
         trqklsp(work.slices, sorted, c, active);
         trqkcol(work.stage, work.slices, active);
       }
-      std::memcpy(work.piece + waiting, work.stage + (c - sliced) * nuc::kStageStride,
-                  static_cast<std::size_t>(active));
+      for (int i = 0; i < active; i += 16)
+        nuc::Copy16(work.piece + waiting + i, work.stage + (c - sliced) * nuc::kStageStride + i);
       waiting += active;
       ++c;
       dropFinished();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "nuc/byte_copy.h"
 #include "nuc/matrix.h"
 #include "nuc/transpose.h"
 
@@ -172,7 +173,9 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
       while (used < size) {
         while (active > 0 && lengths[active - 1] <= j) --active;
         if (active == 0 || size - used < active) return kBadColumns;
-        std::memcpy(stage + (j - group) * nuc::kStageStride, chunk + used, static_cast<std::size_t>(active));
+        // Whole 16-byte moves: a stage row has 256 bytes, the chunk buffer 63 bytes of slack.
+        for (int i = 0; i < active; i += 16)
+          nuc::Copy16(stage + (j - group) * nuc::kStageStride + i, chunk + used + i);
         used += active;
         if (++j - group == 8) {
           trqdspp(records, lengths, group, stage, groupActive, 8);
