@@ -33,12 +33,12 @@ const char* const kWords[] = {"MOVE", "TO", "PERFORM", "UNTIL", "ADD", "GIVING",
                               "DISPLAY", "ZERO", "SPACES", "VALUE", "PIC", "X(20)", "9(7)V99",
                               "THE", "OF", "AND", "RECORD", "READ", "WRITE", "FILE", "."};
 
-std::vector<Bytes> MakeRecords(Input input) {
+std::vector<Bytes> MakeRecords(Input input, std::size_t bytes = kInputBytes) {
   std::mt19937 rng(4711);
   std::vector<Bytes> records;
   std::size_t total = 0;
   unsigned sequence = 100;
-  while (total < kInputBytes) {
+  while (total < bytes) {
     Bytes r;
     if (input == kCards) {
       // Source card: text from column 8, blanks up to column 72, an 8-digit sequence number.

@@ -5,6 +5,7 @@
 #include "cmp/block_io.h"
 #include "cmp/cmp.h"
 #include "cmp/letters.h"
+#include "cmp/matrix_frame.h"
 #include "fio/fio.h"
 #include "support/code_tables.h"
 #include "support/environment.h"
@@ -84,8 +85,7 @@ std::int32_t OpenWrite(CmpControlBlock& cb, std::int32_t& formatLevel, std::int3
   cb.space = charCode == 1 ? 0x20 : 0x40;
   if (cb.method == kMethodAdc || cb.method == kMethodNdc) {
     cb.memberStartMark = 2;
-    cb.machineId = TorqHardwareId();
-    cb.blockId = TorqTimeId();
+    CmpFrameIds(cb.blockId, cb.machineId);
   } else if (cb.method == kMethodDc8) {
     cb.memberStartMark = 1;
   }
@@ -298,8 +298,10 @@ void cmpflu(CmpControlBlock*& slot, std::int32_t& rc, std::uint32_t& blocks,
   }
   CmpControlBlock& cb = *slot;
   rc = kCmpOk;
-  if (cb.direction == 1 && BlockHoldsData(cb)) {
-    rc = FlushBlock(cb);
+  if (cb.direction == 1) {
+    if (BlockHoldsData(cb)) rc = FlushBlock(cb);
+    // Every member end: the next member's first block carries the family, also when the
+    // member's last matrix already ended its block.
     if (!Is7Bit(cb)) {
       if (cb.method == kMethodDc8) cb.memberStartMark = 1;
       if (cb.method == kMethodAdc || cb.method == kMethodNdc) cb.memberStartMark = 2;

@@ -32,7 +32,16 @@ std::int32_t HeaderBufferFor(CmpControlBlock& cb, std::uint32_t size) {
 // 8-bit form: the segments of a matrix body, up to the zero byte that ends the list. The end
 // of the file behind the body is left for the next lead byte to meet.
 std::int32_t SkipSegments8(CmpControlBlock& cb) {
-  if ((cb.method & 15) > kMethodVr8) return kCmpBadMode;
+  const std::uint32_t method = cb.method & 15;
+  if (method == kMethodAdc || method == kMethodNdc || method == kMethodDc8 ||
+      method == kMethodDc8Variant) {
+    if (cb.roomLeft <= 0) {
+      const std::int32_t rc = EnsureRoom(cb);
+      if (rc != 0) return rc == kCmpEndOfFile ? kCmpOk : rc;
+    }
+    return SkipMatrixBody8(cb);
+  }
+  if (method > kMethodVr8) return kCmpBadMode;
   for (;;) {
     if (cb.roomLeft <= 0) {
       const std::int32_t rc = EnsureRoom(cb);
