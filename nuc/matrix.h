@@ -23,7 +23,7 @@ constexpr std::int32_t kNucColumnPieceSize = 2047;
 constexpr std::uint32_t kNucLargestChunk = 2049;
 
 // Cuts trailing repeats off a record of length `length` (counting its prefix slot): sets the
-// new length and the count cut off. Writes 2 bytes of the record and restores them.
+// new length and the count cut off.
 void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16_t& newLength,
                            std::uint8_t& repeatCount);
 
@@ -35,15 +35,18 @@ void trqkmt(std::uint8_t* planes, const SortedDescriptor* sorted, int n);
 // Gathers the 8 bytes from offset c of each of the first m sorted records into slices; never
 // reads past a record's full length (the unread bytes of a slice are 0).
 void trqklsp(std::uint64_t* slices, const SortedDescriptor* sorted, int c, int m);
-// `count` columns out of the first m slices, starting at slice byte `from` (from + count <= 8),
-// into consecutive runs of m bytes: byte from + j of slice k goes to destination[j * m + k].
-void trqkcol(std::uint8_t* destination, const std::uint64_t* slices, int m, int from, int count);
+// The 8 columns of the first m slices into staged columns: byte j of slice k goes to
+// stage[j * 256 + k]. Reads slices in whole steps of 16 (slices holds 256 entries); the stage
+// bytes past m are left undefined.
+void trqkcol(std::uint8_t* stage, const std::uint64_t* slices, int m);
 
 // The inverse of trqkmt: length, position and repeat count of descriptors 0 to n - 1.
 void trqdspi(RecordDescriptor* descriptors, const std::uint8_t* planes, int n);
-// `count` (1-8) consecutive columns of m bytes each into bytes j.. of the first m records:
-// byte k of column i goes to byte j + i of record k.
-void trqdspp(std::uint8_t* const* records, int j, const std::uint8_t* columns, int m, int count);
+// `count` (1-8) staged columns (column i at stage + i * 256) into bytes j.. of the first m
+// records: byte k of column i goes to byte j + i of record k when j + i < lengths[k]; every
+// record must reach j.
+void trqdspp(std::uint8_t* const* records, const std::uint16_t* lengths, int j,
+             const std::uint8_t* stage, int m, int count);
 
 // The block routines: nuccx8 and nudcx8 serve CX8 and VR8, nuccx7 and nudcx7 CX7.
 CompressBlockRoutine nuccx8, nuccx7;

@@ -2,6 +2,7 @@
 // each piece coded into one chunk by the method's compress-record routine.
 #include <cstring>
 
+#include "nuc/byte_copy.h"
 #include "nuc/matrix.h"
 #include "nuc/transpose.h"
 
@@ -16,9 +17,12 @@ constexpr std::size_t kCodedPieceSize = 2 * kNucPieceSize + 256;
 struct CompressWork {
   std::uint8_t coded[kCodedPieceSize];
   SortedDescriptor sorted[kNucMaxRecords];
-  std::uint64_t slices[kNucMaxRecords];
+  // Whole 16-slice steps of the column transpose may read up to slice 255.
+  std::uint64_t slices[kNucMaxRecords + 1] = {};
+  alignas(16) std::uint8_t stage[8 * nuc::kStageStride] = {};
   std::uint8_t planes[4 * kNucMaxRecords];
-  std::uint8_t piece[kNucPieceSize + 4];
+  // 16 bytes of slack behind a piece take the whole 16-byte moves of its last column.
+  std::uint8_t piece[kNucPieceSize + 16];
 };
 
 // Codes each piece in a work buffer and moves the chunk into the coded block, so the coded
@@ -121,20 +125,18 @@ void CompressMatrix(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength
         writer.Code(work.piece, waiting);
         waiting = 0;
       }
-      // Up to eight columns that every active record reaches and that fit the waiting piece
-      // move in one step.
       // The slices hold columns sliced..sliced+7 of the records active when they were
-      // gathered; records only drop out, so they serve until the next 8 columns.
+      // gathered, transposed once into staged columns; records only drop out, so they serve
+      // until the next 8 columns.
       if (c >= sliced + 8) {
         sliced = c;
         trqklsp(work.slices, sorted, c, active);
+        trqkcol(work.stage, work.slices, active);
       }
-      int count = (kNucColumnPieceSize - waiting) / active;
-      if (count > sliced + 8 - c) count = sliced + 8 - c;
-      if (count > sorted[active - 1].length - c) count = sorted[active - 1].length - c;
-      trqkcol(work.piece + waiting, work.slices, active, c - sliced, count);
-      waiting += count * active;
-      c += count;
+      for (int i = 0; i < active; i += 16)
+        nuc::Copy16(work.piece + waiting + i, work.stage + (c - sliced) * nuc::kStageStride + i);
+      waiting += active;
+      ++c;
       dropFinished();
     }
   }
@@ -158,9 +160,9 @@ void trqklsp(std::uint64_t* slices, const SortedDescriptor* sorted, int c, int m
   }
 }
 
-void trqkcol(std::uint8_t* destination, const std::uint64_t* slices, int m, int from, int count) {
-  if (m > kNucMaxRecords || m <= 0 || from < 0 || count < 1 || from + count > 8) return;
-  nuc::SlicesToColumns(slices, m, destination, m, from, count);
+void trqkcol(std::uint8_t* stage, const std::uint64_t* slices, int m) {
+  if (m > kNucMaxRecords || m <= 0) return;
+  nuc::SlicesToColumns(slices, m, stage, nuc::kStageStride);
 }
 
 void nuccx8(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,

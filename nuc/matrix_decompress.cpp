@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "nuc/byte_copy.h"
 #include "nuc/matrix.h"
 #include "nuc/transpose.h"
 
@@ -76,7 +77,7 @@ void LettersToBytes(const NucContext& ctx, std::uint8_t* letters, int count) {
 // Appends the trailing repeats of a decoded record.
 void RestoreRepeats(RecordDescriptor& d) {
   if (d.repeatCount > 0) {
-    std::memset(d.data + d.length, d.data[d.length - 1], d.repeatCount);
+    nuc::Fill(d.data + d.length, d.data[d.length - 1], d.repeatCount);
     d.length = static_cast<std::uint16_t>(d.length + d.repeatCount);
   }
   d.repeatCount = 0;
@@ -160,22 +161,31 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
   int active = n;
   int j = 4;
   if (j < descriptors[0].length) {
+    // Columns are staged until eight have come (or the matrix ends), then go into the records
+    // with one transpose; each record takes exactly the bytes it reaches.
+    alignas(16) std::uint8_t stage[8 * nuc::kStageStride] = {};
+    int group = j;
+    while (active > 0 && lengths[active - 1] <= j) --active;
+    int groupActive = active;
     while (!decoder.AtEnd()) {
       if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
       int used = 0;
       while (used < size) {
         while (active > 0 && lengths[active - 1] <= j) --active;
         if (active == 0 || size - used < active) return kBadColumns;
-        // Up to eight whole columns of this chunk that every active record reaches go in one
-        // step.
-        int count = (size - used) / active;
-        if (count > 8) count = 8;
-        if (count > lengths[active - 1] - j) count = lengths[active - 1] - j;
-        trqdspp(records, j, chunk + used, active, count);
-        used += count * active;
-        j += count;
+        // Whole 16-byte moves: a stage row has 256 bytes, the chunk buffer 63 bytes of slack.
+        for (int i = 0; i < active; i += 16)
+          nuc::Copy16(stage + (j - group) * nuc::kStageStride + i, chunk + used + i);
+        used += active;
+        if (++j - group == 8) {
+          trqdspp(records, lengths, group, stage, groupActive, 8);
+          group = j;
+          while (active > 0 && lengths[active - 1] <= j) --active;
+          groupActive = active;
+        }
       }
     }
+    if (j > group) trqdspp(records, lengths, group, stage, groupActive, j - group);
     while (active > 0 && lengths[active - 1] <= j) --active;
     if (active > 0) return kBadRecordLength;  // the coded matrix ended before every column
   }
@@ -238,9 +248,10 @@ void trqdspi(RecordDescriptor* descriptors, const std::uint8_t* planes, int n) {
   }
 }
 
-void trqdspp(std::uint8_t* const* records, int j, const std::uint8_t* columns, int m, int count) {
-  if (m > kNucMaxRecords || count < 1 || count > 8) return;
-  nuc::ColumnsToRecords(columns, m, m, records, j, count);
+void trqdspp(std::uint8_t* const* records, const std::uint16_t* lengths, int j,
+             const std::uint8_t* stage, int m, int count) {
+  if (m > kNucMaxRecords || m < 1 || count < 1 || count > 8) return;
+  nuc::StageToRecords(stage, m, records, lengths, j, count);
 }
 
 void nudcx8(NucContext& ctx, std::int32_t& rc, std::int32_t& codedLength, std::uint8_t* codedBlock,

@@ -3,7 +3,10 @@
 #include <cstring>
 
 #include "nuc/matrix.h"
-#include "nuc/memeq.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16_t& newLength,
                            std::uint8_t& repeatCount) {
@@ -11,26 +14,25 @@ void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16
   repeatCount = 0;
   if (length <= 5 || data[length - 1] != data[length - 2]) return;
   const std::uint8_t c = data[length - 1];
-  // Most repeats are short: look at a few bytes directly first.
-  const int floor = length <= 258 ? 3 : length - 256;
-  int at = length - 3;
-  for (int i = 0; i < 6 && at > floor; ++i, --at) {
-    if (data[at] != c) {
-      repeatCount = static_cast<std::uint8_t>((length - 2) - at);
-      newLength = static_cast<std::uint16_t>(length - repeatCount);
-      return;
+  // The scan stops at the prefix slot of a short record, else 256 bytes back, so at most 254
+  // repeats are cut and one data byte always stays. q ends on the last byte before the run,
+  // or on the stop.
+  const int stop = length <= 258 ? 3 : length - 256;
+  int q = length - 2;
+#if defined(__SSE2__)
+  const __m128i v = _mm_set1_epi8(static_cast<char>(c));
+  while (q - 16 >= stop) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + q - 15));
+    const unsigned differ = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, v))) ^ 0xFFFFu;
+    if (differ) {
+      q = q - 15 + (31 - __builtin_clz(differ));
+      break;
     }
+    q -= 16;
   }
-  // A differing byte stops the backward scan: in the prefix slot for a short record, else 256
-  // bytes back, so at most 254 repeats are cut and one data byte always stays.
-  std::uint8_t* s = length <= 258 ? data + 2 : data + (length - 257);
-  std::uint8_t saved[2];
-  std::memcpy(saved, s, 2);
-  s[0] = c;
-  s[1] = static_cast<std::uint8_t>(~c);
-  const std::uint8_t* q = memeqd(data + (length - 2));
-  std::memcpy(s, saved, 2);
-  repeatCount = static_cast<std::uint8_t>((data + (length - 2)) - q);
+#endif
+  while (q > stop && data[q] == c) --q;
+  repeatCount = static_cast<std::uint8_t>((length - 2) - q);
   newLength = static_cast<std::uint16_t>(length - repeatCount);
 }
 

@@ -33,13 +33,13 @@ inline void Transpose8x16(const __m128i r[8], __m128i out[8]) {
 }
 #endif
 
-// m slices of 8 bytes to `count` columns starting at byte `from` (from + count <= 8):
-// columns[j * stride + k] = byte from + j of slice k.
-inline void SlicesToColumns(const std::uint64_t* slices, int m, std::uint8_t* columns, int stride,
-                            int from, int count) {
+// The 8 bytes of m slices to 8 columns: columns[j * stride + k] = byte j of slice k. Works in
+// whole steps of 16 slices: slices must hold m rounded up to 16 entries, and a column row
+// that many bytes.
+inline void SlicesToColumns(const std::uint64_t* slices, int m, std::uint8_t* columns, int stride) {
   int k = 0;
 #if defined(__SSE2__)
-  for (; k + 16 <= m; k += 16) {
+  for (; k < m; k += 16) {
     // Row i pairs slice k + i with slice k + 8 + i, so item q < 8 is byte q of slices
     // k..k+7 and item q + 8 byte q of slices k+8..k+15.
     __m128i r[8], t[8];
@@ -47,19 +47,15 @@ inline void SlicesToColumns(const std::uint64_t* slices, int m, std::uint8_t* co
       r[i] = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(slices + k + i)),
                                 _mm_loadl_epi64(reinterpret_cast<const __m128i*>(slices + k + 8 + i)));
     Transpose8x16(r, t);
-    for (int j = 0; j < count; ++j) {
-      const int b = from + j;
+    for (int b = 0; b < 8; ++b) {
       const __m128i column = (b & 1) ? _mm_unpackhi_epi64(t[b / 2], t[4 + b / 2])
                                      : _mm_unpacklo_epi64(t[b / 2], t[4 + b / 2]);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + j * stride + k), column);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + b * stride + k), column);
     }
   }
 #endif
-  for (; k < m; ++k) {
-    const std::uint64_t s = slices[k];
-    for (int j = 0; j < count; ++j)
-      columns[j * stride + k] = static_cast<std::uint8_t>(s >> (8 * (from + j)));
-  }
+  for (; k < m; ++k)
+    for (int j = 0; j < 8; ++j) columns[j * stride + k] = static_cast<std::uint8_t>(slices[k] >> (8 * j));
 }
 
 // Stores the low `count` (1-8) bytes of v at d.
@@ -81,37 +77,75 @@ inline void StoreLow(std::uint8_t* d, std::uint64_t v, int count) {
   }
 }
 
-// `count` (1-8) columns of m bytes (column j at columns + j * stride) into bytes
-// j0..j0+count-1 of records 0..m-1. No other byte of a record is written.
-inline void ColumnsToRecords(const std::uint8_t* columns, int stride, int m,
-                             std::uint8_t* const* records, int j0, int count) {
+// Writes n (1-255) copies of v at d and nothing else, with wide stores that overlap at the
+// end: short fills are the rule, and a string store is slow to start.
+inline void Fill(std::uint8_t* d, std::uint8_t v, int n) {
+  const std::uint64_t w = 0x0101010101010101u * v;
+  if (n >= 16) {
+#if defined(__SSE2__)
+    const __m128i x = _mm_set1_epi8(static_cast<char>(v));
+    for (int i = 0; i + 16 < n; i += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), x);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16), x);
+#else
+    for (int i = 0; i + 8 < n; i += 8) std::memcpy(d + i, &w, 8);
+    std::memcpy(d + n - 8, &w, 8);
+#endif
+  } else if (n >= 8) {
+    std::memcpy(d, &w, 8);
+    std::memcpy(d + n - 8, &w, 8);
+  } else {
+    StoreLow(d, w, n);
+  }
+}
+
+// Staged columns: row j (j < 8) of kStageStride bytes holds byte j of up to 255 records, so
+// whole 16-record steps stay inside a row.
+constexpr int kStageStride = 256;
+
+#if defined(__SSE2__)
+// Stores record k's bytes (the low half of t[p] for k = 2p, the high half for 2p + 1).
+inline void StoreRecordPair(const __m128i& t, std::uint8_t* a, int na, std::uint8_t* b, int nb) {
+  if (na == 8)
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(a), t);
+  else
+    StoreLow(a, static_cast<std::uint64_t>(_mm_cvtsi128_si64(t)), na);
+  if (nb <= 0) return;
+  const __m128i h = _mm_unpackhi_epi64(t, t);
+  if (nb == 8)
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(b), h);
+  else
+    StoreLow(b, static_cast<std::uint64_t>(_mm_cvtsi128_si64(h)), nb);
+}
+#endif
+
+// `cols` (1-8) staged columns into bytes j0.. of records 0..m-1, with one transpose per 16
+// records. Record k takes min(cols, lengths[k] - j0) bytes (at least 1: every record reaches
+// j0); no other byte of a record is written.
+inline void StageToRecords(const std::uint8_t* stage, int m, std::uint8_t* const* records,
+                           const std::uint16_t* lengths, int j0, int cols) {
+  const auto take = [&](int k) {
+    const int left = lengths[k] - j0;
+    return left < cols ? left : cols;
+  };
   int k = 0;
 #if defined(__SSE2__)
-  for (; k + 16 <= m; k += 16) {
+  for (; k < m; k += 16) {
     __m128i r[8], t[8];
     for (int j = 0; j < 8; ++j)
-      r[j] = j < count ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + j * stride + k))
-                       : _mm_setzero_si128();
+      r[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(stage + j * kStageStride + k));
     Transpose8x16(r, t);
-    if (count == 8) {
-      for (int p = 0; p < 8; ++p) {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p] + j0), t[p]);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p + 1] + j0),
-                         _mm_unpackhi_epi64(t[p], t[p]));
-      }
-    } else {
-      for (int p = 0; p < 8; ++p) {
-        StoreLow(records[k + 2 * p] + j0, static_cast<std::uint64_t>(_mm_cvtsi128_si64(t[p])), count);
-        StoreLow(records[k + 2 * p + 1] + j0,
-                 static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(t[p], t[p]))), count);
-      }
+    const int last = m - k < 16 ? m - k : 16;
+    for (int p = 0; 2 * p < last; ++p) {
+      const int a = k + 2 * p;
+      StoreRecordPair(t[p], records[a] + j0, take(a), 2 * p + 1 < last ? records[a + 1] + j0 : nullptr,
+                      2 * p + 1 < last ? take(a + 1) : 0);
     }
   }
 #endif
   for (; k < m; ++k) {
     std::uint64_t s = 0;
-    for (int j = 0; j < count; ++j) s |= std::uint64_t{columns[j * stride + k]} << (8 * j);
-    StoreLow(records[k] + j0, s, count);
+    for (int j = 0; j < 8; ++j) s |= std::uint64_t{stage[j * kStageStride + k]} << (8 * j);
+    StoreLow(records[k] + j0, s, take(k));
   }
 }
 
