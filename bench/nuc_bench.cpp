@@ -13,85 +13,12 @@
 
 #include "nuc/kernel.h"
 #include "nuc/matrix_buffer.h"
+#include "bench_records.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint32_t kBufferSize = 32768;  // the default matrix buffer size
-constexpr std::size_t kInputBytes = 4 << 20;
-
-enum Input { kCards, kText, kRandom };
-const char* const kInputNames[] = {"cards", "text", "random"};
-const int kInputCharCode[] = {0, 1, 1};
-
-std::uint8_t ToEbcdic(char ch) {
-  if (ch >= 'A' && ch <= 'I') return static_cast<std::uint8_t>(0xC1 + ch - 'A');
-  if (ch >= 'J' && ch <= 'R') return static_cast<std::uint8_t>(0xD1 + ch - 'J');
-  if (ch >= 'S' && ch <= 'Z') return static_cast<std::uint8_t>(0xE2 + ch - 'S');
-  if (ch >= '0' && ch <= '9') return static_cast<std::uint8_t>(0xF0 + ch - '0');
-  if (ch == '.') return 0x4B;
-  if (ch == '-') return 0x60;
-  if (ch == '\'') return 0x7D;
-  return 0x40;
-}
-
-const char* const kWords[] = {"MOVE", "TO", "PERFORM", "UNTIL", "ADD", "GIVING", "IF", "ELSE",
-                              "END-IF", "WS-COUNT", "CUSTOMER-NAME", "ACCOUNT-NO", "COMPUTE",
-                              "DISPLAY", "ZERO", "SPACES", "VALUE", "PIC", "X(20)", "9(7)V99",
-                              "THE", "OF", "AND", "RECORD", "READ", "WRITE", "FILE", "."};
-
-std::vector<Bytes> MakeRecords(Input input) {
-  std::mt19937 rng(4711);
-  std::vector<Bytes> records;
-  std::size_t total = 0;
-  unsigned sequence = 100;
-  while (total < kInputBytes) {
-    Bytes r;
-    if (input == kCards) {
-      // Source card: text from column 8, blanks up to column 72, an 8-digit sequence number.
-      std::string line = "       ";
-      const std::size_t target = 12 + rng() % 55;
-      while (line.size() < target) {
-        line += kWords[rng() % (sizeof kWords / sizeof kWords[0])];
-        line += ' ';
-      }
-      line.resize(72, ' ');
-      char seq[9];
-      std::snprintf(seq, sizeof seq, "%08u", sequence);
-      sequence += 100;
-      line += seq;
-      for (char ch : line) r.push_back(ToEbcdic(ch));
-    } else if (input == kText) {
-      std::string line;
-      const std::size_t target = 5 + rng() % 115;
-      while (line.size() < target) {
-        std::string w = kWords[rng() % (sizeof kWords / sizeof kWords[0])];
-        for (char& ch : w) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        if (!line.empty()) line += ' ';
-        line += w;
-      }
-      r.assign(line.begin(), line.end());
-    } else {
-      r.resize(50 + rng() % 100);
-      for (auto& b : r) b = static_cast<std::uint8_t>(rng());
-    }
-    total += r.size();
-    records.push_back(std::move(r));
-  }
-  return records;
-}
-
-const std::vector<Bytes>& Records(Input input) {
-  static std::vector<Bytes> cache[3];
-  if (cache[input].empty()) cache[input] = MakeRecords(input);
-  return cache[input];
-}
-
-std::size_t TotalBytes(const std::vector<Bytes>& records) {
-  std::size_t total = 0;
-  for (const Bytes& r : records) total += r.size();
-  return total;
-}
+using namespace benchrecords;
 
 // The records cut into matrices as the record interface cuts them.
 std::vector<std::unique_ptr<NucMatrixBuffer>> Matrices(Input input) {

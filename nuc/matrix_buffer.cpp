@@ -16,12 +16,15 @@ NucMatrixBuffer::~NucMatrixBuffer() { rmHeapFree(buffer_); }
 
 void NucMatrixBuffer::Clear() {
   used_ = 0;
+  charged_ = 0;
   count_ = 0;
 }
 
 bool NucMatrixBuffer::Add(std::span<const std::uint8_t> record) {
+  // Each record is charged its length + 7 although its data takes only length + 4: the decoder
+  // rounds every record's space up to a multiple of 4 and needs those 3 bytes.
   if (!buffer_ || count_ >= kNucMaxRecords || record.size() > 32764 ||
-      used_ + record.size() + 7 > dataSize_)
+      charged_ + record.size() + 7 > dataSize_)
     return false;
   auto* d = reinterpret_cast<RecordDescriptor*>(buffer_) + count_;
   std::uint8_t* slot = buffer_ + kNucDescriptorArea + used_;
@@ -32,6 +35,7 @@ bool NucMatrixBuffer::Add(std::span<const std::uint8_t> record) {
   d->data = slot;
   if (!record.empty()) std::memcpy(slot + 4, record.data(), record.size());
   used_ += static_cast<std::uint32_t>(record.size() + 4);
+  charged_ += static_cast<std::uint32_t>(record.size() + 7);
   ++count_;
   return true;
 }

@@ -40,6 +40,7 @@ class NucMatrixBuffer {
   std::uint8_t* buffer_ = nullptr;
   std::uint32_t dataSize_;
   std::uint32_t codedSize_;
-  std::uint32_t used_ = 0;
+  std::uint32_t used_ = 0;     // data bytes placed (length + 4 per record)
+  std::uint32_t charged_ = 0;  // room spent (length + 7 per record)
   std::int32_t count_ = 0;
 };

@@ -1,0 +1,458 @@
+// The ADC code decoder. Every bit it reads lies in the input, every byte it writes lies in the
+// room, and every byte it copies has been written already: a stream that would break any of
+// these is damaged and ends with 60.
+#include "coders/adc_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "coders/adc_bit_reader.h"
+#include "nuc/byte_copy.h"
+
+namespace adc {
+namespace {
+
+constexpr std::int32_t kCorrupt = 60;
+constexpr std::uint32_t kRankUpdateLimit = 2047;
+
+class Decoder {
+ public:
+  Decoder(DecoderState& s, const std::uint8_t* in, std::uint32_t len, std::uint8_t* out,
+          std::uint32_t room)
+      : s_(s), bits_(in, len), out_(out), room_(room) {}
+
+  DecodeResult Run();
+
+ private:
+  // Each step returns false once the stream has shown itself damaged.
+  bool Token();
+  bool LiteralRun();
+  bool Copy();
+  bool ExtendedReference();
+  bool Reference(std::int32_t extension);
+  bool RunForm(std::uint32_t offset, std::uint32_t length);
+  bool TakePrediction(Prediction e);
+  bool Disturbance();
+  void Register(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
+  void EnterRun(std::uint32_t start, std::uint32_t count);
+  void UpdateLastDistance(std::uint32_t d) {
+    if (d > 7 || d > s_.lastDistance) s_.lastDistance = d;
+  }
+  void AdvanceEntry() {
+    s_.nextEntry = static_cast<std::uint16_t>((s_.nextEntry + 1) & kPhraseMask);
+    if (s_.nextEntry == 0) wrapped_ = true;
+  }
+  const Prediction& PredictionAt(std::uint32_t offset) const {
+    return s_.predictions[offset & kPredictionMask];
+  }
+  bool Predicted(std::uint32_t offset) const { return PredictionAt(offset).end >= offset; }
+  bool Put(std::uint8_t b) {
+    if (cursor_ >= room_) return false;
+    out_[cursor_++] = b;
+    return true;
+  }
+  // Copies n bytes from `from` to the cursor, byte by byte where they overlap.
+  bool CopyFrom(std::uint32_t from, std::uint32_t n) {
+    if (n == 0) return true;
+    if (from >= cursor_ || n > room_ - cursor_) return false;
+    if (from + n <= cursor_) {
+      nuc::CopyBytes(out_ + cursor_, out_ + from, n);
+    } else {
+      for (std::uint32_t i = 0; i < n; ++i) out_[cursor_ + i] = out_[from + i];
+    }
+    cursor_ += n;
+    return true;
+  }
+  std::uint8_t ReadLiteralFirst(bool& narrow);
+  // The rank of a further literal; -1 for the end mark, -2 for a damaged code.
+  std::int32_t ReadLiteralFurther(bool& narrow, std::uint32_t n);
+  void RankUpdate(std::uint32_t r, std::uint32_t n);
+
+  DecoderState& s_;
+  BitReader bits_;
+  std::uint8_t* out_;
+  std::uint32_t room_;
+  std::uint32_t cursor_ = 0;
+  std::uint32_t classBase_[kClasses] = {};
+  std::int32_t balance_ = 0;
+  std::uint32_t wideLiterals_ = 0;
+  std::uint32_t rankUpdates_ = 0;
+  bool wrapped_ = false;
+  bool ended_ = false;
+};
+
+DecodeResult Decoder::Run() {
+  std::copy(ctab.begin(), ctab.end(), s_.ranks);
+  std::memset(s_.predictions, 0, sizeof s_.predictions);
+  std::memset(s_.phrases, 0, sizeof s_.phrases);
+  for (int c = 0; c < kClasses; ++c) {
+    s_.classSize[c] = kStartClassSize;
+    s_.classWidth[c] = kStartClassWidth[c];
+    s_.growthOrder[c] = stab[c];
+    classBase_[c] = kStartClassSize * static_cast<std::uint32_t>(c);
+  }
+  s_.growthClass = kStartGrowthClass;
+  s_.lastDistance = 1;
+  s_.distance = 1;
+  s_.horizon = 0;
+  s_.afterRun = s_.afterPrediction = s_.escape = 0;
+
+  const DecodeResult bad{kCorrupt, 0, 0};
+  const auto first = static_cast<std::uint8_t>(bits_.Get(8));
+  if (bits_.overrun() || !Put(first)) return bad;
+  s_.phrases[1] = {0, 2};
+  s_.nextEntry = 2;
+  while (!ended_) {
+    bool ok;
+    if (Predicted(cursor_)) {
+      const Prediction e = PredictionAt(cursor_);
+      UpdateLastDistance(e.distance);
+      ok = TakePrediction(e);
+    } else {
+      ok = Token();
+    }
+    if (!ok || bits_.overrun()) return bad;
+  }
+  return {0, static_cast<std::uint32_t>(bits_.ConsumedBytes()), cursor_};
+}
+
+bool Decoder::Token() {
+  if (s_.afterRun != 0) {
+    if (bits_.Bit() == 0) return Reference(0);
+    if (bits_.Bit() == 0) return ExtendedReference();
+    if (bits_.Bit() == 0) return Copy();
+    return Reference(1);
+  }
+  if (bits_.Bit() == 0) return Reference(0);
+  if (bits_.Bit() == 0) return balance_ <= 0 ? LiteralRun() : ExtendedReference();
+  if (bits_.Bit() == 0) return balance_ <= 0 ? ExtendedReference() : LiteralRun();
+  if (bits_.Bit() == 0) return Copy();
+  return Reference(1);
+}
+
+std::uint8_t Decoder::ReadLiteralFirst(bool& narrow) {
+  if (wideLiterals_ > 16) {
+    narrow = false;
+    if (bits_.Bit()) return static_cast<std::uint8_t>(bits_.Get(5));
+    if (bits_.Bit()) return static_cast<std::uint8_t>(32 + bits_.Get(5));
+    if (bits_.Bit()) return static_cast<std::uint8_t>(64 + bits_.Get(6));
+    return static_cast<std::uint8_t>(128 + bits_.Get(7));
+  }
+  narrow = true;
+  if (bits_.Bit()) return static_cast<std::uint8_t>(bits_.Get(4));
+  if (bits_.Bit()) return static_cast<std::uint8_t>(16 + bits_.Get(4));
+  if (bits_.Bit()) return static_cast<std::uint8_t>(32 + bits_.Get(5));
+  if (bits_.Bit()) {
+    if (bits_.Bit() == 0) return static_cast<std::uint8_t>(64 + bits_.Get(5));
+    narrow = false;
+    ++wideLiterals_;
+    return static_cast<std::uint8_t>(96 + bits_.Get(5));
+  }
+  narrow = false;
+  ++wideLiterals_;
+  return static_cast<std::uint8_t>(128 + bits_.Get(7));
+}
+
+std::int32_t Decoder::ReadLiteralFurther(bool& narrow, std::uint32_t n) {
+  if (!narrow) {
+    if (bits_.Bit()) return static_cast<std::int32_t>(bits_.Get(5));
+    if (bits_.Bit()) return static_cast<std::int32_t>(32 + bits_.Get(5));
+    if (bits_.Bit()) return static_cast<std::int32_t>(64 + bits_.Get(6));
+    if (n <= 4) return static_cast<std::int32_t>(128 + bits_.Get(7));
+    if (bits_.Bit()) return static_cast<std::int32_t>(128 + bits_.Get(7));
+    if (n >= 6) return -1;
+    // An end mark where a sixth literal was announced stands only before a 1 bit.
+    return bits_.PeekBit() == 1 ? -1 : -2;
+  }
+  if (bits_.Bit()) return static_cast<std::int32_t>(bits_.Get(4));
+  if (bits_.Bit()) return static_cast<std::int32_t>(16 + bits_.Get(4));
+  if (bits_.Bit()) return static_cast<std::int32_t>(32 + bits_.Get(5));
+  if (bits_.Bit()) {
+    if (bits_.Bit() == 0) return static_cast<std::int32_t>(64 + bits_.Get(5));
+    narrow = false;
+    ++wideLiterals_;
+    return static_cast<std::int32_t>(96 + bits_.Get(5));
+  }
+  if (bits_.Bit()) {
+    narrow = false;
+    ++wideLiterals_;
+    return static_cast<std::int32_t>(n <= 4 ? 192 + bits_.Get(6) : 128 + bits_.Get(7));
+  }
+  if (n >= 6) return -1;
+  if (n == 5) return -2;
+  narrow = false;
+  ++wideLiterals_;
+  return static_cast<std::int32_t>(128 + bits_.Get(6));
+}
+
+void Decoder::RankUpdate(std::uint32_t r, std::uint32_t n) {
+  std::uint32_t up = 0;
+  if (n <= 5) {
+    if (r > 15) up = r <= 23 ? r : (rankUpdates_ <= kRankUpdateLimit ? r / 2 : r / 4);
+    if (rankUpdates_ <= kRankUpdateLimit) ++rankUpdates_;
+  } else if (rankUpdates_ <= kRankUpdateLimit) {
+    ++rankUpdates_;
+    if (r > 15) up = r <= 23 ? r : r / 2;
+  }
+  if (up == 0) return;
+  // The byte of rank r sits at 255 - r; ranks r - up .. r - 1 each move down one place.
+  std::uint8_t* at = s_.ranks + (255 - r);
+  const std::uint8_t b = *at;
+  std::memmove(at, at + 1, up);
+  at[up] = b;
+}
+
+void Decoder::EnterRun(std::uint32_t start, std::uint32_t count) {
+  s_.afterPrediction = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    s_.phrases[s_.nextEntry] = {static_cast<std::uint16_t>(start + i), 2};
+    AdvanceEntry();
+  }
+}
+
+bool Decoder::LiteralRun() {
+  --balance_;
+  const std::uint32_t start = cursor_;
+  bool narrow = false;
+  std::int32_t r = ReadLiteralFirst(narrow);
+  for (std::uint32_t n = 1;; ++n) {
+    if (bits_.overrun()) return false;
+    const auto rank = static_cast<std::uint32_t>(r);
+    if (!Put(s_.ranks[255 - rank])) return false;
+    RankUpdate(rank, n);
+    if (Predicted(cursor_)) {
+      const Prediction e = PredictionAt(cursor_);
+      UpdateLastDistance(e.distance);
+      EnterRun(start, n);
+      s_.nextEntry = static_cast<std::uint16_t>((s_.nextEntry - 1) & kPhraseMask);
+      return TakePrediction(e);
+    }
+    if (n <= 5 && bits_.Bit() == 1) break;
+    r = ReadLiteralFurther(narrow, n);
+    if (r == -2) return false;
+    if (r == -1) break;
+  }
+  s_.afterRun = 0xFF;
+  EnterRun(start, cursor_ - start);
+  return true;
+}
+
+bool Decoder::Copy() {
+  std::uint32_t d;
+  if (bits_.Bit()) {
+    if (bits_.Bit() == 0) return false;
+    d = bits_.Get(10);
+    s_.afterPrediction = 0;
+  } else {
+    d = s_.lastDistance;
+  }
+  std::uint32_t len;
+  if (bits_.Bit() == 0) {
+    const std::uint32_t v = bits_.Get(3);
+    if (v == 0) {
+      len = 1;
+      d = 2;
+      s_.afterPrediction = 0;
+    } else {
+      len = v + 1;
+    }
+  } else if (bits_.Bit() == 0) {
+    len = 9 + bits_.Get(3);
+  } else if (bits_.Bit() == 0) {
+    len = 17 + bits_.Get(5);
+  } else {
+    len = 49 + bits_.Get(10);
+  }
+  if (bits_.overrun() || d == 0) return false;
+  s_.distance = d;
+  UpdateLastDistance(d);
+  if (s_.afterPrediction != 0) {
+    s_.afterPrediction = 0;
+    if (bits_.Bit() == 0) {
+      if (s_.lastDistance > cursor_) return false;
+      const std::uint8_t b = out_[cursor_ - s_.lastDistance];
+      std::uint8_t lead;
+      if (bits_.Bit() == 0) {
+        lead = static_cast<std::uint8_t>(b + 1);
+      } else {
+        lead = static_cast<std::uint8_t>((b & 0xF0) | bits_.Get(4));
+      }
+      if (!Put(lead)) return false;
+    }
+  }
+  if (d > cursor_) return false;
+  Register(cursor_ + d, d, len);
+  if (!CopyFrom(cursor_ - d, len)) return false;
+  return Disturbance();
+}
+
+void Decoder::Register(std::uint32_t start, std::uint32_t distance, std::uint32_t length) {
+  if (start + length > s_.horizon) s_.horizon = start + length;
+  const Prediction e{start + length - 1, distance, length};
+  const std::uint32_t entries = std::min(length, kMaxPredictionEntries);
+  for (std::uint32_t i = 0; i < entries; ++i) s_.predictions[(start + i) & kPredictionMask] = e;
+  s_.afterRun = 0;
+}
+
+bool Decoder::TakePrediction(Prediction e) {
+  s_.afterRun = 0;
+  if (e.distance == 0 || e.distance > cursor_) return false;
+  if (!CopyFrom(cursor_ - e.distance, e.end - cursor_ + 1)) return false;
+  const std::uint64_t next = std::uint64_t{cursor_} + e.distance;
+  if (next < e.length) return false;
+  const auto start = static_cast<std::uint32_t>(next - e.length);
+  if (bits_.Bit()) {
+    Register(start, e.distance, e.length);
+  } else if (bits_.Bit()) {
+    const std::uint32_t shrink = bits_.Bit();
+    std::uint32_t m;
+    if (bits_.Bit() == 0) {
+      m = 1;
+    } else if (bits_.Bit() == 0) {
+      m = 2 + bits_.Get(2);
+    } else if (bits_.Bit() == 0) {
+      m = 6 + bits_.Get(5);
+    } else {
+      m = 38 + bits_.Get(10);
+    }
+    if (shrink != 0 && m > e.length) return false;
+    Register(start, e.distance, shrink != 0 ? e.length - m : e.length + m);
+  }
+  return Disturbance();
+}
+
+bool Decoder::Disturbance() {
+  s_.afterPrediction = 0xFF;
+  const std::uint32_t p = cursor_;
+  if (Predicted(p) || !Predicted(p + 1)) return true;
+  const std::uint32_t d = PredictionAt(p + 1).distance;
+  if (d == 0 || d > p) return false;
+  const std::uint8_t b = out_[p - d];
+  std::uint8_t x;
+  if (bits_.Bit() == 0) {
+    x = static_cast<std::uint8_t>(b + 1);
+  } else if (bits_.Bit() == 0) {
+    x = static_cast<std::uint8_t>((b & 0xF0) | bits_.Get(4));
+  } else {
+    x = static_cast<std::uint8_t>(bits_.Get(8));
+  }
+  return Put(x);
+}
+
+bool Decoder::ExtendedReference() {
+  ++balance_;
+  std::uint32_t e;
+  if (bits_.Bit() == 0) {
+    e = 2 + bits_.Get(1);
+  } else if (bits_.Bit() == 0) {
+    e = 4 + bits_.Get(2);
+  } else if (bits_.Bit() == 0) {
+    e = 8 + bits_.Get(3);
+  } else if (bits_.Bit() == 0) {
+    e = 16 + bits_.Get(5);
+  } else if (bits_.Bit() == 0) {
+    e = 48 + bits_.Get(7);
+  } else {
+    e = 176 + bits_.Get(16);
+  }
+  std::int32_t n = static_cast<std::int32_t>(e);
+  if (cursor_ < s_.horizon) n = e == 2 ? -1 : n - 1;
+  return Reference(n);
+}
+
+bool Decoder::Reference(std::int32_t extension) {
+  s_.afterPrediction = 0;
+  const std::uint32_t sel = bits_.Get(4);
+  std::uint32_t k;
+  if (s_.escape == 0) {
+    const int c = kSelectorClass[sel];
+    const std::uint32_t high = sel - kClassFirstSelector[c];
+    k = classBase_[c] + (high << s_.classWidth[c]) + bits_.Get(s_.classWidth[c]);
+  } else {
+    s_.escape = 0;
+    const int w7 = s_.classWidth[7];
+    if (extension != 0) {
+      k = classBase_[7] + (sel << (w7 - 4)) + bits_.Get(w7 - 4);
+    } else if (sel < 8) {
+      k = (sel << s_.classWidth[0]) + bits_.Get(s_.classWidth[0]);
+    } else {
+      k = classBase_[7] + ((sel - 8) << (w7 - 3)) + bits_.Get(w7 - 3);
+    }
+  }
+  if (bits_.overrun()) return false;
+  if (k == 0) {
+    if (extension != 0) {
+      ended_ = true;
+      return true;
+    }
+    const std::uint16_t g = s_.growthClass;
+    s_.classSize[g] = static_cast<std::uint16_t>(s_.classSize[g] * 2);
+    ++s_.classWidth[g];
+    s_.growthClass = s_.growthOrder[g];
+    s_.escape = 0xFF;
+    std::uint32_t total = 0;
+    for (int c = 0; c < kClasses; ++c) {
+      classBase_[c] = total;
+      total += s_.classSize[c];
+    }
+    return total <= kMaxClassTotal;
+  }
+  s_.afterRun = 0;
+  // Before the list first wraps, only entries 1 .. next - 1 have been made.
+  if (!wrapped_ && k >= s_.nextEntry) return false;
+  const std::uint32_t h = (s_.nextEntry - k) & kPhraseMask;
+  const Phrase ph = s_.phrases[h];
+  if (extension < 0) return RunForm(ph.offset, ph.second);
+  const std::uint32_t q = cursor_;
+  std::uint32_t m = ph.second + static_cast<std::uint32_t>(extension);
+  if (!CopyFrom(ph.offset, m)) return false;
+  if (extension == 0) {
+    if (Predicted(cursor_)) return true;
+    m = ph.second + 1u;
+  }
+  // Offsets travel in 16 bits; a full output takes no further phrase.
+  if (m >= q || q > 0xFFFF) return true;
+  s_.phrases[s_.nextEntry] = ph;
+  s_.phrases[h] = {static_cast<std::uint16_t>(q), static_cast<std::uint16_t>(m)};
+  AdvanceEntry();
+  return true;
+}
+
+bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
+  // The scans look only at bytes already written.
+  std::uint32_t t = offset + length;
+  for (;; ++t) {
+    if (t + 2 >= cursor_) return false;
+    if (out_[t] == out_[t + 1] && out_[t] == out_[t + 2]) break;
+  }
+  if (!CopyFrom(offset, t - offset)) return false;
+  const std::uint8_t c = out_[t];
+  if (s_.lastDistance > cursor_) return false;
+  const std::uint32_t u = cursor_ - s_.lastDistance;
+  std::uint32_t z = u;
+  for (;; ++z) {
+    if (z + 2 >= cursor_) return false;
+    if (out_[z] == c && out_[z + 1] == c && out_[z + 2] == c) break;
+  }
+  z += 2;
+  for (;;) {
+    if (z + 1 >= cursor_) return false;
+    if (out_[z + 1] != c) break;
+    ++z;
+  }
+  const std::uint32_t n = z - u + 1;
+  if (n > room_ - cursor_) return false;
+  nuc::FillBytes(out_ + cursor_, c, n);
+  cursor_ += n;
+  return true;
+}
+
+}  // namespace
+
+DecodeResult DecodeStream(DecoderState& state, const std::uint8_t* input, std::uint32_t length,
+                          std::uint8_t* output, std::uint32_t room) {
+  Decoder d(state, input, length, output, room);
+  return d.Run();
+}
+
+}  // namespace adc

@@ -1,0 +1,26 @@
+// Working state of the ADC decoder, kept in the ADC context and set afresh for every stream.
+#pragma once
+#include <cstdint>
+
+#include "coders/adc_tables.h"
+
+namespace adc {
+
+struct DecoderState {
+  Phrase phrases[kPhraseEntries];              // start offset and length of earlier phrases
+  Prediction predictions[kPredictionSlots];    // by output offset modulo 1024
+  std::uint8_t ranks[256];                     // the byte of rank r is entry 255 - r
+  std::uint16_t classSize[kClasses];
+  std::uint16_t classWidth[kClasses];
+  std::uint16_t growthOrder[kClasses];
+  std::uint16_t growthClass;
+  std::uint16_t nextEntry;
+  std::uint32_t lastDistance;
+  std::uint32_t distance;
+  std::uint32_t horizon;                       // greatest end + 1 of the registered predictions
+  std::uint8_t afterRun;                       // 0xFF: the last token was a literal run
+  std::uint8_t afterPrediction;                // 0xFF: a copy or a prediction has just ended
+  std::uint8_t escape;                         // 0xFF: a class growth came just before
+};
+
+}  // namespace adc
