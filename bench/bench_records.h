@@ -1,6 +1,5 @@
-// Generated record inputs shared by the benchmarks: source card images (80-byte
-// EBCDIC records), ASCII text lines and random bytes, 4 MB of record bytes each
-// unless asked.
+// Generated record inputs shared by the benchmarks: source cards (EBCDIC), text lines
+// (ASCII) and random records, about 4 MB each, made once per run.
 #pragma once
 #include <cctype>
 #include <cstdint>
@@ -9,16 +8,16 @@
 #include <string>
 #include <vector>
 
-namespace benchrecords {
+namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kInputBytes = 4 << 20;
 
 enum Input { kCards, kText, kRandom };
-inline const char* const kInputNames[] = {"cards", "text", "random"};
-inline const int kInputCharCode[] = {0, 1, 1};
+[[maybe_unused]] const char* const kInputNames[] = {"cards", "text", "random"};
+[[maybe_unused]] const int kInputCharCode[] = {0, 1, 1};
 
-inline std::uint8_t ToEbcdic(char ch) {
+std::uint8_t ToEbcdic(char ch) {
   if (ch >= 'A' && ch <= 'I') return static_cast<std::uint8_t>(0xC1 + ch - 'A');
   if (ch >= 'J' && ch <= 'R') return static_cast<std::uint8_t>(0xD1 + ch - 'J');
   if (ch >= 'S' && ch <= 'Z') return static_cast<std::uint8_t>(0xE2 + ch - 'S');
@@ -29,13 +28,12 @@ inline std::uint8_t ToEbcdic(char ch) {
   return 0x40;
 }
 
-inline const char* const kWords[] = {
-    "MOVE", "TO",     "PERFORM",  "UNTIL",         "ADD",        "GIVING",  "IF",
-    "ELSE", "END-IF", "WS-COUNT", "CUSTOMER-NAME", "ACCOUNT-NO", "COMPUTE", "DISPLAY",
-    "ZERO", "SPACES", "VALUE",    "PIC",           "X(20)",      "9(7)V99", "THE",
-    "OF",   "AND",    "RECORD",   "READ",          "WRITE",      "FILE",    "."};
+const char* const kWords[] = {"MOVE", "TO", "PERFORM", "UNTIL", "ADD", "GIVING", "IF", "ELSE",
+                              "END-IF", "WS-COUNT", "CUSTOMER-NAME", "ACCOUNT-NO", "COMPUTE",
+                              "DISPLAY", "ZERO", "SPACES", "VALUE", "PIC", "X(20)", "9(7)V99",
+                              "THE", "OF", "AND", "RECORD", "READ", "WRITE", "FILE", "."};
 
-inline std::vector<Bytes> MakeRecords(Input input, std::size_t bytes = kInputBytes) {
+std::vector<Bytes> MakeRecords(Input input, std::size_t bytes = kInputBytes) {
   std::mt19937 rng(4711);
   std::vector<Bytes> records;
   std::size_t total = 0;
@@ -43,8 +41,7 @@ inline std::vector<Bytes> MakeRecords(Input input, std::size_t bytes = kInputByt
   while (total < bytes) {
     Bytes r;
     if (input == kCards) {
-      // Source card: text from column 8, blanks up to column 72, an 8-digit
-      // sequence number.
+      // Source card: text from column 8, blanks up to column 72, an 8-digit sequence number.
       std::string line = "       ";
       const std::size_t target = 12 + rng() % 55;
       while (line.size() < target) {
@@ -62,14 +59,14 @@ inline std::vector<Bytes> MakeRecords(Input input, std::size_t bytes = kInputByt
       const std::size_t target = 5 + rng() % 115;
       while (line.size() < target) {
         std::string w = kWords[rng() % (sizeof kWords / sizeof kWords[0])];
-        for (char &ch : w) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        for (char& ch : w) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         if (!line.empty()) line += ' ';
         line += w;
       }
       r.assign(line.begin(), line.end());
     } else {
       r.resize(50 + rng() % 100);
-      for (auto &b : r) b = static_cast<std::uint8_t>(rng());
+      for (auto& b : r) b = static_cast<std::uint8_t>(rng());
     }
     total += r.size();
     records.push_back(std::move(r));
@@ -77,16 +74,16 @@ inline std::vector<Bytes> MakeRecords(Input input, std::size_t bytes = kInputByt
   return records;
 }
 
-inline const std::vector<Bytes> &Records(Input input) {
+const std::vector<Bytes>& Records(Input input) {
   static std::vector<Bytes> cache[3];
   if (cache[input].empty()) cache[input] = MakeRecords(input);
   return cache[input];
 }
 
-inline std::size_t TotalBytes(const std::vector<Bytes> &records) {
+std::size_t TotalBytes(const std::vector<Bytes>& records) {
   std::size_t total = 0;
-  for (const Bytes &r : records) total += r.size();
+  for (const Bytes& r : records) total += r.size();
   return total;
 }
 
-}  // namespace benchrecords
+}  // namespace

@@ -11,14 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_records.h"
 #include "nuc/kernel.h"
 #include "nuc/matrix_buffer.h"
-#include "bench_records.h"
 
 namespace {
 
 constexpr std::uint32_t kBufferSize = 32768;  // the default matrix buffer size
-using namespace benchrecords;
 
 // The records cut into matrices as the record interface cuts them.
 std::vector<std::unique_ptr<NucMatrixBuffer>> Matrices(Input input) {

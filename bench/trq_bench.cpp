@@ -23,7 +23,6 @@
 
 namespace {
 
-using benchrecords::Bytes;
 constexpr std::int32_t kBufferSize = 32768;
 
 struct BenchLayout {
@@ -33,10 +32,30 @@ struct BenchLayout {
 constexpr BenchLayout kVar2b{"var2b_32760", 0, 32760, 0};
 constexpr BenchLayout kFactory{"fix_512", 1, 512, 1};
 
+// The kernel benchmark's card images; more of them for the larger sizes.
 const std::vector<Bytes>& Cards(std::size_t megabytes) {
-  static std::vector<Bytes> small, large;
-  std::vector<Bytes>& cache = megabytes > 4 ? large : small;
-  if (cache.empty()) cache = benchrecords::MakeRecords(benchrecords::kCards, megabytes << 20);
+  if (megabytes << 20 <= kInputBytes) return Records(kCards);
+  static std::vector<Bytes> large;
+  if (large.empty()) large = MakeRecords(kCards, megabytes << 20);
+  return large;
+}
+
+// The records back to back in one buffer, as the record layer hands them to the utility one
+// after the other from its own buffer.
+struct Flat {
+  Bytes bytes;
+  std::vector<std::size_t> ends;
+};
+
+const Flat& FlatCards(std::size_t megabytes) {
+  static Flat small, large;
+  Flat& cache = megabytes > 4 ? large : small;
+  if (cache.ends.empty()) {
+    for (const Bytes& r : Cards(megabytes)) {
+      cache.bytes.insert(cache.bytes.end(), r.begin(), r.end());
+      cache.ends.push_back(cache.bytes.size());
+    }
+  }
   return cache;
 }
 
@@ -49,7 +68,7 @@ trqtest::Layout Options(const BenchLayout& l) {
 }
 
 // Writes the records as one member; the heap's highest level above `base` into *peak.
-bool Write(const std::string& path, const BenchLayout& l, const std::vector<Bytes>& records,
+bool Write(const std::string& path, const BenchLayout& l, const Flat& records,
            std::uint32_t base, std::uint32_t* peak) {
   RecordHandle* slot = nullptr;
   trqtest::Layout options = Options(l);
@@ -63,8 +82,11 @@ bool Write(const std::string& path, const BenchLayout& l, const std::vector<Byte
   trqphd(slot, rc, nameLength, "cards", organisation, format, length, nullptr, nullptr, block,
          nullptr, origin, more);
   std::uint32_t high = rmGetHeapCount();
-  for (std::size_t i = 0; i < records.size() && rc == 0; ++i) {
-    trqput(slot, rc, static_cast<std::int32_t>(records[i].size()), records[i].data());
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i < records.ends.size() && rc == 0; ++i) {
+    const std::size_t end = records.ends[i];
+    trqput(slot, rc, static_cast<std::int32_t>(end - begin), records.bytes.data() + begin);
+    begin = end;
     if ((i & 4095) == 0) high = std::max(high, rmGetHeapCount());
   }
   if (peak) *peak = std::max(*peak, high - base);
@@ -99,12 +121,16 @@ bool Read(const std::string& path, std::size_t count, std::size_t bytes,
 
 void BM_TrqWrite(benchmark::State& state, BenchLayout l, std::size_t megabytes) {
   const std::vector<Bytes>& records = Cards(megabytes);
-  const std::size_t bytes = benchrecords::TotalBytes(records);
+  const std::size_t bytes = TotalBytes(records);
   const std::string path = BenchPath("write");
+  const Flat& flat = FlatCards(megabytes);
   const std::uint32_t base = rmGetHeapCount();
   std::uint32_t peak = 0;
   for (auto _ : state) {
-    if (!Write(path, l, records, base, &peak)) {
+    // A new file each time: rewriting a truncated one makes the file system write it out at
+    // the close, and the benchmark would time the disk.
+    std::remove(path.c_str());
+    if (!Write(path, l, flat, base, &peak)) {
       state.SkipWithError("writing failed");
       break;
     }
@@ -118,9 +144,9 @@ void BM_TrqWrite(benchmark::State& state, BenchLayout l, std::size_t megabytes) 
 
 void BM_TrqRead(benchmark::State& state, BenchLayout l, std::size_t megabytes) {
   const std::vector<Bytes>& records = Cards(megabytes);
-  const std::size_t bytes = benchrecords::TotalBytes(records);
+  const std::size_t bytes = TotalBytes(records);
   const std::string path = BenchPath("read");
-  if (!Write(path, l, records, 0, nullptr) ||
+  if (!Write(path, l, FlatCards(megabytes), 0, nullptr) ||
       !Read(path, records.size(), bytes, &records, 0, nullptr)) {
     state.SkipWithError("round trip failed");
     std::remove(path.c_str());
@@ -191,7 +217,7 @@ void BM_NucCompress(benchmark::State& state) {
     state.SetIterationTime(std::chrono::duration<double>(spent).count());
   }
   state.SetBytesProcessed(
-      static_cast<std::int64_t>(state.iterations() * benchrecords::TotalBytes(records)));
+      static_cast<std::int64_t>(state.iterations() * TotalBytes(records)));
 }
 
 void BM_NucDecompress(benchmark::State& state) {
@@ -215,7 +241,7 @@ void BM_NucDecompress(benchmark::State& state) {
     state.SetIterationTime(std::chrono::duration<double>(spent).count());
   }
   state.SetBytesProcessed(
-      static_cast<std::int64_t>(state.iterations() * benchrecords::TotalBytes(records)));
+      static_cast<std::int64_t>(state.iterations() * TotalBytes(records)));
 }
 
 BENCHMARK(BM_NucCompress)->UseManualTime()->Unit(benchmark::kMillisecond);

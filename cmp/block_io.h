@@ -65,3 +65,7 @@ inline std::int32_t LetterValue(const CmpControlBlock& cb, std::uint8_t c) {
 }
 // 7-bit form: three length letters across blocks; the third is kept as check letter.
 std::int32_t GetLength3(CmpControlBlock& cb, std::uint32_t& value, std::int32_t badLetter);
+
+// 8-bit form: passes over the unread body of a block-coder frame or a DC8 matrix whose header
+// the record reader took; the cursor stands on the body (a block holds it).
+std::int32_t SkipMatrixBody8(CmpControlBlock& cb);

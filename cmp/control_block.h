@@ -32,6 +32,7 @@ inline constexpr std::int32_t kCmpExitAbend = 43;       // "Abnormal end caused 
 inline constexpr std::int32_t kCmpHeaderTooLong = 56;   // "TORQFILE file header too long (> 32 kB)"
 inline constexpr std::int32_t kCmpSegmentLength = 57;   // "TORQFILE segment length corrupted"
 inline constexpr std::int32_t kCmpBadCoded = 60;        // coded matrix the container cannot carry
+inline constexpr std::int32_t kCmpBadLength = 73;        // a coded length that cannot be framed
 inline constexpr std::int32_t kCmpBadCrc3 = 63;         // "Bad checksum in compressed data (CRC3)"
 inline constexpr std::int32_t kCmpBadCrc1 = 64;         // "Bad checksum in compressed data (CRC1)"
 inline constexpr std::int32_t kCmpBadVersion = 70;      // "Invalid version of TORQFILE"
@@ -47,6 +48,7 @@ inline constexpr std::uint32_t kCmpTag = 0xF0000000u;
 
 inline constexpr std::int32_t kCmpPositionNext = 99999998;  // cmppos: the next member
 inline constexpr std::int32_t kCmpFormatLevel = 200;
+inline constexpr std::int32_t kCmpMaxBlockRecords = 4095;  // records of one ADC or NDC matrix
 inline constexpr std::int32_t kCmpMaxBlockSize = 32767;
 inline constexpr std::int32_t kCmpMaxBlockSize7 = 4095;
 inline constexpr std::uint32_t kCmpInlineBlock = 4100;

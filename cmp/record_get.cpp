@@ -115,12 +115,16 @@ std::int32_t NextMatrix(RecordHandle& h) {
     if (rc == kTrqEndOfFile || rc == kTrqNewMember) h.memberContent = static_cast<std::uint16_t>(rc);
     if (rc != 0) return rc;
     if (h.gapMapLength < 0 || h.gapMapLength > kTrqGapMapCapacity) h.gapMapLength = 0;
-    if (h.codedLength == 0 || records == 0) continue;  // an empty matrix
+    // An empty matrix is passed over. A DC8 block carries its own count (its header may
+    // give none), so it is decoded whenever it is there.
+    const bool dc8 = h.method == 8 || h.method == 9;
+    if (h.codedLength == 0 || (records == 0 && !dc8)) continue;
     const RecordMethod* const method = TrqMethod(h.method);
     if (!method || !method->decode) return kTrqBadMethod;
     h.matrixRecords = records;
     rc = method->decode(h, h.matrixKind);
     if (rc != 0) h.matrixRecords = 0;
+    if (rc == 0 && h.matrixRecords == 0) continue;
     return rc;
   }
 }

@@ -112,15 +112,9 @@ constexpr RecordMethod kKernel{255,         KernelMatrixBytes, KernelLayOut, Ker
                                KernelStart, KernelAdd,         KernelCode,   KernelDecode,
                                KernelNext};
 
-// ADC and NDC, DC8 and its reading variant: their coders plug in here.
-constexpr RecordMethod kBlockAdc{4095,    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                 true,    nullptr, nullptr, nullptr, nullptr, nullptr};
-constexpr RecordMethod kBlockDc8{65535,   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                 true,    nullptr, nullptr, nullptr, nullptr, nullptr};
-
 constexpr std::array<const RecordMethod*, 16> kMethods{
-    &kKernel, &kKernel, &kKernel, &kBlockAdc, &kBlockAdc, nullptr,    nullptr, nullptr,
-    &kBlockDc8, &kBlockDc8, nullptr, nullptr, nullptr,    nullptr,    nullptr, nullptr};
+    &kKernel,    &kKernel,    &kKernel, &kTrqAdcRow, &kTrqAdcRow, nullptr, nullptr, nullptr,
+    &kTrqDc8Row, &kTrqDc8Row, nullptr,  nullptr,     nullptr,     nullptr, nullptr, nullptr};
 
 }  // namespace
 

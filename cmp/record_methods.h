@@ -36,6 +36,10 @@ struct RecordMethod {
   void (*next)(RecordHandle& h, std::int32_t& length, std::uint8_t*& record);
 };
 
+// The rows of the block coders: ADC and NDC, and DC8 (methods 8 and 9).
+extern const RecordMethod kTrqAdcRow;
+extern const RecordMethod kTrqDc8Row;
+
 // The row of a method (ModeWord & 15), or null for a number that names none.
 const RecordMethod* TrqMethod(std::int32_t method);
 // True when the method's coder is there.

@@ -254,6 +254,10 @@ void trqopf(RecordHandle*& slot, std::int32_t& rc, std::int32_t& formatLevel,
       return;
     }
   }
+  if (!h.file) {  // a trqopd that failed
+    rc = kTrqBadCall;
+    return;
+  }
   h.callState |= kTrqContainerOpen;
 
   if (charCode != 0 && charCode != 1) charCode = 1;
@@ -388,9 +392,11 @@ void trqpwd(RecordHandle*& slot, std::int32_t& rc, const std::int32_t& length,
     return;
   }
   rc = 0;
-  if (h->direction != 0 && h->cryptMode == 0) h->cryptMode = kCryptTorq;
   std::int32_t n = length;
   cmppwd(h->container, rc, n, password);
+  // A password the container does not take changes nothing.
+  if (rc != 0) return;
+  if (h->direction != 0 && h->cryptMode == 0) h->cryptMode = kCryptTorq;
   h->passwordLength = length;
   h->passwordGiven = 1;
 }

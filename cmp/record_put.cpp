@@ -12,11 +12,9 @@
 
 namespace {
 
-constexpr std::uint64_t kTwoPart = 2000000000u;
-
 void TwoPart(std::uint64_t value, std::uint32_t& low, std::uint32_t& high) {
-  high = static_cast<std::uint32_t>(value / kTwoPart);
-  low = static_cast<std::uint32_t>(value % kTwoPart);
+  high = static_cast<std::uint32_t>(value / kTwoPartUnit);
+  low = static_cast<std::uint32_t>(value % kTwoPartUnit);
 }
 
 // A handle open for writing with its container and matrix buffer; null otherwise.
@@ -59,7 +57,9 @@ std::int32_t WriteMatrix(RecordHandle& h, const RecordMethod& method) {
 std::int32_t FlushMatrix(RecordHandle& h) {
   const RecordMethod* const method = TrqMethod(h.method);
   if (!method) return kTrqBadCall;
-  if (h.recordsInMatrix > 0 || (method->writesEmptyMatrix && h.memberRecords == 0))
+  // ADC and NDC members have at least one matrix record.
+  const bool blockCoder = h.method == 3 || h.method == 4;
+  if (h.recordsInMatrix > 0 || (blockCoder && h.memberRecords == 0))
     return WriteMatrix(h, *method);
   return 0;
 }
@@ -153,7 +153,8 @@ void trqcls(RecordHandle*& slot, std::int32_t& rc, std::int32_t& closeWord,
   std::int32_t first = 0;
   std::int32_t code = 0;
   if (h.direction != 0) {
-    first = FlushMatrix(h);
+    // A member ended by trqflu has had its matrices; only an open one is ended here.
+    if ((h.callState & ~std::uint16_t{63}) != 0 || h.recordsInMatrix > 0) first = FlushMatrix(h);
     if (first == 0 && h.recordsInMatrix == 0 && h.memberContent == 0) {
       // Nothing put since the open: one empty matrix record.
       std::int32_t length = 0, kind = 0, count = 0, gapLength = 0;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "cmp/control_block.h"
+#include "cmp/security_records.h"
 
 // Takes the record interface's running totals of original records and bytes. Flag 1 at
 // close, 0 at a member end and on reading.
@@ -11,3 +12,4 @@ void passcount(CmpControlBlock* cb, const std::uint32_t& records, const std::uin
 // Sets up the cipher of the crypt mode from the password.
 void cmppwd(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length,
             const std::uint8_t* password);
+

@@ -29,6 +29,14 @@ bool CountMatches(std::uint64_t stored, std::uint64_t base, std::uint64_t own) {
   return stored + base == own;
 }
 
+// The crypt mode the trailers were written with: on reading, the one the member's security
+// header names (the matrix headers read since may name another).
+std::uint32_t SecuredCrypt(const CmpControlBlock& cb) {
+  if (cb.direction != 0) return cb.cryptMode;
+  static constexpr std::uint32_t kCrypt[16] = {0, 16, 32};
+  return kCrypt[cb.securityHeader[2] >> 4];
+}
+
 }  // namespace
 
 namespace torq::cmp {
@@ -135,7 +143,7 @@ std::int32_t check_sectlr(CmpControlBlock& cb) {
   if (!CountMatches(GetBe(image + 37, 8), member ? cb.zks : 0, cb.blockCount)) return kCmpCounters;
   cb.zks = cb.blockCount;
   // Without the password there are no keys and no chain to check against.
-  if (cb.cryptMode != 32 || cb.passwordLength == 0) return kCmpOk;
+  if (SecuredCrypt(cb) != 32 || cb.passwordLength == 0) return kCmpOk;
   int bits = 0;
   std::uint8_t* mac = image + kTrailerImageSize;
   if (member) {
@@ -152,7 +160,7 @@ std::int32_t check_sectlr(CmpControlBlock& cb) {
 }
 
 std::int32_t TakeTrailer(CmpControlBlock& cb, const std::uint8_t* content, std::uint32_t length) {
-  const std::uint32_t expected = TrailerRecordLength(cb.cryptMode);
+  const std::uint32_t expected = TrailerRecordLength(SecuredCrypt(cb));
   if (expected == 0 || length != expected) return kCmpBadFormat;
   std::memset(cb.trailerImage, 0, sizeof cb.trailerImage);
   std::memcpy(Image(cb), content, length);

@@ -18,7 +18,8 @@ inline constexpr std::int32_t kNoLead = -1;
 // Borrows the 4 bytes behind the input for the sentinel and gives them back on every return.
 class Sentinel {
  public:
-  Sentinel(std::uint8_t* end, std::uint8_t lastByte) : end_(end) {
+  Sentinel(std::uint8_t* end, std::uint8_t lastByte, std::uint8_t (&saved)[4])
+      : end_(end), saved_(saved) {
     std::memcpy(saved_, end, 4);
     const std::uint8_t a = lastByte == 0xBA ? 0xAB : 0xBA;
     const std::uint8_t b = lastByte == 0xBA ? 0xBA : 0xAB;
@@ -33,7 +34,7 @@ class Sentinel {
 
  private:
   std::uint8_t* end_;
-  std::uint8_t saved_[4];
+  std::uint8_t (&saved_)[4];
 };
 
 void updateLastDistance(CoderState& c, std::uint32_t d) {
@@ -279,9 +280,6 @@ void ADCCKONN(CoderState& c) {
   updatePhrases(c, q);
 }
 
-// A copy of one byte from distance 2 where every other byte repeats, or a new literal.
-void HOMONYM1(CoderState& c);
-
 namespace {
 
 bool periodTwo(const CoderState& c) {
@@ -423,6 +421,7 @@ void reset(CoderState& c) {
 
 }  // namespace
 
+// A copy of one byte from distance 2 where every other byte repeats, or a new literal.
 void HOMONYM1(CoderState& c) {
   if (periodTwo(c)) {
     periodTwoCopy(c);
@@ -435,7 +434,8 @@ void HOMONYM1(CoderState& c) {
 std::int32_t encode(CoderState& c, std::uint8_t* input, std::int32_t length, std::uint8_t* output,
                     std::uint32_t room) {
   if (length <= 0) return 0;
-  Sentinel sentinel(input + length, input[length - 1]);
+  if (length > static_cast<std::int32_t>(kMaxStream)) return -1;  // offsets are 16-bit
+  Sentinel sentinel(input + length, input[length - 1], c.savedTail);
   reset(c);
   c.in = input;
   c.end = length;

@@ -24,17 +24,20 @@ class Decoder {
   DecodeResult Run();
 
  private:
-  // Each step returns false once the stream has shown itself damaged.
+  // Each step returns false once the stream has shown itself damaged. The ADCD steps: KOVN
+  // extension count, KONN phrase value and reference, UNGL literal phrases, VORM copy, VOR
+  // registering a prediction, VORR taking one, STOE disturbance byte.
   bool Token();
   bool LiteralRun();
   bool Copy();
-  bool ExtendedReference();
-  bool Reference(std::int32_t extension);
+  bool ADCDVORM(std::uint32_t distance, std::uint32_t length);
+  bool ADCDKOVN();
+  bool ADCDKONN(std::int32_t extension);
   bool RunForm(std::uint32_t offset, std::uint32_t length);
-  bool TakePrediction(Prediction e);
-  bool Disturbance();
-  void Register(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
-  void EnterRun(std::uint32_t start, std::uint32_t count);
+  bool ADCDVORR(Prediction e);
+  bool ADCDSTOE();
+  void ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
+  void ADCDUNGL(std::uint32_t start, std::uint32_t count);
   void UpdateLastDistance(std::uint32_t d) {
     if (d > 7 || d > s_.lastDistance) s_.lastDistance = d;
   }
@@ -107,7 +110,7 @@ DecodeResult Decoder::Run() {
     if (Predicted(cursor_)) {
       const Prediction e = PredictionAt(cursor_);
       UpdateLastDistance(e.distance);
-      ok = TakePrediction(e);
+      ok = ADCDVORR(e);
     } else {
       ok = Token();
     }
@@ -118,16 +121,16 @@ DecodeResult Decoder::Run() {
 
 bool Decoder::Token() {
   if (s_.afterRun != 0) {
-    if (bits_.Bit() == 0) return Reference(0);
-    if (bits_.Bit() == 0) return ExtendedReference();
+    if (bits_.Bit() == 0) return ADCDKONN(0);
+    if (bits_.Bit() == 0) return ADCDKOVN();
     if (bits_.Bit() == 0) return Copy();
-    return Reference(1);
+    return ADCDKONN(1);
   }
-  if (bits_.Bit() == 0) return Reference(0);
-  if (bits_.Bit() == 0) return balance_ <= 0 ? LiteralRun() : ExtendedReference();
-  if (bits_.Bit() == 0) return balance_ <= 0 ? ExtendedReference() : LiteralRun();
+  if (bits_.Bit() == 0) return ADCDKONN(0);
+  if (bits_.Bit() == 0) return balance_ <= 0 ? LiteralRun() : ADCDKOVN();
+  if (bits_.Bit() == 0) return balance_ <= 0 ? ADCDKOVN() : LiteralRun();
   if (bits_.Bit() == 0) return Copy();
-  return Reference(1);
+  return ADCDKONN(1);
 }
 
 std::uint8_t Decoder::ReadLiteralFirst(bool& narrow) {
@@ -202,7 +205,7 @@ void Decoder::RankUpdate(std::uint32_t r, std::uint32_t n) {
   at[up] = b;
 }
 
-void Decoder::EnterRun(std::uint32_t start, std::uint32_t count) {
+void Decoder::ADCDUNGL(std::uint32_t start, std::uint32_t count) {
   s_.afterPrediction = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     s_.phrases[s_.nextEntry] = {static_cast<std::uint16_t>(start + i), 2};
@@ -223,9 +226,9 @@ bool Decoder::LiteralRun() {
     if (Predicted(cursor_)) {
       const Prediction e = PredictionAt(cursor_);
       UpdateLastDistance(e.distance);
-      EnterRun(start, n);
+      ADCDUNGL(start, n);
       s_.nextEntry = static_cast<std::uint16_t>((s_.nextEntry - 1) & kPhraseMask);
-      return TakePrediction(e);
+      return ADCDVORR(e);
     }
     if (n <= 5 && bits_.Bit() == 1) break;
     r = ReadLiteralFurther(narrow, n);
@@ -233,7 +236,7 @@ bool Decoder::LiteralRun() {
     if (r == -1) break;
   }
   s_.afterRun = 0xFF;
-  EnterRun(start, cursor_ - start);
+  ADCDUNGL(start, cursor_ - start);
   return true;
 }
 
@@ -264,6 +267,10 @@ bool Decoder::Copy() {
     len = 49 + bits_.Get(10);
   }
   if (bits_.overrun() || d == 0) return false;
+  return ADCDVORM(d, len);
+}
+
+bool Decoder::ADCDVORM(std::uint32_t d, std::uint32_t len) {
   s_.distance = d;
   UpdateLastDistance(d);
   if (s_.afterPrediction != 0) {
@@ -281,12 +288,12 @@ bool Decoder::Copy() {
     }
   }
   if (d > cursor_) return false;
-  Register(cursor_ + d, d, len);
+  ADCDVOR(cursor_ + d, d, len);
   if (!CopyFrom(cursor_ - d, len)) return false;
-  return Disturbance();
+  return ADCDSTOE();
 }
 
-void Decoder::Register(std::uint32_t start, std::uint32_t distance, std::uint32_t length) {
+void Decoder::ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length) {
   if (start + length > s_.horizon) s_.horizon = start + length;
   const Prediction e{start + length - 1, distance, length};
   const std::uint32_t entries = std::min(length, kMaxPredictionEntries);
@@ -294,7 +301,7 @@ void Decoder::Register(std::uint32_t start, std::uint32_t distance, std::uint32_
   s_.afterRun = 0;
 }
 
-bool Decoder::TakePrediction(Prediction e) {
+bool Decoder::ADCDVORR(Prediction e) {
   s_.afterRun = 0;
   if (e.distance == 0 || e.distance > cursor_) return false;
   if (!CopyFrom(cursor_ - e.distance, e.end - cursor_ + 1)) return false;
@@ -302,7 +309,7 @@ bool Decoder::TakePrediction(Prediction e) {
   if (next < e.length) return false;
   const auto start = static_cast<std::uint32_t>(next - e.length);
   if (bits_.Bit()) {
-    Register(start, e.distance, e.length);
+    ADCDVOR(start, e.distance, e.length);
   } else if (bits_.Bit()) {
     const std::uint32_t shrink = bits_.Bit();
     std::uint32_t m;
@@ -316,12 +323,12 @@ bool Decoder::TakePrediction(Prediction e) {
       m = 38 + bits_.Get(10);
     }
     if (shrink != 0 && m > e.length) return false;
-    Register(start, e.distance, shrink != 0 ? e.length - m : e.length + m);
+    ADCDVOR(start, e.distance, shrink != 0 ? e.length - m : e.length + m);
   }
-  return Disturbance();
+  return ADCDSTOE();
 }
 
-bool Decoder::Disturbance() {
+bool Decoder::ADCDSTOE() {
   s_.afterPrediction = 0xFF;
   const std::uint32_t p = cursor_;
   if (Predicted(p) || !Predicted(p + 1)) return true;
@@ -339,7 +346,7 @@ bool Decoder::Disturbance() {
   return Put(x);
 }
 
-bool Decoder::ExtendedReference() {
+bool Decoder::ADCDKOVN() {
   ++balance_;
   std::uint32_t e;
   if (bits_.Bit() == 0) {
@@ -357,10 +364,10 @@ bool Decoder::ExtendedReference() {
   }
   std::int32_t n = static_cast<std::int32_t>(e);
   if (cursor_ < s_.horizon) n = e == 2 ? -1 : n - 1;
-  return Reference(n);
+  return ADCDKONN(n);
 }
 
-bool Decoder::Reference(std::int32_t extension) {
+bool Decoder::ADCDKONN(std::int32_t extension) {
   s_.afterPrediction = 0;
   const std::uint32_t sel = bits_.Get(4);
   std::uint32_t k;

@@ -95,7 +95,7 @@ class Decoder {
           continue;
         }
       }
-      // (A pass that starts inside the payload cannot have passed the guard byte yet.)
+      // The class bits of a pass that began inside the payload end in the guard byte at most.
       FinishItem();
       if (produced_ >= outLength_) return 0;
       itemRepeats_ = false;

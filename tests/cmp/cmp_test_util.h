@@ -1,6 +1,7 @@
 // Helpers of the container tests: a container written or read through the record layer on a
 // scratch file, coded matrices as segment lists, and hand-made blocks.
 #pragma once
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -216,11 +217,13 @@ class Reader {
   }
   std::int32_t Get(Bytes& coded, std::int32_t& flag, std::int32_t& records, Bytes* bitmap = nullptr,
                    std::int32_t capacity = 70000) {
-    coded.assign(static_cast<std::size_t>(capacity), 0);
+    // Frames of the block coders are rebuilt in the 26 bytes in front of the area.
+    constexpr std::size_t kFront = 26;
+    Bytes area(kFront + static_cast<std::size_t>(capacity), 0);
     std::uint8_t map[600];
     std::int32_t r = -99, n = 0, bl = sizeof map;
-    cmpget(cb, r, n, coded.data(), flag, records, bl, map, capacity);
-    coded.resize(static_cast<std::size_t>(n));
+    cmpget(cb, r, n, area.data() + kFront, flag, records, bl, map, capacity);
+    coded.assign(area.begin() + kFront, area.begin() + kFront + std::min<std::ptrdiff_t>(n, capacity));
     if (bitmap) bitmap->assign(map, map + bl);
     return r;
   }

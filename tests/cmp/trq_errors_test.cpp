@@ -113,6 +113,12 @@ TEST(TrqOpen, ContainerFileAttributes) {
       EXPECT_EQ(slot->containerRecordLength, c.recordLength - (c.recordFormat == 0 ? 2 : 0));
     } else {
       EXPECT_EQ(slot->file, nullptr);  // the file is closed again
+      // No container on a file that did not open.
+      Layout l;
+      std::int32_t level = 2, security = 0;
+      trqopf(slot, rc, level, l.charCode, l.modeWord, l.bufferSize, security, l.mostRecords,
+             nullptr, l.fixedBlock, "", "");
+      EXPECT_EQ(rc, kTrqBadCall);
     }
     EXPECT_EQ(Close(slot).rc, kTrqBadCall);
     std::remove(path.c_str());
@@ -128,9 +134,10 @@ struct ContainerCase {
 
 TEST(TrqOpen, ContainerOptions) {
   const ContainerCase cases[] = {
-      {"ADC with crypt 0x30 becomes ADC", 1, 80, 0x33, 255, 1, 1, 32768, 22, 3, 255, 1, 1, 32768},
-      {"0x05 becomes ADC", 1, 80, 0x05, 5000, 1, 1, 32768, 22, 3, 4095, 1, 1, 32768},
-      {"DC8 keeps the top of its range", 1, 80, 0x08, -1, 1, 1, 32768, 22, 8, 65535, 1, 1, 32768},
+      {"ADC with crypt 0x30 becomes ADC", 1, 80, 0x33, 255, 1, 1, 32768, 0, 3, 255, 1, 1, 65536},
+      {"0x05 becomes ADC", 1, 80, 0x05, 5000, 1, 1, 32768, 0, 3, 4095, 1, 1, 65536},
+      {"DC8 keeps the top of its range", 1, 80, 0x08, -1, 1, 1, 32768, 0, 8, 65535, 1, 1, 65536},
+      {"DC8 below 257 is 64 KB", 1, 80, 0x08, 9, 1, 1, 12, 0, 8, 9, 1, 1, 65536},
       {"a crypt mode CX8 cannot carry", 1, 80, 0x10, 255, 1, 1, 32768, 22, 3, 255, 1, 1, 32768},
       {"CX7 with a crypt mode", 3, 80, 0x21, 255, 1, 1, 32768, 22, 3, 255, 1, 1, 32768},
       {"CX7 record length 4096", 3, 4096, 0x01, 255, 1, 1, 32768, 25, 1, 255, 1, 1, 32768},
@@ -162,7 +169,12 @@ TEST(TrqOpen, ContainerOptions) {
     EXPECT_EQ(l.charCode, c.wantCharCode) << c.what;
     if (r.rc == 0) {
       EXPECT_EQ(l.bufferSize, c.wantBufferSize) << c.what;
-      EXPECT_EQ(slot->longestRecord, c.wantBufferSize - 7) << c.what;
+      // ADC and NDC take records as long as their buffer, DC8 leaves room for a length word.
+      const std::int32_t method = l.modeWord & 15;
+      const std::int32_t longest = method == 3 || method == 4 ? 65536
+                                   : method == 8              ? 65500
+                                                              : c.wantBufferSize - 7;
+      EXPECT_EQ(slot->longestRecord, longest) << c.what;
     } else {
       // The control block and the file are closed; the handle waits for trqcls.
       ASSERT_NE(slot, nullptr);
@@ -469,6 +481,90 @@ TEST(TrqOpen, LowerLayersRefuse) {
   EXPECT_EQ(Close(slot).rc, kTrqBadCall);
   std::remove(text.c_str());
   std::remove(path.c_str());
+}
+
+// The member's ModeWord once its first record is read, and stepping from header to header.
+TEST(TrqRead, ModeAndHeaderSteps) {
+  const std::string path = TempPath("steps");
+  Layout l;
+  l.modeWord = 2;
+  Member m;
+  m.name = "v";
+  m.records = {Bytes(20, 'v'), Bytes(3, 'w')};
+  ASSERT_EQ(WriteContainer(path, l, {m, m}).rc, 0);
+
+  RecordHandle* slot = nullptr;
+  ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+  std::int32_t rc = 0, length = 0, mode = 0;
+  std::uint8_t* record = nullptr;
+  TrqGetRecord(slot, rc, length, record);
+  ASSERT_EQ(rc, 0);
+  trqrdmod(slot, rc, mode);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(mode, 2);
+  mode = 5;
+  trqrdmod(slot, rc, mode);
+  EXPECT_EQ(mode, 5);
+  EXPECT_EQ(Close(slot).rc, 0);
+
+  ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+  std::vector<std::int32_t> kinds;
+  for (int i = 0; i < 3; ++i) {
+    std::int32_t kind = -1;
+    mode = -1;
+    trqrdblh(slot, rc, kind, mode);
+    ASSERT_EQ(rc, 0);
+    kinds.push_back(kind);
+    EXPECT_EQ(mode, kind == 0 ? 2 : 0);
+  }
+  EXPECT_EQ(kinds, (std::vector<std::int32_t>{0, 1, 0}));
+  std::int32_t kind = -1;
+  trqrdblh(slot, rc, kind, mode);
+  EXPECT_EQ(rc, kTrqEndOfFile);
+  EXPECT_EQ(Close(slot).rc, 0);
+  std::remove(path.c_str());
+}
+
+// A member that needs a larger matrix buffer than the open made, when there is no memory for
+// it: the handle is left without a buffer, answers -1, and trqcls frees it all.
+TEST(TrqRead, NoMemoryForALargerBuffer) {
+  const std::string path = TempPath("grow");
+  Layout l;
+  l.bufferSize = 2621440;
+  Member m;
+  m.records = {Bytes(100, 'g')};
+  ASSERT_EQ(WriteContainer(path, l, {m}).rc, 0);
+  const std::uint32_t start = rmGetHeapCount();
+  RecordHandle* slot = nullptr;
+  ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+  ASSERT_EQ(GetHeaders(slot, m).rc, 0);
+  std::int32_t rc = 0, length = 0;
+  std::uint8_t* record = nullptr;
+  rmHeapInjectFailure(1);
+  TrqGetRecord(slot, rc, length, record);
+  rmHeapInjectFailure(0);
+  EXPECT_EQ(rc, kTrqBadCall);
+  EXPECT_EQ(slot->matrixBuffer, nullptr);
+  EXPECT_EQ(slot->codedArea, nullptr);
+  TrqGetRecord(slot, rc, length, record);
+  EXPECT_EQ(rc, kTrqBadCall);
+  EXPECT_EQ(Close(slot).rc, kTrqBadCall);
+  EXPECT_EQ(slot, nullptr);
+  EXPECT_EQ(rmGetHeapCount(), start);
+  std::remove(path.c_str());
+}
+
+TEST_F(Writing, CountsAsTwoParts) {
+  ASSERT_EQ(Open().rc, 0);
+  slot->byteCount = 6500000000u;
+  slot->recordCount = 7;
+  Counts c;
+  std::int32_t rc = 0;
+  trqflu(slot, rc, c.records, c.bytesLow, c.bytesHigh, c.blocks, c.blockLow, c.blockHigh);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(c.records, 7u);
+  EXPECT_EQ(c.bytesHigh, 3u);
+  EXPECT_EQ(c.bytesLow, 500000000u);
 }
 
 }  // namespace
