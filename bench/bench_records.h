@@ -74,13 +74,13 @@ std::vector<Bytes> MakeRecords(Input input, std::size_t bytes = kInputBytes) {
   return records;
 }
 
-const std::vector<Bytes>& Records(Input input) {
+[[maybe_unused]] const std::vector<Bytes>& Records(Input input) {
   static std::vector<Bytes> cache[3];
   if (cache[input].empty()) cache[input] = MakeRecords(input);
   return cache[input];
 }
 
-std::size_t TotalBytes(const std::vector<Bytes>& records) {
+[[maybe_unused]] std::size_t TotalBytes(const std::vector<Bytes>& records) {
   std::size_t total = 0;
   for (const Bytes& r : records) total += r.size();
   return total;

@@ -15,9 +15,6 @@
 
 namespace {
 
-using namespace benchrecords;
-constexpr std::size_t kInputBytes = 4 << 20;
-
 // The blocks of one input for a matrix buffer of bufferSize bytes: a record goes in while its
 // length + 3 stays below the room, which starts at the buffer size - 4 (at most 65,500) and
 // shrinks by length + 4 per record.

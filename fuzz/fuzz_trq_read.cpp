@@ -42,7 +42,8 @@ std::vector<std::uint8_t> Written(std::uint8_t how, const std::uint8_t* data, st
   const std::size_t flips = size / 4;
   std::size_t at = 0, end = size - flips * 3 < size ? size - flips * 3 : 0;
   trqtest::Layout l;
-  l.modeWord = (how >> 6) % 3;
+  static constexpr std::int32_t kModes[] = {0, 1, 2, 3, 8};
+  l.modeWord = kModes[((how >> 6) + 4 * (how & 1)) % 5];
   l.charCode = (how >> 1) & 1;
   l.recordFormat = l.modeWord == 1 ? 3 : 1;
   l.recordLength = 80 + 48 * ((how >> 2) & 3);

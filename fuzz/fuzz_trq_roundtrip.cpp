@@ -37,7 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Input in(data, size);
   trqtest::Layout layout;
   const std::uint32_t options = in.Byte();
-  layout.modeWord = static_cast<std::int32_t>(options % 3);
+  // CX8, CX7, VR8, or (bit 5) ADC, NDC, DC8.
+  static constexpr std::int32_t kModes[] = {0, 1, 2, 3, 4, 8};
+  layout.modeWord = kModes[options % 3 + 3 * ((options >> 5) & 1)];
   layout.charCode = static_cast<std::int32_t>((options >> 2) & 1);
   layout.fixedBlock = static_cast<std::int32_t>((options >> 3) & 1);
   const bool sevenBit = layout.modeWord == 1;
