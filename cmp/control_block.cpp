@@ -330,6 +330,9 @@ void cmpget(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length, std:
   if (cb.positioning != 0) cb.positioning = 2;
   rc = Is7Bit(cb) ? getma7(cb, length, data, capacity, flag, records, bitmapLength, bitmap)
                   : getma8(cb, length, data, capacity, flag, records, bitmapLength, bitmap);
+  // A secured container cut inside a matrix: its trailers are due, so the end is unexpected.
+  if (rc == kCmpBadFormat && cb.endOfFile != 0 && (cb.secinf == 1 || cb.secinf == 2))
+    rc = kCmpUnexpectedEnd;
 }
 
 void cmpflu(CmpControlBlock*& slot, std::int32_t& rc, std::uint32_t& blocks,

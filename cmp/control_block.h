@@ -141,6 +141,7 @@ struct CmpControlBlock {
   std::uint32_t headerCapacity;         // bytes of the header buffer
   std::uint32_t matrixBodyPending;      // 1: a matrix header was read and its body not yet
   std::uint32_t readLetterBase;         // reading: letter base of the last 7-bit block read
+  std::uint32_t endOfFile;              // reading: the container file has no further block
 };
 
 // The two-part form of a 64-bit count: count / 2,000,000,000 and the remainder.

@@ -1,0 +1,128 @@
+// Secured containers through the record interface: security headers and trailers written,
+// checked on reading, and a container cut short.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cmp/security_records.h"
+#include "trq_roundtrip.h"
+
+namespace {
+
+using namespace trqtest;
+
+struct Files {
+  std::vector<std::string> paths;
+  ~Files() {
+    for (const std::string& p : paths) std::remove(p.c_str());
+  }
+  const std::string& Add(const std::string& stem) { return paths.emplace_back(TempPath(stem)); }
+};
+
+// As WriteContainer, with the security option set before the container is opened.
+Result WriteSecured(const std::string& path, Layout layout, const std::vector<Member>& members) {
+  RecordHandle* slot = nullptr;
+  Result r;
+  std::int32_t rc = 0;
+  const std::int32_t one = 1, mode = 1, option = 0;
+  trqopn(slot, rc, one, mode, path.c_str(), option);
+  if (!r.Note(rc, "trqopn")) return r;
+  char name[1024];
+  std::snprintf(name, sizeof name, "%s", path.c_str());
+  std::int32_t nameLength = 254, organisation = 0, block = 0, close = 0, device = 0;
+  std::uint32_t delimiter = 0;
+  const std::int32_t pass = 0;
+  trqopd(slot, rc, one, nameLength, name, organisation, layout.recordFormat, layout.recordLength,
+         delimiter, pass, block, close, device);
+  const std::int32_t what = 2, on = 1;
+  if (r.Note(rc, "trqopd")) trqset(slot, rc, what, on);
+  std::int32_t level = 2, security = 0;
+  if (r.Note(rc, "trqset"))
+    trqopf(slot, rc, level, layout.charCode, layout.modeWord, layout.bufferSize, security,
+           layout.mostRecords, nullptr, layout.fixedBlock, "", "");
+  r.Note(rc, "trqopf");
+  for (const Member& m : members) {
+    if (r.rc != 0) break;
+    const Result p = PutMember(slot, m);
+    r.Note(p.rc, p.step.c_str());
+  }
+  if (slot) {
+    const Result c = Close(slot);
+    r.Note(c.rc, c.step.c_str());
+  }
+  return r;
+}
+
+Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+std::vector<Member> SomeMembers() {
+  std::vector<Member> members;
+  for (int i = 0; i < 3; ++i) {
+    Member m;
+    m.name = "member" + std::to_string(i);
+    m.userHeader = {1, 2, 3};
+    for (int j = 0; j < 40 + 300 * i; ++j)
+      m.records.push_back(B("record " + std::to_string(j) + std::string(j % 50, 'x')));
+    members.push_back(m);
+  }
+  return members;
+}
+
+std::size_t Count(const Bytes& file, const Bytes& what) {
+  std::size_t n = 0;
+  for (auto it = file.begin(); (it = std::search(it, file.end(), what.begin(), what.end())) != file.end(); ++it) ++n;
+  return n;
+}
+
+TEST(SecuredContainer, RoundTripsFixedAndVariableBlocks) {
+  struct Case {
+    const char* what;
+    Layout layout;
+  };
+  const Case cases[] = {
+      {"ADC fixed 512", Layout{1, 512, 3, 1, 65536, 255, 1}},
+      {"ADC variable 2048", Layout{0, 2048, 3, 1, 65536, 255, 0}},
+      {"NDC fixed 100", Layout{1, 100, 4, 1, 65536, 255, 1}},
+      {"ADC variable 120", Layout{0, 120, 3, 0, 65536, 255, 0}},
+  };
+  const std::vector<Member> members = SomeMembers();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Files files;
+    const std::string& path = files.Add("sec");
+    const Result w = WriteSecured(path, c.layout, members);
+    ASSERT_EQ(w.rc, 0) << w.step;
+    const Bytes file = ReadFile(path);
+    // Three member trailers and one file trailer, 45-byte records without crypt mode.
+    EXPECT_EQ(Count(file, {0x00, 0x80, 0x2D, 0x07}), 3u);
+    EXPECT_EQ(Count(file, {0x00, 0x80, 0x2D, 0x0F}), 1u);
+    const ReadBack back = ReadContainer(path);
+    ASSERT_EQ(back.result.rc, 0) << back.result.step;
+    ASSERT_EQ(back.members.size(), members.size());
+    for (std::size_t i = 0; i < members.size(); ++i) EXPECT_EQ(back.members[i].records, members[i].records);
+  }
+}
+
+// Cut at any block boundary before its end, a secured container ends with 13.
+TEST(SecuredContainer, CutAtBlockBoundaries) {
+  Files files;
+  const std::string path = files.Add("full");
+  const std::string cut = files.Add("cut");
+  ASSERT_EQ(WriteSecured(path, Layout{1, 512, 3, 1, 65536, 255, 1}, SomeMembers()).rc, 0);
+  const Bytes file = ReadFile(path);
+  ASSERT_EQ(file.size() % 512, 0u);
+  for (std::size_t end = 512; end < file.size(); end += 512) {
+    SCOPED_TRACE(end);
+    std::FILE* f = std::fopen(cut.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(file.data(), 1, end, f);
+    std::fclose(f);
+    const ReadBack back = ReadContainer(cut);
+    EXPECT_EQ(back.result.rc, kCmpUnexpectedEnd) << back.result.step;
+  }
+}
+
+}  // namespace
