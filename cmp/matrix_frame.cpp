@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "crypt/torqenc.h"
 #include "support/crc.h"
 #include "support/sysinfo.h"
 
@@ -92,6 +93,12 @@ std::uint32_t BuildMatrixFrame(CmpControlBlock& cb, std::uint8_t* frame, std::ui
     last[3] = partLength[1];
   }
 
+  // With a password, TORQenc enciphers bytes 22-25 and the data, keyed by the key word.
+  if (cb.passwordSet > 0 && cb.cryptMode == 16 && cb.pwdState != nullptr) {
+    const auto n = static_cast<std::int32_t>(length + 4);
+    trqpwdv(frame + 18, &n, cb.pwdState);
+  }
+
   // The chain CRC covers the key word, bytes 22-25 and the data, whitening them.
   const auto chained = static_cast<std::int32_t>(length + 8);
   const std::uint32_t start = 0xFFFFFFFFu;
@@ -127,9 +134,9 @@ std::int32_t CheckMatrixFrame(CmpControlBlock& cb, std::uint8_t* frame, std::uin
   trqcri3(frame + 18, &chained, &check, &start);
   if (check != c32) return kCmpBadCrc3;
   if (encrypted) {
-    if (cb.passwordSet <= 0) return kCmpPasswordWrong;
-    // No cipher is set up by this layer yet (cmppwd refuses every password).
-    return kCmpPasswordWrong;
+    if (cb.passwordSet <= 0 || cb.pwdState == nullptr) return kCmpPasswordWrong;
+    const auto n = static_cast<std::int32_t>(length + 4);
+    trqpwde(frame + 18, &n, cb.pwdState);
   }
 
   std::uint16_t w16 = 0;

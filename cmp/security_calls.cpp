@@ -41,6 +41,9 @@ void cmppwd(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length,
     cb.cryptMode = crypt;
     if (cb.secinf == 1) RefreshCryptType(cb);
   }
+  // The block coders' frames of this container are enciphered from now on.
+  if (cb.direction == 1 && (cb.method == kMethodAdc || cb.method == kMethodNdc))
+    cb.matrixHeader[1] |= 0x10;
   cb.passwordSet = 1;
   cb.passwordLength = static_cast<std::uint32_t>(length);
   rc = kCmpOk;

@@ -23,7 +23,8 @@ struct Files {
 };
 
 // As WriteContainer, with the security option set before the container is opened.
-Result WriteSecured(const std::string& path, Layout layout, const std::vector<Member>& members) {
+Result WriteSecured(const std::string& path, Layout layout, const std::vector<Member>& members,
+                    const std::string& password = "") {
   RecordHandle* slot = nullptr;
   Result r;
   std::int32_t rc = 0;
@@ -43,7 +44,11 @@ Result WriteSecured(const std::string& path, Layout layout, const std::vector<Me
   if (r.Note(rc, "trqset"))
     trqopf(slot, rc, level, layout.charCode, layout.modeWord, layout.bufferSize, security,
            layout.mostRecords, nullptr, layout.fixedBlock, "", "");
-  r.Note(rc, "trqopf");
+  if (r.Note(rc, "trqopf") && !password.empty()) {
+    trqpwd(slot, rc, static_cast<std::int32_t>(password.size()),
+           reinterpret_cast<const std::uint8_t*>(password.data()));
+    r.Note(rc, "trqpwd");
+  }
   for (const Member& m : members) {
     if (r.rc != 0) break;
     const Result p = PutMember(slot, m);
@@ -69,6 +74,36 @@ std::vector<Member> SomeMembers() {
     members.push_back(m);
   }
   return members;
+}
+
+// As ReadContainer, with a password given after the open.
+ReadBack ReadWithPassword(const std::string& path, const std::string& password) {
+  ReadBack out;
+  RecordHandle* slot = nullptr;
+  out.result = OpenForReading(slot, path);
+  if (out.result.rc == 0) {
+    std::int32_t rc = 0;
+    trqpwd(slot, rc, static_cast<std::int32_t>(password.size()),
+           reinterpret_cast<const std::uint8_t*>(password.data()));
+    out.result.Note(rc, "trqpwd");
+  }
+  while (out.result.rc == 0) {
+    Member m;
+    const Result h = GetHeaders(slot, m);
+    if (!out.result.Note(h.rc, h.step.c_str())) break;
+    const std::int32_t end = GetRecords(slot, m.records);
+    out.members.push_back(std::move(m));
+    Counts c;
+    std::int32_t rc = 0;
+    trqflu(slot, rc, c.records, c.bytesLow, c.bytesHigh, c.blocks, c.blockLow, c.blockHigh);
+    if (end == kTrqEndOfFile) break;
+    out.result.Note(end == kTrqNewMember ? rc : end, "TrqGetRecord");
+  }
+  if (slot) {
+    const Result c = Close(slot);
+    out.result.Note(c.rc, c.step.c_str());
+  }
+  return out;
 }
 
 std::size_t Count(const Bytes& file, const Bytes& what) {
@@ -103,6 +138,30 @@ TEST(SecuredContainer, RoundTripsFixedAndVariableBlocks) {
     ASSERT_EQ(back.result.rc, 0) << back.result.step;
     ASSERT_EQ(back.members.size(), members.size());
     for (std::size_t i = 0; i < members.size(); ++i) EXPECT_EQ(back.members[i].records, members[i].records);
+  }
+}
+
+// A password on ADC and NDC: TORQenc frames, trailers of 52 bytes; the wrong password reads
+// nothing back.
+TEST(SecuredContainer, TorqencRoundTrips) {
+  const std::vector<Member> members = SomeMembers();
+  for (const Layout layout : {Layout{1, 512, 3, 1, 65536, 255, 1}, Layout{0, 2048, 4, 1, 65536, 255, 0}}) {
+    SCOPED_TRACE(layout.modeWord);
+    Files files;
+    const std::string path = files.Add("pw");
+    const Result w = WriteSecured(path, layout, members, "secret");
+    ASSERT_EQ(w.rc, 0) << w.step;
+    const Bytes file = ReadFile(path);
+    EXPECT_EQ(Count(file, {0x00, 0x80, 0x31, 0x17}), 3u);
+    EXPECT_EQ(Count(file, {0x00, 0x80, 0x31, 0x1F}), 1u);
+    EXPECT_EQ(Count(file, B("record 1")), 0u);
+    const ReadBack back = ReadWithPassword(path, "secret");
+    ASSERT_EQ(back.result.rc, 0) << back.result.step;
+    ASSERT_EQ(back.members.size(), members.size());
+    for (std::size_t i = 0; i < members.size(); ++i) EXPECT_EQ(back.members[i].records, members[i].records);
+    const ReadBack wrong = ReadWithPassword(path, "secreT");
+    EXPECT_NE(wrong.result.rc, 0);
+    EXPECT_TRUE(wrong.members.empty() || wrong.members[0].records.empty());
   }
 }
 
