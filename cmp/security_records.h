@@ -7,6 +7,8 @@
 
 #include "cmp/control_block.h"
 
+inline constexpr std::int32_t kCmpBadCrcOffset = 356;  // "Bad checksum in compressed data (CRC-Offs)"
+inline constexpr std::int32_t kCmpBadCrcSample = 357;  // "Bad checksum in compressed data (CRC-5)"
 inline constexpr std::int32_t kCmpMemberMacs = 354;  // "AES:      Member MACs wrong"
 inline constexpr std::int32_t kCmpFileMacs = 355;    // "AES:      File MACs wrong"
 
