@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include <sys/random.h>
+
 #include "cmp/security_records.h"
 #include "crypt/frame_cipher.h"
 #include "crypt/sampled_crc.h"
@@ -52,7 +54,14 @@ void CmpFrameIds(std::uint32_t& blockId, std::uint32_t& machineId) {
     machineId = gFixedIds.machineId;
     return;
   }
-  blockId = TorqTimeId();
+  // A random start keeps apart the frame keys of containers under one password; the time
+  // only when the system gives no random bytes.
+  std::uint32_t random = 0;
+  if (getrandom(&random, sizeof random, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof random)) {
+    blockId = random;
+  } else {
+    blockId = TorqTimeId();
+  }
   machineId = TorqHardwareId();
 }
 
