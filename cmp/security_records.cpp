@@ -134,6 +134,10 @@ std::int32_t check_sectlr(CmpControlBlock& cb) {
     if (!CountMatches(GetBe(image + 21, 8), member ? cb.prev_origrec : 0, cb.tr_origrec))
       return kCmpCounters;
     cb.prev_origrec = cb.tr_origrec;
+  } else if (member) {
+    // Passed over by positioning: the members read on count from the totals here.
+    cb.prev_origbyt = cb.tr_origbyt;
+    cb.prev_origrec = cb.tr_origrec;
   }
   const auto byteSum = static_cast<std::uint64_t>(cb.byteSum);
   OutputDebugLog("Test counter == lpcmp->zkb");

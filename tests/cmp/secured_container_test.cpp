@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cmp/block_io.h"
+#include "cmp/matrix_frame.h"
 #include "cmp/security_records.h"
 #include "secured_roundtrip.h"
 
@@ -106,6 +107,63 @@ TEST(SecuredContainer, PasswordRoundTrips) {
     const ReadBack wrong = ReadWithPassword(path, "secreT");
     EXPECT_NE(wrong.result.rc, 0);
     EXPECT_TRUE(wrong.members.empty() || wrong.members[0].records.empty());
+  }
+}
+
+// Two containers under one password differ in their frames (the block id starts at random);
+// with the ids and the time fixed they are the same bytes.
+TEST(SecuredContainer, FrameKeysApartUnlessFixed) {
+  Files files;
+  const std::string a = files.Add("a"), b = files.Add("b");
+  const Layout layout{1, 512, 0x23, 1, 65536, 255, 1};
+  ASSERT_EQ(WriteSecured(a, layout, SomeMembers(), "pw").rc, 0);
+  ASSERT_EQ(WriteSecured(b, layout, SomeMembers(), "pw").rc, 0);
+  EXPECT_NE(ReadFile(a), ReadFile(b));
+  std::tm t{};
+  t.tm_year = 126;
+  torq::cmp::SetFixedStampTime(&t);
+  CmpFixFrameIds(true, 0x01020304, 0x0A0B0C0D);
+  ASSERT_EQ(WriteSecured(a, layout, SomeMembers(), "pw").rc, 0);
+  ASSERT_EQ(WriteSecured(b, layout, SomeMembers(), "pw").rc, 0);
+  CmpFixFrameIds(false, 0, 0);
+  torq::cmp::SetFixedStampTime(nullptr);
+  EXPECT_EQ(ReadFile(a), ReadFile(b));
+}
+
+// Positioned onto each member of a secured container (none, one record, or all of the first
+// member taken): the member reads whole and the rest of the container reads to its end; the
+// trailers passed over keep their block counts checked.
+TEST(SecuredContainer, PositionToEachMember) {
+  const std::vector<Member> members = SomeMembers();
+  for (const std::int32_t mode : {0x03, 0x23}) {
+    Files files;
+    const std::string path = files.Add("pos");
+    ASSERT_EQ(WriteSecured(path, Layout{1, 512, mode, 1, 65536, 255, 1}, members, "pw").rc, 0);
+    for (std::size_t target = 1; target < members.size(); ++target) {
+      for (const int taken : {0, 1, 40}) {
+        SCOPED_TRACE(testing::Message() << mode << " " << target << " " << taken);
+        RecordHandle* slot = nullptr;
+        ASSERT_EQ(OpenForReading(slot, path).rc, 0);
+        std::int32_t rc = 0, length = 0;
+        trqpwd(slot, rc, 2, reinterpret_cast<const std::uint8_t*>("pw"));
+        ASSERT_EQ(rc, 0);
+        std::uint8_t* record = nullptr;
+        for (int i = 0; i < taken; ++i) TrqGetRecord(slot, rc, length, record);
+        for (std::size_t i = 0; i < target; ++i) {
+          trqpos(slot, rc, kTrqNextMember);
+          ASSERT_EQ(rc, 0);
+        }
+        for (std::size_t i = target; i < members.size(); ++i) {
+          Member m;
+          ASSERT_EQ(GetHeaders(slot, m).rc, 0);
+          EXPECT_EQ(m.name, members[i].name);
+          const std::int32_t end = GetRecords(slot, m.records);
+          EXPECT_EQ(end, i + 1 < members.size() ? kTrqNewMember : kTrqEndOfFile);
+          EXPECT_TRUE(m.records == members[i].records);
+        }
+        EXPECT_EQ(Close(slot).rc, 0);
+      }
+    }
   }
 }
 
