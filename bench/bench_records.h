@@ -74,7 +74,7 @@ std::vector<Bytes> MakeRecords(Input input, std::size_t bytes = kInputBytes) {
   return records;
 }
 
-[[maybe_unused]] const std::vector<Bytes>& Records(Input input) {
+const std::vector<Bytes>& Records(Input input) {
   static std::vector<Bytes> cache[3];
   if (cache[input].empty()) cache[input] = MakeRecords(input);
   return cache[input];

@@ -10,17 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_records.h"
+#include "bench_records.h"
 #include "coders/dc8_block.h"
 
 namespace {
+
 
 // The blocks of one input for a matrix buffer of bufferSize bytes: a record goes in while its
 // length + 3 stays below the room, which starts at the buffer size - 4 (at most 65,500) and
 // shrinks by length + 4 per record.
 std::vector<Bytes> Blocks(Input input, std::int32_t bufferSize) {
-  static std::vector<Bytes> records[3];
-  if (records[input].empty()) records[input] = MakeRecords(input, kInputBytes);
   const std::int32_t longest = std::min(bufferSize - 4, 65500);
   std::vector<Bytes> blocks;
   std::vector<std::uint32_t> lengths;
@@ -35,7 +34,7 @@ std::vector<Bytes> Blocks(Input input, std::int32_t bufferSize) {
     lengths.clear();
     room = longest;
   };
-  for (const Bytes& r : records[input]) {
+  for (const Bytes& r : Records(input)) {
     const auto n = static_cast<std::int32_t>(r.size());
     if (n + 3 >= room) flush();
     data.insert(data.end(), r.begin(), r.end());

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when one is missing.
 set -euo pipefail
-pkgs=(build-essential cmake ninja-build zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev)
+pkgs=(build-essential cmake ninja-build zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev gzip zstd lz4)
 if [ "${1:-}" = "--fuzz" ]; then pkgs+=(clang libclang-rt-dev); fi
 missing=()
 for p in "${pkgs[@]}"; do

@@ -150,6 +150,31 @@ void MsgPutError(int level, std::int32_t number, ...) {
   va_end(args);
 }
 
+void MsgPutErrorNoInserts(int level, std::int32_t number) {
+  // The text's conversions have no values here: each is left out rather than read from
+  // arguments that are not there.
+  const char* text = FindMsgText(number);
+  char plain[512];
+  std::size_t n = 0;
+  for (const char* p = text; p != nullptr && *p != '\0' && n + 2 < sizeof plain; ++p) {
+    if (*p != '%') {
+      plain[n++] = *p;
+      continue;
+    }
+    if (p[1] == '%') {
+      plain[n++] = '%';
+      plain[n++] = '%';
+      ++p;
+      continue;
+    }
+    ++p;
+    while (*p != '\0' && std::strchr("-+ #0123456789.lhzjt", *p) != nullptr) ++p;
+    if (*p == '\0') break;
+  }
+  plain[n] = '\0';
+  PutPrefixed(level, number, plain, "\n");
+}
+
 void MsgPutF(const char* format, ...) {
   va_list args;
   va_start(args, format);

@@ -28,6 +28,8 @@ void VMsgPutF(const char* format, va_list args);
 void MsgPut(std::int32_t number, ...);
 // The same with the given level (1 warning, 2 error).
 void MsgPutError(int level, std::int32_t number, ...);
+// MsgPutError for a number reported without its inserts: the text's conversions are left out.
+void MsgPutErrorNoInserts(int level, std::int32_t number);
 // Prefix at level 0 followed by the caller's format.
 void MsgPutF(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // An operating-system error line for the code (-1: the thread's last error).

@@ -255,3 +255,35 @@ TEST(TrqBlockCoders, PasswordOnAdcTakesTorqenc) {
 }
 
 }  // namespace
+
+namespace {
+
+// The headers of a container after its first file header: kinds until the end of the file.
+std::vector<std::int32_t> HeaderKinds(const std::string& path) {
+  std::vector<std::int32_t> kinds;
+  RecordHandle* slot = nullptr;
+  if (OpenForReading(slot, path).rc != 0) return kinds;
+  for (int i = 0; i < 20; ++i) {
+    std::int32_t rc = 0, kind = -1, mode = 0;
+    trqrdblh(slot, rc, kind, mode);
+    if (rc != 0) break;
+    kinds.push_back(kind);
+  }
+  Close(slot);
+  return kinds;
+}
+
+// An ADC member without records has one (empty) matrix record; a DC8 member none; the close
+// after the last member's end adds nothing.
+TEST(TrqBlockCoders, EmptyMembers) {
+  for (const std::int32_t mode : {3, 8}) {
+    TempFiles files;
+    const std::string& path = files.Add("empty");
+    ASSERT_EQ(WriteContainer(path, Layout{1, 512, mode, 1, 0, 0, 1}, {Named("e", {}), Named("f", {})}).rc, 0);
+    const std::vector<std::int32_t> want =
+        mode == 3 ? std::vector<std::int32_t>{0, 1, 0} : std::vector<std::int32_t>{1};
+    EXPECT_EQ(HeaderKinds(path), want) << "mode " << mode;
+  }
+}
+
+}  // namespace

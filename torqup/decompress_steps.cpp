@@ -1,0 +1,380 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cmp/record_interface.h"
+#include "fio/fio.h"
+#include "support/heap.h"
+#include "support/message_output.h"
+#include "support/paths.h"
+#include "support/sysinfo.h"
+#include "torqup/key_exit.h"
+#include "torqup/listing_maps.h"
+#include "torqup/listings.h"
+#include "torqup/output_names.h"
+#include "torqup/run_state.h"
+#include "torqup/steps.h"
+#include "torqup/two_part_counts.h"
+
+namespace {
+
+constexpr std::uint32_t kOutputTag = 0xA0000000u;
+constexpr std::int32_t kWorkBufferSize = 32767;
+
+void ReportContainerError(const RunContext& ctx, std::int32_t rc) {
+  if (ctx.show == kShowNone) return;
+  MsgListF("%s\n", Banner(11, 0, 0));
+  MsgPut(1129, SlotText(ctx.containerName));
+  MsgPutErrorNoInserts(2, rc & 0xFFFFFF);
+}
+
+// Systems whose members carry a system header after the file header.
+bool SystemHeaderExpected(const std::uint8_t* origin) {
+  const std::uint8_t system = origin[0], maker = origin[1];
+  if (system == 0 && maker == 224) return true;
+  if ((system >= 17 && system <= 31) || system == 12 || system == 15) return true;
+  if (system == 1 && maker == 6) return true;
+  if (system == 13) return maker >= 3;
+  return system >= 2 && maker >= 2;
+}
+
+// A temporary name in the target's folder, unique to this process.
+std::string TemporaryName(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  char suffix[40];
+  static unsigned counter = 0;
+  std::snprintf(suffix, sizeof suffix, ".torq4-%u-%u.tmp", static_cast<unsigned>(getpid()), ++counter);
+  return folder + suffix;
+}
+
+
+}  // namespace
+
+void open_deko_torqfile(RunContext*& handle) {
+  RunContext& ctx = *handle;
+  if (ctx.containerOpen) return;
+  ctx.containerListed = 0;
+  ctx.outOpenMode = ctx.append == 1 ? 9 : 1;
+  ctx.userExitWord = 0;
+  ctx.nameLength = 254;
+  ctx.attrLength = 0;
+  ctx.maxrecords = 0;
+  ctx.recordExitWord = 0;
+  std::fill(std::begin(ctx.memberCounts), std::end(ctx.memberCounts), 0);
+  ctx.memberNumber = 0;
+  char* name = reinterpret_cast<char*>(ctx.containerName + 1);
+  std::int32_t rc = 0;
+  trqopn(ctx.recordHandle, rc, 1, ctx.containerOpenMode, name, ctx.show);
+  if (rc != 0 && rc != 2) {
+    ctx.stepRc = rc;
+    return;
+  }
+  std::int32_t word = 254;
+  if (ctx.kUserio == 1) ctx.kDevice = 7;
+  trqopd(ctx.recordHandle, rc, 1, word, name, ctx.kOrg, ctx.kRecform, ctx.kRecsize, ctx.kDelim, ctx.trqopdWord,
+         ctx.kBlksize, ctx.kClosedisp, ctx.kDevice);
+  if (rc != 0 && rc != 2) {
+    ReportContainerError(ctx, rc);
+    ctx.stepRc = rc;
+    return;
+  }
+  SetSlotLength(ctx.containerName);
+  std::int32_t modeWord = ctx.mode | ctx.cryptmode;
+  trqopf(ctx.recordHandle, rc, word, ctx.torqcode, modeWord, ctx.maxbuffer, ctx.header, ctx.maxrecords, nullptr,
+         ctx.blkmode, reinterpret_cast<const char*>(ctx.exk20 + 1), reinterpret_cast<const char*>(ctx.exd20 + 1));
+  if (rc != 0 && rc != 2) {
+    ReportContainerError(ctx, rc);
+    ctx.stepRc = rc;
+    return;
+  }
+  ctx.cryptmode = modeWord & 0xF0;
+  ctx.mode = modeWord & 0x0F;
+  ctx.containerOpen = 1;
+  ctx.userHeaderLength = kWorkBufferSize;
+  std::int32_t headerRc = 0;
+  trqguh(ctx.recordHandle, headerRc, ctx.userHeaderLength, ctx.workBuffer);
+  if (headerRc != 0 || ctx.userHeaderLength < 0 || ctx.userHeaderLength > kWorkBufferSize) ctx.userHeaderLength = 0;
+  rc = 0;
+  if (ctx.exitProc != nullptr) {
+    rc = KmExitDecompress(ctx);
+    if (rc != 0) {
+      ctx.stepRc = rc;
+      return;
+    }
+  } else if (ctx.userHeaderLength > 0) {
+    if (ctx.comment != nullptr && ctx.commentLength > 0) {
+      MsgPutText(ctx.comment, std::min(ctx.commentLength, 50));
+      MsgListF("%s\n", Banner(11, 0, 0));
+    }
+    rmHeapFree0(&ctx.comment);
+    ctx.comment = static_cast<char*>(rmHeapAlloc(static_cast<std::uint32_t>(ctx.userHeaderLength) + 1));
+    if (ctx.comment == nullptr) {
+      MsgPutSystemError(-1);
+      ctx.commentLength = 0;
+      ctx.stepRc = -1;
+      return;
+    }
+    std::memcpy(ctx.comment, ctx.workBuffer, static_cast<std::size_t>(ctx.userHeaderLength));
+    ctx.commentLength = ctx.userHeaderLength;
+  }
+  if (ctx.cryptmode != 0 && Shows(ctx, {kShowAll, kShowAttributes, kShowStatistic})) {
+    MsgPut(2004, FindEntryTxt(CryptMap, ctx.cryptmode));
+  }
+  if (ctx.passwordLength != 0) trqpwd(ctx.recordHandle, rc, ctx.passwordLength, ctx.password);
+  ctx.stepRc = rc;
+}
+
+void get_header(RunContext*& handle) {
+  RunContext& ctx = *handle;
+  ctx.memberNumber += 1;
+  if (RunState* state = CurrentRunState()) state->firstRecordRead = false;
+  if (ctx.header != 1 && ctx.show != kShowAll && ctx.show != kShowAttributes) return;
+  std::int32_t rc = 0;
+  for (;;) {
+    std::memset(ctx.memberName, 0, sizeof ctx.memberName);
+    ctx.nameLength = 254;
+    ctx.recordExitWord = 0;
+    trqghd(ctx.recordHandle, rc, ctx.nameLength, reinterpret_cast<char*>(ctx.memberName + 1), ctx.iOrg, ctx.iRecform,
+           ctx.iRecsize, &ctx.iDelim, &ctx.exitWord, ctx.iBlksize, &ctx.exitWord, ctx.originPair);
+    ctx.memberName[kRunNameSlot - 1] = 0;
+    SetSlotLength(ctx.memberName);
+    if (rc == 0 && SystemHeaderExpected(ctx.originPair)) {
+      ctx.attrLength = static_cast<std::int32_t>(kRunAttrSize);
+      trqgsh(ctx.recordHandle, rc, ctx.attrLength, ctx.attributes);
+      if (rc == 0) {
+        ctx.attrLength = std::clamp<std::int32_t>(ctx.attrLength, 0, static_cast<std::int32_t>(kRunAttrSize));
+        ctx.iDelim = 0;
+        rec_form_delim(handle);
+      } else if (rc == 9) {
+        rc = 0;
+      }
+    }
+    if ((rc != 0 && rc != 2) || ctx.show != kShowAttributes) break;
+    std::int32_t headerWord = 0, modeWord = 0;
+    trqrdblh(ctx.recordHandle, rc, headerWord, modeWord);
+    msg_deko_torqin(handle);
+    if (ctx.header == 0) trqpos(ctx.recordHandle, rc, kTrqNextMember);
+    if (rc != 0) {
+      if (rc == 7) rc = 29;
+      break;
+    }
+    ctx.memberNumber += 1;
+  }
+  ctx.stepRc = rc;
+}
+
+void open_torqout(RunContext*& handle) {
+  RunContext& ctx = *handle;
+  if (ctx.fileOpen) return;
+  if (ctx.oUserio == 1) ctx.oDevice = 7;
+  if (ctx.streamformat > 1) ctx.oRecform = ctx.streamformat;
+  RunState* state = CurrentRunState();
+  std::string target(SlotView(ctx.outputName));
+  std::int32_t openMode = ctx.outOpenMode;
+  std::string opened = target;
+  if (state != nullptr) {
+    state->targetName = target;
+    state->temporaryName.clear();
+    state->outputFailed = false;
+    const bool createdHere = std::find(state->createdOutputs.begin(), state->createdOutputs.end(), target) !=
+                             state->createdOutputs.end();
+    if (createdHere) openMode = 9;
+    // A file written whole goes under a temporary name first; appending writes in place, and
+    // so do devices and standard output.
+    struct stat info {};
+    const bool regularOrAbsent = stat(target.c_str(), &info) != 0 || S_ISREG(info.st_mode);
+    if (!target.empty() && openMode != 9 && ctx.oUserio != 1 && regularOrAbsent) {
+      state->temporaryName = TemporaryName(target);
+      opened = state->temporaryName;
+    }
+  }
+  char name[kRunNameSlot] = {};
+  std::strncpy(name, opened.c_str(), sizeof name - 1);
+  std::uint8_t scratchOrigin[2] = {};
+  ctx.nameLength = 254;
+  std::int32_t rc = 0;
+  fiopen(ctx.fileSlot, rc, openMode, ctx.userExitWord, ctx.oClosedisp, ctx.fillPair, "=TORQOUT", ctx.nameLength, name,
+         ctx.oOrg, ctx.oRecform, ctx.oRecsize, ctx.oDelim, ctx.exitWord, ctx.oBlksize, ctx.exitWord, ctx.oDevice,
+         ctx.attrLength, ctx.attributes, scratchOrigin);
+  if (rc != 0) {
+    if (state != nullptr && !state->temporaryName.empty()) {
+      unlink(state->temporaryName.c_str());
+      state->temporaryName.clear();
+    }
+    ctx.stepRc = Tagged(kOutputTag, rc);
+    MsgPut(2013, target.c_str());
+    MsgPutErrorNoInserts(2, rc);
+    return;
+  }
+  ctx.fileOpen = 1;
+  if (state != nullptr && !target.empty() && openMode != 9) state->createdOutputs.push_back(target);
+}
+
+void deko_file(RunContext*& handle) {
+  RunContext& ctx = *handle;
+  RunState* state = CurrentRunState();
+  const std::uint8_t* table =
+      ctx.translate > 0 && ctx.translate != static_cast<std::int32_t>(0x80000001u) ? ctx.codeTable : nullptr;
+  const bool trim = ctx.suppress == 1 && (ctx.oRecform == 3 || ctx.oRecform == 11 || ctx.oRecform == 12);
+  std::vector<std::uint8_t> local;
+  std::vector<std::uint8_t>& copy = state != nullptr ? state->translated : local;
+  bool firstRead = state != nullptr ? state->firstRecordRead : false;
+  std::int32_t rc = 0;
+  for (;;) {
+    std::int32_t length = 0;
+    std::uint8_t* record = nullptr;
+    TrqGetRecord(ctx.recordHandle, rc, length, record);
+    if (!firstRead) {
+      firstRead = true;
+      std::int32_t modeRc = 0, modeWord = 0;
+      trqrdmod(ctx.recordHandle, modeRc, modeWord);
+      if (modeRc == 0 && modeWord != 0) ctx.mode = modeWord & 0x0F;
+    }
+    if (rc == 3) continue;
+    if (rc == 7) {
+      rc = 29;
+      break;
+    }
+    if (rc != 0) break;
+    if (length < 0 || (length > 0 && record == nullptr)) {
+      rc = 11;
+      break;
+    }
+    if (trim) {
+      while (length > 0 && record[length - 1] == static_cast<std::uint8_t>(ctx.trimchar)) --length;
+    }
+    if (table != nullptr || trim) {
+      copy.assign(record, record + length);
+      if (table != nullptr) {
+        for (std::uint8_t& b : copy) b = table[b];
+      }
+      record = copy.data();
+    }
+    std::uint8_t empty = 0;
+    fioput(ctx.fileSlot, rc, length, record != nullptr ? record : &empty);
+    if (rc == 4 || (rc == 111 && ctx.cut == 1)) {
+      if (ctx.warning == 0) ctx.warning = rc;
+      rc = 0;
+      continue;
+    }
+    if (rc != 0) {
+      rc = Tagged(kOutputTag, rc);
+      break;
+    }
+  }
+  if (state != nullptr) {
+    state->firstRecordRead = firstRead;
+    if (rc != 2 && rc != 6) state->outputFailed = true;
+  }
+  std::uint32_t t[6] = {};
+  std::int32_t flushRc = 0;
+  trqflu(ctx.recordHandle, flushRc, t[0], t[1], t[2], t[3], t[4], t[5]);
+  if (flushRc == 0) {
+    ctx.containerTotals[3] = static_cast<std::int32_t>(t[0]);
+    ctx.containerTotals[4] = static_cast<std::int32_t>(t[1]);
+    ctx.containerTotals[5] = static_cast<std::int32_t>(t[2]);
+    ctx.containerTotals[0] = static_cast<std::int32_t>(t[3]);
+    ctx.containerTotals[1] = static_cast<std::int32_t>(t[4]);
+    ctx.containerTotals[2] = static_cast<std::int32_t>(t[5]);
+    // The output's running counts grow by this member's records and bytes.
+    TwoPartAccumulate(ctx.uncompressedTotals, ctx.containerTotals + 3, ctx.memberCounts);
+    std::copy(ctx.containerTotals + 3, ctx.containerTotals + 6, ctx.memberCounts);
+  } else if (rc == 0) {
+    rc = flushRc;
+  }
+  ctx.stepRc = rc;
+}
+
+void close_torqout(RunContext*& handle) {
+  RunContext& ctx = *handle;
+  if (!ctx.fileOpen) return;
+  if (Shows(ctx, {kShowAll, kShowStatistic})) msg_deko_torqout(handle);
+  ctx.gapCount = 0;
+  std::int32_t rc = 0;
+  fiocls(ctx.fileSlot, rc);
+  if (rc != 0) KeepFirst(ctx, Tagged(kOutputTag, rc));
+  if (RunState* state = CurrentRunState(); state != nullptr) {
+    const bool whole = rc == 0 && !state->outputFailed;
+    if (!state->temporaryName.empty()) {
+      if (!whole || std::rename(state->temporaryName.c_str(), state->targetName.c_str()) != 0) {
+        unlink(state->temporaryName.c_str());
+        if (whole) KeepFirst(ctx, static_cast<std::int32_t>(kOutputTag | 0x0F000000u | (errno & 0xFFFFFF)));
+      }
+    }
+    if (whole && !state->targetName.empty()) state->writtenFiles.push_back(state->targetName);
+    state->temporaryName.clear();
+    state->outputFailed = false;
+  }
+  if (Shows(ctx, {kShowAll, kShowStatistic})) {
+    stat_unkomp(handle, ctx.uncompressedTotals[0], ctx.uncompressedTotals[1], ctx.uncompressedTotals[2]);
+  }
+  std::fill(std::begin(ctx.uncompressedTotals), std::end(ctx.uncompressedTotals), 0);
+  ctx.fileOpen = 0;
+}
+
+namespace {
+void CloseContainer(RunContext*& handle, bool report) {
+  RunContext& ctx = *handle;
+  if (!ctx.containerOpen) {
+    ReleaseHalfOpenContainer(ctx);
+    return;
+  }
+  if (report && Shows(ctx, {kShowAll, kShowStatistic})) msg_deko_torqfile(handle);
+  std::uint32_t u[3] = {}, c[3] = {};
+  std::int32_t rc = 0;
+  trqcls(ctx.recordHandle, rc, ctx.coderCloseWord, u[0], u[1], u[2], c[0], c[1], c[2]);
+  for (int i = 0; i < 3; ++i) {
+    ctx.containerTotals[3 + i] = static_cast<std::int32_t>(u[i]);
+    ctx.compressedTotals[i] = static_cast<std::int32_t>(c[i]);
+  }
+  KeepFirst(ctx, rc);
+  if (report && Shows(ctx, {kShowAll, kShowStatistic})) {
+    stat_komp(handle, ctx.compressedTotals[0], ctx.compressedTotals[1], ctx.compressedTotals[2]);
+  }
+  if (report && ctx.show == kShowAll) MsgListF("%s\n", Banner(11, 0, 0));
+  ctx.containerOpen = 0;
+}
+}  // namespace
+
+void close_deko_torqfile(RunContext*& handle) { CloseContainer(handle, true); }
+
+void close_deko_torqfile_err(RunContext*& handle) { CloseContainer(handle, false); }
+
+void msg_deko_norepl(RunContext*& handle) {
+  MsgPut(1110, SlotText(handle->containerName));
+  MsgPut(92);
+}
+
+void msg_deko_inv_fn(RunContext*& handle) {
+  MsgPut(1113, SlotText(handle->outputName));
+  MsgPut(39);
+}
+
+std::int32_t copnam(RunContext* ctx, const std::uint8_t* source, std::uint8_t* output, std::int32_t& kind,
+                    const std::uint8_t* pattern, bool storedName) {
+  const std::string_view patternText = SlotView(pattern);
+  kind = !patternText.empty() && patternText[0] == '[' ? -3 : 0;
+  std::string name;
+  bool fromSource = false;
+  std::int32_t rc = ApplyNamePattern(SlotView(source), patternText, ctx->memberNumber, name, fromSource);
+  if (rc != 0) return rc;
+  if (storedName && fromSource && !ConfineStoredName(name)) return kRcInvalidName;
+  std::string outputPath(SlotView(ctx->outpath));
+  rc = FinishOutputName(name, outputPath);
+  if (rc != 0) return rc;
+  if (!outputPath.empty()) SetSlot(ctx->outpath, outputPath);
+  SetSlot(output, name);
+  return 0;
+}
+
+void chknam(RunContext*& handle, std::int32_t& rc, const std::uint8_t* first, const std::uint8_t* second) {
+  const bool compress = handle->function == 1;
+  rc = SameFileCheck(SlotView(first), compress ? STDIN_FILENO : STDOUT_FILENO, SlotView(second),
+                     compress ? STDOUT_FILENO : STDIN_FILENO);
+}
