@@ -186,6 +186,35 @@ TEST(SecuredContainer, CutAtBlockBoundaries) {
   }
 }
 
+// Writes the file with the block that holds byte `at` given its right checksum again.
+void WriteResummed(const std::string& path, Bytes& f, std::size_t at, std::size_t size) {
+  std::uint8_t* block = f.data() + at / size * size;
+  Bytes summed(block, block + size - 2);
+  if ((summed[4] == 1 || summed[4] == 2) && (summed[2] & 0x7F) == 0 && summed[3] == 4) summed[4] = 0;
+  const std::uint16_t sum = BlockChecksum(summed.data(), size - 2);
+  block[size - 2] = static_cast<std::uint8_t>(sum >> 8);
+  block[size - 1] = static_cast<std::uint8_t>(sum);
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  std::fwrite(f.data(), 1, f.size(), out);
+  std::fclose(out);
+}
+
+// A member trailer that is no longer one: the next file header comes while the trailer is due.
+TEST(SecuredContainer, MemberTrailerGone) {
+  Files files;
+  const std::string path = files.Add("gone"), changed = files.Add("gone2");
+  ASSERT_EQ(WriteSecured(path, Layout{1, 512, 3, 1, 65536, 255, 1}, SomeMembers()).rc, 0);
+  Bytes f = ReadFile(path);
+  const Bytes head = {0x00, 0x80, 0x2D, 0x07};
+  const auto it = std::search(f.begin(), f.end(), head.begin(), head.end());
+  ASSERT_NE(it, f.end());
+  const auto at = static_cast<std::size_t>(it - f.begin()) + 3;
+  f[at] = 0x01;  // a record the reader passes over
+  WriteResummed(changed, f, at, 512);
+  EXPECT_EQ(ReadContainer(changed).result.rc, kCmpBadFormat);
+}
+
 // Every byte of a small AES container changed, the block checksum made right again: the
 // reader answers with a code or reads what was written, never other records.
 TEST(SecuredContainer, TamperMap) {
@@ -204,16 +233,7 @@ TEST(SecuredContainer, TamperMap) {
   for (std::size_t at = 0; at < file.size(); ++at) {
     Bytes f = file;
     f[at] ^= 0x10;
-    std::uint8_t* block = f.data() + at / 256 * 256;
-    Bytes summed(block, block + 254);
-    if ((summed[4] == 1 || summed[4] == 2) && (summed[2] & 0x7F) == 0 && summed[3] == 4) summed[4] = 0;
-    const std::uint16_t sum = BlockChecksum(summed.data(), 254);
-    block[254] = static_cast<std::uint8_t>(sum >> 8);
-    block[255] = static_cast<std::uint8_t>(sum);
-    std::FILE* out = std::fopen(changed.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    std::fwrite(f.data(), 1, f.size(), out);
-    std::fclose(out);
+    WriteResummed(changed, f, at, 256);
     const ReadBack back = ReadWithPassword(changed, "pw");
     codes.insert(back.result.rc);
     ASSERT_LE(back.members.size(), members.size()) << at;
