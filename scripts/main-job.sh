@@ -16,9 +16,9 @@ trap 'rm -rf "$work"' EXIT
 cat "$root/README.md" "$root/CMakeLists.txt" "$root"/torqup/*.h > "$work/sample.txt"
 printf '\n' >> "$work/sample.txt"
 fail() { echo "MAIN JOB FAILED: $1" >&2; exit 1; }
-"$bin/torq4" compress "torqin=$work/sample.txt" "torqfile=$work/sample.tq" mode=cx8 show=none ||
+"$bin/torq4" compress "torqin=$work/sample.txt" "torqfile=$work/sample.tq" show=none ||
   fail "torq4 compress ended with status $?"
 "$bin/torq4" decompress "torqfile=$work/sample.tq" "torqout=$work/restored.txt" show=none ||
   fail "torq4 decompress ended with status $?"
 cmp "$work/sample.txt" "$work/restored.txt" || fail "the restored file differs from the original"
-echo "main job: $(wc -c < "$work/sample.txt") bytes compressed with CX8 into $(wc -c < "$work/sample.tq") bytes and restored equal"
+echo "main job: $(wc -c < "$work/sample.txt") bytes compressed with the factory method (ADC) into $(wc -c < "$work/sample.tq") bytes and restored equal"

@@ -1,4 +1,6 @@
 #include <algorithm>
+
+#include "support/build_stamp.h"
 #include <cerrno>
 #include <cstring>
 
@@ -11,6 +13,8 @@
 #include "torqup/run_state.h"
 #include "torqup/steps.h"
 #include "torqup/two_part_counts.h"
+
+TORQ_BUILD_STAMP("TorqKomp")
 
 namespace {
 

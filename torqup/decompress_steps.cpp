@@ -1,4 +1,6 @@
 #include <fcntl.h>
+
+#include "support/build_stamp.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +22,8 @@
 #include "torqup/run_state.h"
 #include "torqup/steps.h"
 #include "torqup/two_part_counts.h"
+
+TORQ_BUILD_STAMP("TorqDeko")
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "torqup/key_exit.h"
 
+#include "support/build_stamp.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,6 +16,8 @@
 #include "support/platform/dynamic_library.h"
 #include "support/sysinfo.h"
 #include "torqup/run_context.h"
+
+TORQ_BUILD_STAMP("TorqKmExit")
 
 int FileExists(const char* path) {
   if (path == nullptr || *path == '\0') return 0;

@@ -1,9 +1,13 @@
 // Keyword and value matching: the first row whose name the token begins, within the row's
 // abbreviation bounds, wins.
 #include <cctype>
+
+#include "support/build_stamp.h"
 #include <cstring>
 
 #include "torqup/keyword_matching.h"
+
+TORQ_BUILD_STAMP("TorqKeywords")
 
 namespace {
 

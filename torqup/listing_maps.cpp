@@ -1,5 +1,9 @@
 #include "torqup/listing_maps.h"
 
+#include "support/build_stamp.h"
+
+TORQ_BUILD_STAMP("TorqListMaps")
+
 const MapEntry FunctionMap[3] = {{0, "decompress"}, {1, "compress"}, {-1, nullptr}};
 const MapEntry ModeMap[8] = {{0, "CX8"}, {1, "CX7"}, {2, "VR8"}, {3, "ADC"},
                              {8, "DC8"}, {4, "NDC"}, {5, "AES"}, {-1, nullptr}};

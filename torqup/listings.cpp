@@ -1,5 +1,7 @@
 #include "torqup/listings.h"
 
+#include "support/build_stamp.h"
+
 #include <algorithm>
 #include <string>
 
@@ -11,6 +13,8 @@
 #include "support/sysinfo.h"
 #include "support/torqutil.h"
 #include "torqup/listing_maps.h"
+
+TORQ_BUILD_STAMP("TorqListings")
 
 namespace {
 

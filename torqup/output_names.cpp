@@ -1,5 +1,7 @@
 #include "torqup/output_names.h"
 
+#include "support/build_stamp.h"
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -8,6 +10,8 @@
 #include <vector>
 
 #include "support/paths.h"
+
+TORQ_BUILD_STAMP("TorqNames")
 
 namespace {
 

@@ -2,6 +2,8 @@
 // lines end with LF or CR LF and hold at most kParLineSize bytes.
 #include "torqup/parameter_files.h"
 
+#include "support/build_stamp.h"
+
 #include <cctype>
 #include <cstring>
 
@@ -11,6 +13,8 @@
 #include "support/paths.h"
 #include "torqup/keyword_matching.h"
 #include "torqup/value_parsers.h"
+
+TORQ_BUILD_STAMP("TorqParFiles")
 
 namespace {
 

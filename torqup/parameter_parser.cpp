@@ -1,9 +1,12 @@
 // chparam: the parameter string, then the parameter files, then the defaults record, each
 // filling only what the sources before it left not given; then the checks of the whole.
 #include <cctype>
+
+#include "support/build_stamp.h"
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 #include "cmp/buffer_sizes.h"
@@ -19,6 +22,8 @@
 #include "torqup/keyword_matching.h"
 #include "torqup/parameter_files.h"
 #include "torqup/value_parsers.h"
+
+TORQ_BUILD_STAMP("TorqParser")
 
 namespace {
 
@@ -101,6 +106,9 @@ class Parser {
   std::int32_t Translate();
   void Merge();
   void MergeDefaults();
+  // Merges one value of the defaults record; a value the same parameter could not give is
+  // remembered, and refused later with the parameter's own message.
+  void MergeRecordValue(std::int32_t& to, std::int32_t from, const char* keyword, bool sound);
   void MergeRoad(const DefStruct& d);
   std::int32_t ReadPending();
   std::int32_t Checks();
@@ -132,6 +140,7 @@ class Parser {
   std::uint8_t* passList_[3] = {nullptr, nullptr, nullptr};
   std::int32_t passCount_[3] = {0, 0, 0};
   bool recordNamedFile_ = false;
+  std::string badRecordValue_;  // the first unsound value taken from the defaults record
 };
 
 void Parser::PresetContext() {
@@ -853,6 +862,13 @@ void Parser::MergeRoad(const DefStruct& d) {
   }
 }
 
+void Parser::MergeRecordValue(std::int32_t& to, std::int32_t from, const char* keyword, bool sound) {
+  if (to != kMarker) return;
+  to = from;
+  if (!sound && badRecordValue_.empty())
+    badRecordValue_ = std::string(keyword) + "=" + std::to_string(from) + " (" + kDefDatFile + ")";
+}
+
 void Parser::MergeDefaults() {
   c_.defaultsMarker = 'g';
   if (!gDefstr) return;
@@ -864,20 +880,25 @@ void Parser::MergeDefaults() {
     recordNamedFile_ = true;
   }
   if (c_.outpath[0] == 0) CopySlot(c_.outpath, d.outpath);
-  MergeInt(c_.maxbuffer, d.maxbuffer);
-  MergeInt(c_.mode, d.mode);
-  MergeInt(c_.cryptmode, d.cryptmode);
-  MergeInt(c_.fileinfo, d.fileinfo);
-  MergeInt(c_.show, d.show);
+  // The record's values are checked as the parameters would be: an edited record that the seal
+  // accepts is still never used with a value no parameter can give.
+  auto yesNo = [](std::int32_t v) { return v == 0 || v == 1; };
+  MergeRecordValue(c_.maxbuffer, d.maxbuffer, "maxbuffer",
+                   d.maxbuffer >= 2048 && d.maxbuffer <= GetBufSize(GetBufSizeId(INT32_MAX)));
+  MergeRecordValue(c_.mode, d.mode, "mode",
+                   d.mode == 0 || d.mode == 1 || d.mode == 2 || d.mode == 3 || d.mode == 4 || d.mode == 8);
+  MergeRecordValue(c_.cryptmode, d.cryptmode, "cryptmode", d.cryptmode == 0 || d.cryptmode == 16 || d.cryptmode == 32);
+  MergeRecordValue(c_.fileinfo, d.fileinfo, "fileinfo", yesNo(d.fileinfo));
+  MergeRecordValue(c_.show, d.show, "show", d.show >= 0 && d.show <= 4);
   MergeInt(c_.function, d.function);
-  MergeInt(c_.maxrecords, d.maxrecords);
-  MergeInt(c_.torqcode, d.torqcode);
-  MergeInt(c_.header, d.header);
-  MergeInt(c_.blkmode, d.blkmode);
+  MergeRecordValue(c_.maxrecords, d.maxrecords, "maxrecords", d.maxrecords >= 0 && d.maxrecords < 65536);
+  MergeRecordValue(c_.torqcode, d.torqcode, "torqcode", yesNo(d.torqcode));
+  MergeRecordValue(c_.header, d.header, "header", yesNo(d.header));
+  MergeRecordValue(c_.blkmode, d.blkmode, "blockmode", yesNo(d.blkmode));
   if (c_.msgFileName[0] == 0) CopySlot(c_.msgFileName, d.messages);
   if (c_.codeTableName[0] == 0) CopySlot(c_.codeTableName, d.codetable);
-  MergeInt(c_.translate, d.translate);
-  MergeInt(c_.secureinfo, d.secureinfo);
+  MergeRecordValue(c_.translate, d.translate, "translate", d.translate >= 0 && d.translate <= 4);
+  MergeRecordValue(c_.secureinfo, d.secureinfo, "secureinfo", yesNo(d.secureinfo));
   std::uint8_t* options[5] = {&c_.cut, &c_.suppress, &c_.nopath, &c_.append, &c_.add};
   for (int i = 0; i < 5; ++i)
     if (*options[i] == kOptNotGiven) *options[i] = d.options[i];
@@ -1014,6 +1035,7 @@ std::int32_t Parser::Run() {
   rc = ReadPending();
   if (rc != 0) return rc;
   MergeDefaults();
+  if (!badRecordValue_.empty()) return Fail(90, badRecordValue_.c_str());
   if (c_.function != 0 && c_.function != 1) return 20;
   MergeRoad(gDefstr ? *gDefstr : r_);
   if (recordNamedFile_ && c_.parFilePending) {

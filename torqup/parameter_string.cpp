@@ -2,8 +2,12 @@
 // for the run's title listing.
 #include <cstring>
 
+#include "support/build_stamp.h"
+
 #include "support/heap.h"
 #include "torqup/run_context.h"
+
+TORQ_BUILD_STAMP("TorqParString")
 
 namespace {
 

@@ -1,5 +1,9 @@
 #include "torqup/return_codes.h"
 
+#include "support/build_stamp.h"
+
+TORQ_BUILD_STAMP("TorqReturnCodes")
+
 std::int32_t file_id(std::int32_t* code) {
   const std::uint32_t value = static_cast<std::uint32_t>(*code);
   auto strip = [&](std::uint32_t mask) { *code = static_cast<std::int32_t>(value & mask); };

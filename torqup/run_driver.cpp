@@ -1,5 +1,7 @@
 #include "torqup/run_driver.h"
 
+#include "support/build_stamp.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,6 +22,8 @@
 #include "torqup/output_names.h"
 #include "torqup/run_state.h"
 #include "torqup/steps.h"
+
+TORQ_BUILD_STAMP("TorqUp")
 
 namespace {
 

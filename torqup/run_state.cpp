@@ -1,6 +1,10 @@
 #include "torqup/run_state.h"
 
+#include "support/build_stamp.h"
+
 #include "cmp/record_interface.h"
+
+TORQ_BUILD_STAMP("TorqRunState")
 
 namespace {
 RunState* gRunState = nullptr;

@@ -1,5 +1,9 @@
 #include "torqup/two_part_counts.h"
 
+#include "support/build_stamp.h"
+
+TORQ_BUILD_STAMP("TorqCounts")
+
 void TwoPartDifference(const std::int32_t* now, const std::int32_t* previous, std::int32_t* out) {
   std::int32_t low = now[1] - previous[1];
   std::int32_t high = now[2] - previous[2];

@@ -2,12 +2,16 @@
 // field written; nothing is read past the token or the text being parsed.
 #include "torqup/value_parsers.h"
 
+#include "support/build_stamp.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "support/code_tables.h"
 #include "support/environment.h"
 #include "support/heap.h"
+
+TORQ_BUILD_STAMP("TorqValues")
 
 namespace {
 

@@ -15,19 +15,21 @@
 #include "support/last_error.h"
 #include "support/message_output.h"
 #include "support/paths.h"
+#include "support/platform/file_io.h"
 #include "support/registration.h"
 #include "support/sysinfo.h"
 
 TFileName FileName;
 bool NoWait = false, Detached = false, NewCon = false, NoPaused = false, DoStat = false;
 std::int32_t SysError = 0;
-bool OutIsTerminal = false;
+int hOut = STDOUT_FILENO;
+std::uint32_t dwTypeOut = 0;
 
 namespace {
 
 constexpr std::uint16_t kGerman = 1031;
 
-bool German() { return GetUserLaguageID() == kGerman; }
+bool German() { return F_GetUserLaguageID() == kGerman; }
 
 struct Switch {
   const char* name;
@@ -113,6 +115,8 @@ bool LocateProgram() {
 
 }  // namespace
 
+std::uint16_t F_GetUserLaguageID() { return GetUserLaguageID(); }
+
 int IsSwitch(const char* text) {
   if (!text || text[0] != '/') return 0;
   for (const Switch& s : kSwitches)
@@ -164,6 +168,7 @@ void WaitForKey() {
 }
 
 std::int32_t Run(int argc, char** argv) {
+  if (NewCon) return RunPaused(argc, argv);
   const std::vector<const char*> args = MakeCmdLine(argc, argv);
   torq::platform::SpawnRequest request;
   request.path = FileName.c_str();
@@ -201,7 +206,7 @@ std::int32_t Run(int argc, char** argv) {
     std::puts(German() ? "*ERFOLG*" : "*SUCCESS*");
   }
   if (DoStat) ShowProcessTimes(child, end);
-  if (!NoPaused && OutIsTerminal) WaitForKey();
+  if (!NoPaused && dwTypeOut == torq::platform::kFileTypeChar) WaitForKey();
   return result;
 }
 
@@ -258,7 +263,7 @@ std::int32_t TorqcmdMain(int argc, char** argv) {
     ShowHelp();
     return 0;
   }
-  OutIsTerminal = ::isatty(STDOUT_FILENO) == 1;
+  if (torq::platform::FileGetType(hOut, dwTypeOut) != 0) dwTypeOut = torq::platform::kFileTypeUnknown;
   if (const int rc = SetExeName()) {
     MsgList(rc, LastTorqHint);
     std::int32_t result = rc;
@@ -283,14 +288,15 @@ std::int32_t TorqcmdMain(int argc, char** argv) {
     PrintFailure(result);
     return result;
   }
-  if (NewCon) {
-    // No console window can be opened here; the run is refused rather than silently changed.
-    std::puts(German() ? "/newcon: kein neues Konsolenfenster auf diesem System"
-                       : "/newcon: no new console window on this system");
-    SysError = EOPNOTSUPP;
-    std::int32_t result = 0;
-    PrintFailure(result);
-    return result;
-  }
-  return Run(argc, argv);
+  return NoPaused || !NewCon ? Run(argc, argv) : RunPaused(argc, argv);
+}
+
+std::int32_t RunPaused(int, char**) {
+  // No console window can be opened here; the run is refused rather than silently changed.
+  std::puts(German() ? "/newcon: kein neues Konsolenfenster auf diesem System"
+                     : "/newcon: no new console window on this system");
+  SysError = EOPNOTSUPP;
+  std::int32_t result = 0;
+  PrintFailure(result);
+  return result;
 }

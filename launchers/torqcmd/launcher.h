@@ -10,7 +10,8 @@
 extern TFileName FileName;  // the program to start
 extern bool NoWait, Detached, NewCon, NoPaused, DoStat;
 extern std::int32_t SysError;  // a system error number met on the way, 0 when none
-extern bool OutIsTerminal;     // standard output is a terminal: the end may pause
+extern int hOut;                 // the standard output descriptor
+extern std::uint32_t dwTypeOut;  // its file type; 2 (a terminal or other character device) lets the end pause
 
 // 1 when the text is one of the switches /newcon, /nowait, /nocon, /nopause, /stat (any case).
 int IsSwitch(const char* text);
@@ -23,6 +24,11 @@ std::vector<const char*> MakeCmdLine(int argc, char** argv);
 // Starts the child, waits for it (unless /nowait) and prints the result line. The child's
 // return code; -1 when it cannot be started, -3 when it ended by a signal.
 std::int32_t Run(int argc, char** argv);
+// A run in a new console: there is none to open here, so it is refused with the
+// "*SYSERROR*" line and EOPNOTSUPP.
+std::int32_t RunPaused(int argc, char** argv);
+// The user's language identifier; 1031 selects the German texts.
+std::uint16_t F_GetUserLaguageID();
 // The statistics of an ended child.
 void ShowProcessTimes(const torq::platform::ChildProcess& child, const torq::platform::ChildEnd& end);
 // The version line and the help text, then a pause on a terminal.

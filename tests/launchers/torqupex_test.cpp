@@ -1,7 +1,9 @@
 // libtorqupex.so loaded as a host loads it, starting the stand-in in torq4's place.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -171,4 +173,45 @@ TEST_F(Torqupex, OnlyTheTwoEntryPointsAreExported) {
   Dl_info info{};
   ASSERT_NE(::dladdr(reinterpret_cast<void*>(torqupc_), &info), 0);
   EXPECT_EQ(self, info.dli_fname);
+}
+
+// The real torq4 beside the library and beside torqcmd: a file is compressed and restored, a bad
+// keyword gives 81, and a code above 255 arrives whole.
+TEST(LaunchersWithTorq4, CompressAndRestore) {
+  Scratch scratch;
+  ASSERT_TRUE(scratch.Copy("libtorqupex.so", "libtorqupex.so"));
+  ASSERT_TRUE(scratch.Copy("torq4", "torq4"));
+  ASSERT_TRUE(scratch.Copy("torqcmd", "torqcmd"));
+  ASSERT_TRUE(scratch.Copy("torqinit", "torqinit"));
+  ASSERT_EQ(std::system(("'" + scratch.Path("torqinit") + "' > /dev/null").c_str()), 0);
+  {
+    std::ofstream text(scratch.Path("in.txt"));
+    for (int i = 0; i < 2000; ++i) text << "line " << i << " of the sample\n";
+  }
+  char cwd[4096];
+  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(::chdir(scratch.Dir().c_str()), 0);
+  void* library = ::dlopen(scratch.Path("libtorqupex.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << ::dlerror();
+  auto torqupc = reinterpret_cast<TorqupcFn>(::dlsym(library, "torqupc"));
+  ASSERT_NE(torqupc, nullptr);
+  EXPECT_EQ(torqupc("compress,torqin=in.txt,torqfile=in.tq,show=none"), 0);
+  EXPECT_EQ(torqupc("decompress,torqfile=in.tq,torqout=back.txt,show=none"), 0);
+  EXPECT_EQ(ReadText(scratch.Path("back.txt")), ReadText(scratch.Path("in.txt")));
+  EXPECT_EQ(torqupc("compress,nosuchkeyword=1"), 81);
+  EXPECT_NE(ReadText(scratch.Path("torq4.log")).find("81"), std::string::npos);
+  // A container that cannot be created (a file stands where its folder should be): the code
+  // is the system error tagged with the container's origin, and arrives whole.
+  EXPECT_EQ(torqupc("compress,torqin=in.txt,torqfile=in.txt/x.tq,show=none"),
+            static_cast<std::int32_t>(0xFF000000u | ENOTDIR));
+  ::dlclose(library);
+
+  const std::string run = "'" + scratch.Path("torqcmd") + "' compress torqin=in.txt torqfile=cmd.tq show=none";
+  const int status = std::system((run + " > cmd.out 2>&1").c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadText(scratch.Path("cmd.out"));
+  EXPECT_NE(ReadText(scratch.Path("cmd.out")).find("*SUCCESS*"), std::string::npos);
+  EXPECT_EQ(std::system(("'" + scratch.Path("torqcmd") +
+                         "' decompress torqfile=cmd.tq torqout=cmd.txt show=none > /dev/null 2>&1").c_str()), 0);
+  EXPECT_EQ(ReadText(scratch.Path("cmd.txt")), ReadText(scratch.Path("in.txt")));
+  EXPECT_EQ(::chdir(cwd), 0);
 }

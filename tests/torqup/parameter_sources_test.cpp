@@ -88,6 +88,33 @@ TEST_F(ParserTest, RoadChecks) {
   EXPECT_EQ(Parse("decomp,kmexit=p,cryptmode=aes,cx8"), 22);
 }
 
+// A sealed record with values no parameter can give is refused with the parameter's message,
+// unless the parameter itself is given.
+TEST_F(ParserTest, RecordValuesOutOfRangeAreRefused) {
+  const DefStruct factory = record_;
+  struct Case {
+    void (*edit)(DefStruct&);
+    const char* shown;
+    const char* overriding;
+  };
+  const Case cases[] = {
+      {[](DefStruct& r) { r.mode = 99; }, "mode=99 (torqdef.dat)", "mode=cx8"},
+      {[](DefStruct& r) { r.maxbuffer = -5; }, "maxbuffer=-5 (torqdef.dat)", "maxbuffer=64"},
+      {[](DefStruct& r) { r.maxrecords = -7; }, "maxrecords=-7 (torqdef.dat)", "maxrecords=9"},
+      {[](DefStruct& r) { r.torqcode = 9; }, "torqcode=9 (torqdef.dat)", "torqcode=ascii"},
+      {[](DefStruct& r) { r.cryptmode = 7; }, "cryptmode=7 (torqdef.dat)", "cryptmode=none"},
+      {[](DefStruct& r) { r.show = 5; }, "show=5 (torqdef.dat)", "show=none"},
+      {[](DefStruct& r) { r.header = 2; }, "header=2 (torqdef.dat)", "header=yes"},
+  };
+  for (const Case& c : cases) {
+    record_ = factory;
+    c.edit(record_);
+    EXPECT_EQ(Parse("comp"), 90) << c.shown;
+    EXPECT_NE(Lines().find(std::string("Invalid qualifier value: ") + c.shown), std::string::npos) << Lines();
+    EXPECT_EQ(Parse(std::string("comp,") + c.overriding), 0) << c.shown << Lines();
+  }
+}
+
 TEST_F(ParserTest, DefaultsRequests) {
   const struct {
     const char* text;

@@ -41,8 +41,8 @@ struct RunResult {
 class Torq4 : public ::testing::Test {
  protected:
   void SetUp() override {
-    program_ = fs::absolute("torq4");
-    if (!fs::exists(program_)) GTEST_SKIP() << "torq4 is not built";
+    program_ = fs::path(TORQ_BIN_DIR) / "torq4";
+    ASSERT_TRUE(fs::is_regular_file(program_)) << program_;
     if (!fs::exists("torqmsg.dat") || !fs::exists("torqdef.dat")) {
       ASSERT_EQ(std::system("./torqinit > /dev/null"), 0);
     }
@@ -145,7 +145,7 @@ const std::vector<Input>& Inputs() {
 }
 
 TEST_F(Torq4, RestoresEveryInputUnderEveryMethodAndCode) {
-  for (const char* method : {"cx8", "cx7", "vr8"}) {
+  for (const char* method : {"cx8", "cx7", "vr8", "adc", "ndc", "dc8"}) {
     for (const char* code : {"ascii", "ebcdic"}) {
       for (const Input& input : Inputs()) {
         const std::string label = std::string(method) + " " + code + " " + input.name;
