@@ -88,6 +88,7 @@ std::int32_t ReadBlock(CmpControlBlock& cb, std::int32_t& length) {
   const auto capacity = static_cast<std::int32_t>(cb.blockCapacity);
   fioget(cb.fcb, rc, length, cb.blockBuffer, capacity);
   if (rc == 111) rc = kCmpBadFormat;
+  if (rc == kCmpEndOfFile) cb.endOfFile = 1;
   if (rc != 0) return TagFileCode(rc, 12);
   cb.blockStart = cb.blockBuffer;
   return kCmpOk;

@@ -6,6 +6,9 @@
 #include "cmp/cmp.h"
 #include "cmp/letters.h"
 #include "cmp/matrix_frame.h"
+#include "cmp/security_records.h"
+#include "crypt/password_setup.h"
+#include "crypt/trailer_macs.h"
 #include "fio/fio.h"
 #include "support/code_tables.h"
 #include "support/environment.h"
@@ -23,7 +26,7 @@ void FreeBlock(CmpControlBlock*& slot) {
   if (cb->blockBuffer != nullptr && cb->blockBuffer != cb->inlineBlock) rmHeapFree(cb->blockBuffer);
   if (cb->headerBuffer != nullptr && cb->headerBuffer != cb->inlineHeader)
     rmHeapFree(cb->headerBuffer);
-  if (cb->pwdState != nullptr) rmHeapFree(cb->pwdState);
+  CryptRelease(&cb->pwdState, &cb->aes);
   cb->self = nullptr;
   rmHeapFree(cb);
   slot = nullptr;
@@ -58,6 +61,39 @@ void SetMatrixHeader(CmpControlBlock& cb, std::int32_t id) {
   cb.matrixHeader[1] = b1;
 }
 
+// Writes the member or file trailer into the block stream. Its block counts are those of the
+// blocks as they are written: a variable block ends behind the trailer, and a trailer that
+// does not fit fills its block and begins the next.
+std::int32_t PutTrailer(CmpControlBlock& cb, bool file) {
+  std::uint8_t* image = cb.trailerImage + kTrailerHead;
+  image[0] = static_cast<std::uint8_t>((image[0] & 0xF0) | (file ? kTrailerKindFile : kTrailerKindMember));
+  const std::uint64_t t = cb.trailerLength;
+  const std::uint64_t room = static_cast<std::uint64_t>(std::max(cb.roomLeft, 0));
+  const bool fixed = cb.fixedBlock != 0;
+  std::uint64_t bytes = 0, blocks = 0;
+  if (t <= room) {
+    bytes = fixed ? cb.blockSize : cb.blockSize - (room - t);
+    blocks = 1;
+  } else {
+    bytes = cb.blockSize + (fixed ? cb.blockSize : 6 + (t - room));
+    blocks = 2;
+  }
+  const auto byteSum = static_cast<std::uint64_t>(cb.byteSum);
+  cb.zkb = (file ? 0 : cb.zkb) + byteSum + bytes;
+  cb.zks = (file ? 0 : cb.zks) + cb.blockCount + blocks;
+  build_sectlr(cb);
+  if (cb.cryptMode == 32) {
+    int bits = 0;
+    if (file) {
+      faestf(&cb.aes, 1, &bits, image, kTrailerImageSize, image + kTrailerImageSize);
+    } else {
+      faestm(&cb.aes, 1, &bits, image, kTrailerImageSize, image + kTrailerImageSize);
+    }
+  }
+  MarkRecordStart(cb);
+  return PutBytes(cb, cb.trailerImage, cb.trailerLength);
+}
+
 bool KnownMethod(std::uint32_t m) { return m <= 4 || m == 8 || m == 9; }
 
 std::int32_t OpenWrite(CmpControlBlock& cb, std::int32_t& formatLevel, std::int32_t& charCode,
@@ -70,7 +106,12 @@ std::int32_t OpenWrite(CmpControlBlock& cb, std::int32_t& formatLevel, std::int3
   // The block must hold its head, its checksum or check letter, and one content byte.
   if (blockSize < (sevenBit ? 5 : 7) || blockSize > kCmpMaxBlockSize) return kCmpBadRecordLength;
   if (sevenBit && blockSize > kCmpMaxBlockSize7) return kCmpBadRecordLength;
-  if (security == 2) return kCmpSecureNotAllowed;
+  // Trailers belong to the 8-bit form; the 7-bit form is written without them.
+  if (security == 2 && !sevenBit) {
+    if (TrailerRecordLength(cb.cryptMode) == 0) return kCmpBadMode;
+    cb.secinf = 1;
+    init_sec(cb);
+  }
   cb.blockSize = static_cast<std::uint32_t>(blockSize);
   cb.blockCapacity = cb.blockSize + 3;
   if (blockSize > 4096) {
@@ -111,7 +152,7 @@ std::int32_t OpenWrite(CmpControlBlock& cb, std::int32_t& formatLevel, std::int3
   cb.cursor = cb.dataStart;
   cb.roomLeft = static_cast<std::int32_t>(cb.dataCapacity);
   cb.blockLength = cb.blockSize;
-  return kCmpOk;
+  return cb.secinf != 0 ? kCmpSecurityOn : kCmpOk;
 }
 
 // The first block: which form, which family, or why it is no container this layer reads.
@@ -193,7 +234,8 @@ std::int32_t OpenRead(CmpControlBlock& cb, std::int32_t& formatLevel, std::int32
   if (rc = RecogniseForm(cb, length, modeWord); rc != 0) return rc;
   std::int32_t encrypted = 0;
   cmp_gethdr(cb, rc, security, modeWord, charCode, formatLevel, bufferSize, encrypted);
-  return rc == kCmpNoPassword ? kCmpOk : rc;
+  if (rc == kCmpNoPassword) rc = kCmpOk;
+  return rc == kCmpOk && cb.secinf != 0 ? kCmpSecurityOn : rc;
 }
 
 }  // namespace
@@ -229,7 +271,7 @@ void cmpopn(CmpControlBlock*& slot, std::int32_t& rc, const std::int32_t& direct
   } else {
     rc = kCmpBadOpenMode;
   }
-  if (rc != kCmpOk) FreeBlock(slot);
+  if (rc != kCmpOk && rc != kCmpSecurityOn) FreeBlock(slot);
 }
 
 void cmpset(CmpControlBlock*& slot, std::int32_t& rc, const std::int32_t& what,
@@ -288,6 +330,9 @@ void cmpget(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length, std:
   if (cb.positioning != 0) cb.positioning = 2;
   rc = Is7Bit(cb) ? getma7(cb, length, data, capacity, flag, records, bitmapLength, bitmap)
                   : getma8(cb, length, data, capacity, flag, records, bitmapLength, bitmap);
+  // A secured container cut inside a matrix: its trailers are due, so the end is unexpected.
+  if (rc == kCmpBadFormat && cb.endOfFile != 0 && (cb.secinf == 1 || cb.secinf == 2))
+    rc = kCmpUnexpectedEnd;
 }
 
 void cmpflu(CmpControlBlock*& slot, std::int32_t& rc, std::uint32_t& blocks,
@@ -299,7 +344,8 @@ void cmpflu(CmpControlBlock*& slot, std::int32_t& rc, std::uint32_t& blocks,
   CmpControlBlock& cb = *slot;
   rc = kCmpOk;
   if (cb.direction == 1) {
-    if (BlockHoldsData(cb)) rc = FlushBlock(cb);
+    if (cb.secinf == 1) rc = PutTrailer(cb, false);
+    if (rc == kCmpOk && BlockHoldsData(cb)) rc = FlushBlock(cb);
     // Every member end: the next member's first block carries the family, also when the
     // member's last matrix already ended its block.
     if (!Is7Bit(cb)) {
@@ -320,7 +366,13 @@ void cmpcls(CmpControlBlock*& slot, std::int32_t& rc, std::uint32_t& blocks,
   }
   CmpControlBlock& cb = *slot;
   rc = kCmpOk;
-  if (cb.direction == 1) rc = FlushBlock(cb);
+  if (cb.direction == 1) {
+    if (cb.secinf == 1) {
+      rc = PutTrailer(cb, true);
+      cb.secinf = 3;
+    }
+    if (rc == kCmpOk) rc = FlushBlock(cb);
+  }
   Counters(cb, blocks, bytesLow, bytesHigh);
   FreeBlock(slot);
 }

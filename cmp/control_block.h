@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "crypt/aes_keys.h"
+
 struct FileControlBlock;
 struct PwdCipherState;
 
@@ -52,7 +54,7 @@ inline constexpr std::int32_t kCmpMaxBlockSize7 = 4095;
 inline constexpr std::uint32_t kCmpInlineBlock = 4100;
 inline constexpr std::uint32_t kCmpInlineHeader = 2048;
 inline constexpr std::uint32_t kCmpMatrixHeaderSize = 532;
-inline constexpr std::uint32_t kCmpAesKeyAreaSize = 1984;
+inline constexpr std::uint32_t kCmpAesKeyAreaSize = sizeof(AesKeyArea);
 
 // Record kinds the record reader reports.
 inline constexpr std::int32_t kKindMatrix = 0;
@@ -134,11 +136,12 @@ struct CmpControlBlock {
   std::uint8_t space;                   // 0x20 or 0x40
   std::uint8_t checkLetter;             // third length letter of the current 7-bit piece
   std::uint8_t recordLetters[3];        // "f", "b", "t" in the container's character code
-  std::uint8_t aesKeyArea[kCmpAesKeyAreaSize];  // AesKeyArea: key material of the AES crypt mode
+  AesKeyArea aes;                       // key material of the AES crypt mode
   // Kept beside the fields above: reading state the format needs.
   std::uint32_t headerCapacity;         // bytes of the header buffer
   std::uint32_t matrixBodyPending;      // 1: a matrix header was read and its body not yet
   std::uint32_t readLetterBase;         // reading: letter base of the last 7-bit block read
+  std::uint32_t endOfFile;              // reading: the container file has no further block
 };
 
 // The two-part form of a 64-bit count: count / 2,000,000,000 and the remainder.

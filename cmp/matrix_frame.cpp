@@ -4,6 +4,12 @@
 #include <bit>
 #include <cstring>
 
+#include <sys/random.h>
+
+#include "cmp/security_records.h"
+#include "crypt/frame_cipher.h"
+#include "crypt/sampled_crc.h"
+#include "crypt/torqenc.h"
 #include "support/crc.h"
 #include "support/sysinfo.h"
 
@@ -48,7 +54,14 @@ void CmpFrameIds(std::uint32_t& blockId, std::uint32_t& machineId) {
     machineId = gFixedIds.machineId;
     return;
   }
-  blockId = TorqTimeId();
+  // A random start keeps apart the frame keys of containers under one password; the time
+  // only when the system gives no random bytes.
+  std::uint32_t random = 0;
+  if (getrandom(&random, sizeof random, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof random)) {
+    blockId = random;
+  } else {
+    blockId = TorqTimeId();
+  }
   machineId = TorqHardwareId();
 }
 
@@ -92,6 +105,21 @@ std::uint32_t BuildMatrixFrame(CmpControlBlock& cb, std::uint8_t* frame, std::ui
     last[3] = partLength[1];
   }
 
+  // With a password, TORQenc enciphers bytes 22-25 and the data, keyed by the key word.
+  if (cb.passwordSet > 0 && cb.cryptMode == 16 && cb.pwdState != nullptr) {
+    const auto n = static_cast<std::int32_t>(length + 4);
+    trqpwdv(frame + 18, &n, cb.pwdState);
+  }
+  std::uint8_t* const block = data + length + 4;  // the AES frame block, behind the chain CRC
+  std::uint32_t sampled = 0;
+  if (aes) {
+    if (cb.passwordSet > 0) {
+      int bits = 0;
+      faess(&cb.aes, 1, &bits, frame, length, block + 7, block + 12);
+    }
+    sampled = storchen(frame + 18, length + 8);
+  }
+
   // The chain CRC covers the key word, bytes 22-25 and the data, whitening them.
   const auto chained = static_cast<std::int32_t>(length + 8);
   const std::uint32_t start = 0xFFFFFFFFu;
@@ -100,6 +128,22 @@ std::uint32_t BuildMatrixFrame(CmpControlBlock& cb, std::uint8_t* frame, std::ui
   PutBe32(frame + 18, Be32(frame + 18) ^ c32);
   cb.prevFrameCrc = c32;
   PutBe32(data + length, c32);
+  if (aes) {
+    PutBe32(block, sampled ^ (std::uint32_t{c16} << 16));
+    block[4] = 0;
+    block[5] = 0;
+    block[6] = 0x21;
+    block[11] = 0x17;
+    std::uint16_t b16 = 0;
+    const std::int32_t n = 28;
+    torqcro(block, &n, &b16);
+    block[28] = static_cast<std::uint8_t>(b16 >> 8);
+    block[29] = static_cast<std::uint8_t>(b16);
+    block[30] = static_cast<std::uint8_t>(kFrameAesBlock);
+    block[31] = static_cast<std::uint8_t>(k >> 16);
+    block[32] = static_cast<std::uint8_t>(k >> 8);
+    block[33] = static_cast<std::uint8_t>(k);
+  }
   std::memcpy(frame + k, kFrameEndMark, 4);
   return k + 4;
 }
@@ -115,9 +159,18 @@ std::int32_t CheckMatrixFrame(CmpControlBlock& cb, std::uint8_t* frame, std::uin
   length = k - kFrameOverhead - extra;
   if (length > 0 && length < 4) return kCmpBadFormat;
   if (std::memcmp(frame + k, kFrameEndMark, 4) != 0) return kCmpBadFormat;
-  if (extra != 0) return kCmpPasswordWrong;  // AES frames come with the encryption layer
+  const bool aes = extra != 0;
 
   std::uint8_t* const data = frame + kFramePrefix;
+  std::uint8_t* const block = data + length + 4;
+  std::uint32_t expectedSample = 0;
+  if (aes) {
+    std::uint16_t b16 = 0;
+    const std::int32_t n = 28;
+    torqcri(block, &n, &b16);
+    if ((std::uint32_t{block[28]} << 8 | block[29]) != b16) return kCmpBadCrcOffset;
+    expectedSample = Be32(block) ^ (std::uint32_t{c16} << 16);
+  }
   const std::uint32_t c32 = Be32(data + length);
   cb.prevFrameCrc = c32;
   PutBe32(frame + 18, Be32(frame + 18) ^ c32);
@@ -126,14 +179,22 @@ std::int32_t CheckMatrixFrame(CmpControlBlock& cb, std::uint8_t* frame, std::uin
   std::uint32_t check = 0;
   trqcri3(frame + 18, &chained, &check, &start);
   if (check != c32) return kCmpBadCrc3;
+  if (aes && storchen(frame + 18, length + 8) != expectedSample) return kCmpBadCrcSample;
   if (encrypted) {
     if (cb.passwordSet <= 0) return kCmpPasswordWrong;
-    // No cipher is set up by this layer yet (cmppwd refuses every password).
-    return kCmpPasswordWrong;
+    if (aes) {
+      int bits = 0;
+      faess(&cb.aes, 0, &bits, frame, length, block + 7, block + 12);
+      if (bits != 0) return kCmpPasswordWrong;
+    } else {
+      if (cb.pwdState == nullptr) return kCmpPasswordWrong;
+      const auto n = static_cast<std::int32_t>(length + 4);
+      trqpwde(frame + 18, &n, cb.pwdState);
+    }
   }
 
   std::uint16_t w16 = 0;
-  if (length == 0) {
+  if (aes || length == 0) {
     w16 = static_cast<std::uint16_t>(frame[22] << 8 | frame[23]);
   } else {
     std::uint8_t* const last = data + length - 4;

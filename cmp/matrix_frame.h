@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "cmp/control_block.h"
+#include "crypt/frame_cipher.h"  // kFramePrefix
 
-inline constexpr std::uint32_t kFramePrefix = 26;
 // Frame length K without the data (crypt mode 0 and 16), and the AES frame block added with 32.
 inline constexpr std::uint32_t kFrameOverhead = 30;
 inline constexpr std::uint32_t kFrameAesBlock = 34;

@@ -206,6 +206,8 @@ void trqpos(RecordHandle*& slot, std::int32_t& rc, const std::int32_t& position)
   h.recordsInMatrix = h.matrixRecords = 0;
   std::int32_t kind = 0, mode = 0, charCode = 0, formatLevel = 0;
   rc = 0;
+  // The member trailers passed over take these totals as the start of the members read on.
+  if (h.securityFlag) passcount(h.container, h.recordCount, h.byteCount, 0);
   cmppos(h.container, rc, position, kind, mode, charCode, formatLevel);
   h.matricesRead = 0;
   if (rc != 0) return;

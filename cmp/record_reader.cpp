@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cmp/block_io.h"
+#include "cmp/security_records.h"
 #include "cmp/buffer_sizes.h"
 #include "cmp/cmp.h"
 #include "cmp/header_record.h"
@@ -105,6 +106,19 @@ std::int32_t FindLead8(CmpControlBlock& cb) {
   }
 }
 
+// The security header closing a member's header record: crypt mode, member number, keys.
+// Code 351 does not stop its processing.
+std::int32_t SecurityHeaderRead8(CmpControlBlock& cb, const std::uint8_t* s) {
+  static constexpr std::uint32_t kCrypt[16] = {0, 16, 32};
+  std::memcpy(cb.securityHeader, s, sizeof cb.securityHeader);
+  cb.cryptMode = kCrypt[s[2] >> 4];
+  const std::uint32_t number = static_cast<std::uint32_t>(s[3]) << 24 | s[4] << 16 | s[5] << 8 | s[6];
+  const std::int32_t rc = number != cb.mem_cnt ? kCmpMemberNumber : kCmpOk;
+  if (cb.cryptMode == 32 && cb.secinf != 0 && cb.passwordLength != 0) faesm(&cb.aes, cb.mem_cnt);
+  cb.secinf = 1;
+  return rc;
+}
+
 // The file header just read: character code, format level, and what follows the name and
 // the system header. Codes 70 do not stop the header's processing.
 std::int32_t FileHeaderRead8(CmpControlBlock& cb) {
@@ -121,9 +135,12 @@ std::int32_t FileHeaderRead8(CmpControlBlock& cb) {
     const std::uint32_t end = p + 2 + HeaderBe16(cb, p);
     if (end > length) return kCmpBadFormat;
     const std::uint32_t rest = length - end;
-    // A security header: secured members are not read yet.
-    if (rest == 15) return kCmpSecureNotAllowed;
-    if (rest != 0) return kCmpBadFormat;
+    if (rest == 15) {
+      const std::int32_t code = SecurityHeaderRead8(cb, h + end);
+      if (code != kCmpOk) rc = code;
+    } else if (rest != 0) {
+      return kCmpBadFormat;
+    }
   }
   return rc;
 }
@@ -189,6 +206,17 @@ std::int32_t ReadRecord8(CmpControlBlock& cb) {
     if (length == 0) return kCmpBadFormat;
     if (std::int32_t rc = EnsureRoom(cb); rc != 0) return InsideRecord(rc);
     const std::uint8_t kind = *cb.cursor;
+    if (kind == 0x30 && cb.secinf == 1 && cb.positioning == 0) return kCmpBadFormat;  // trailer gone
+    if (cb.secinf >= 1 && (kind & 7) == 7) {
+      cb.recordKind = kKindTrailer;
+      const bool file = (kind & 0x08) != 0;
+      if (cb.secinf != (file ? 2u : 1u)) return kCmpBadFormat;
+      std::uint8_t content[kTrailerImageSize + kTrailerMacSize];
+      if (length > sizeof content) return kCmpBadFormat;
+      if (std::int32_t rc = GetBytes(cb, content, length); rc != 0) return InsideRecord(rc);
+      if (std::int32_t rc = TakeTrailer(cb, content, length); rc != 0) return rc;
+      continue;
+    }
     if (kind == 0x30) {
       if (std::int32_t rc = HeaderBufferFor(cb, length); rc != 0) return rc;
       cb.recordKind = kKindFileHeader;
@@ -336,6 +364,8 @@ void cmp_gethdr(CmpControlBlock& cb, std::int32_t& rc, std::int32_t& kind, std::
                 std::int32_t& charCode, std::int32_t& formatLevel, std::int32_t& bufferSize,
                 std::int32_t& encrypted) {
   rc = Is7Bit(cb) ? ReadRecord7(cb) : ReadRecord8(cb);
+  // A secured container ends behind its file trailer only.
+  if (rc == kCmpEndOfFile && (cb.secinf == 1 || cb.secinf == 2)) rc = kCmpUnexpectedEnd;
   kind = static_cast<std::int32_t>(cb.recordKind);
   mode = static_cast<std::int32_t>(cb.method | cb.cryptMode);
   charCode = static_cast<std::int32_t>(cb.charCode);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cmp/block_io.h"
+#include "cmp/security_records.h"
 #include "cmp/cmp.h"
 #include "cmp/header_record.h"
 
@@ -77,7 +78,8 @@ void cmppuh(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length,
   const std::int64_t u = length;
   const std::int64_t s = cb.systemHeader != nullptr ? cb.systemHeaderLength : 0;
   const bool sevenBit = Is7Bit(cb);
-  if (u < 0 || (u > 0 && data == nullptr) || cb.headerLength + s + u > kCmpMaxBlockSize - 4 ||
+  const std::int64_t secured = cb.secinf == 1 && !Is7Bit(cb) ? sizeof cb.securityHeader : 0;
+  if (u < 0 || (u > 0 && data == nullptr) || cb.headerLength + s + u + secured > kCmpMaxBlockSize - 4 ||
       (sevenBit && cb.headerLength + 2 * s + 2 * u + 4 > static_cast<std::int64_t>(kMaxHeaderLetters))) {
     rc = kCmpHeaderTooLong;
     return;
@@ -85,11 +87,15 @@ void cmppuh(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length,
   rc = kCmpOk;
   AddSystemLength(cb, static_cast<std::uint32_t>(s));
   const std::uint8_t ul[2] = {static_cast<std::uint8_t>(u >> 8), static_cast<std::uint8_t>(u)};
-  const HeaderPart parts[4] = {{cb.headerBuffer, cb.headerLength, false},
+  if (secured != 0) build_memhdr(cb);
+  const HeaderPart parts[5] = {{cb.headerBuffer, cb.headerLength, false},
                                {cb.systemHeader, static_cast<std::size_t>(s), true},
                                {ul, 2, true},
-                               {data, static_cast<std::size_t>(u), true}};
-  rc = WriteHeaderRecord(cb, parts, 4);
+                               {data, static_cast<std::size_t>(u), true},
+                               {cb.securityHeader, static_cast<std::size_t>(secured), false}};
+  rc = WriteHeaderRecord(cb, parts, 5);
+  // The member's keys follow its number.
+  if (secured != 0 && cb.cryptMode == 32) faesm(&cb.aes, cb.mem_cnt);
   cb.headerLength = 0;
   cb.systemHeader = nullptr;
   cb.systemHeaderLength = 0;

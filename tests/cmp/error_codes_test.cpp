@@ -45,7 +45,7 @@ TEST(OpenCodes, FirstBlock) {
       {"file header cut by the end", Block8(Bytes(abc.begin(), abc.begin() + 20)), 13},
       {"file header of another version", badVersion, 70},
       {"bytes behind the user header", Block8(HeaderRecord8("a", {0, 0, 1, 2, 3})), 11},
-      {"security header", Block8(HeaderRecord8("a", Cat({{0, 0}, Bytes(15, 1)}))), 114},
+      {"security header of another member", Block8(HeaderRecord8("a", Cat({{0, 0}, Bytes(15, 1)}))), 351},
       {"letter block with a wrong check letter",
        B("AEDfADO0A2BNAAOAFDIIAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAEABAAABaOX\n"), 10},
       {"letter header with a wrong check letter",
@@ -97,7 +97,7 @@ TEST(OpenCodes, Arguments) {
       {"binary block too short", 1, 0, 6, 0, nullptr, 12},
       {"binary block too long", 1, 0, 32768, 0, nullptr, 12},
       {"exit routine", 1, 0, 512, 0, exitName, 43},
-      {"secured members", 1, 0, 512, 2, nullptr, 114},
+      {"secured members of an unknown crypt mode", 1, 0x30, 512, 2, nullptr, 22},
       {"unknown method", 1, 5, 512, 0, nullptr, 22},
   };
   for (const Case& c : cases) {

@@ -238,9 +238,8 @@ TEST(TrqBlockCoders, RecordLimits) {
   ExpectSame(members, ReadContainer(path), "4096 ones");
 }
 
-// Until the encryption layer comes: a password is refused and changes nothing; security on
-// ADC is refused at the open.
-TEST(TrqBlockCoders, InterimSecurityRefusals) {
+// A password on an ADC container without crypt mode takes TORQenc.
+TEST(TrqBlockCoders, PasswordOnAdcTakesTorqenc) {
   TempFiles files;
   const std::string& path = files.Add("pw");
   Layout l{1, 512, 3, 1, 0, 0, 1};
@@ -249,9 +248,9 @@ TEST(TrqBlockCoders, InterimSecurityRefusals) {
   std::int32_t rc = 0;
   const std::uint8_t password[] = {'s', 'e', 'c', 'r', 'e', 't'};
   trqpwd(slot, rc, 6, password);
-  EXPECT_EQ(rc, 29);
-  EXPECT_EQ(slot->cryptMode, 0);
-  EXPECT_EQ(slot->passwordGiven, 0);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(slot->cryptMode, 16);
+  EXPECT_EQ(slot->passwordGiven, 1);
   EXPECT_EQ(Close(slot).rc, 0);
 }
 

@@ -1,0 +1,84 @@
+// Secured containers written and read through the record interface, with or without a
+// password: the security option set before the container is opened, the password after it.
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "trq_roundtrip.h"
+
+namespace securedtest {
+
+using namespace trqtest;
+
+// As WriteContainer, with the security option set before the container is opened.
+inline Result WriteSecured(const std::string& path, Layout layout, const std::vector<Member>& members,
+                    const std::string& password = "") {
+  RecordHandle* slot = nullptr;
+  Result r;
+  std::int32_t rc = 0;
+  const std::int32_t one = 1, mode = 1, option = 0;
+  trqopn(slot, rc, one, mode, path.c_str(), option);
+  if (!r.Note(rc, "trqopn")) return r;
+  char name[1024];
+  std::snprintf(name, sizeof name, "%s", path.c_str());
+  std::int32_t nameLength = 254, organisation = 0, block = 0, close = 0, device = 0;
+  std::uint32_t delimiter = 0;
+  const std::int32_t pass = 0;
+  trqopd(slot, rc, one, nameLength, name, organisation, layout.recordFormat, layout.recordLength,
+         delimiter, pass, block, close, device);
+  const std::int32_t what = 2, on = 1;
+  if (r.Note(rc, "trqopd")) trqset(slot, rc, what, on);
+  std::int32_t level = 2, security = 0;
+  if (r.Note(rc, "trqset"))
+    trqopf(slot, rc, level, layout.charCode, layout.modeWord, layout.bufferSize, security,
+           layout.mostRecords, nullptr, layout.fixedBlock, "", "");
+  if (r.Note(rc, "trqopf") && !password.empty()) {
+    trqpwd(slot, rc, static_cast<std::int32_t>(password.size()),
+           reinterpret_cast<const std::uint8_t*>(password.data()));
+    r.Note(rc, "trqpwd");
+  }
+  for (const Member& m : members) {
+    if (r.rc != 0) break;
+    const Result p = PutMember(slot, m);
+    r.Note(p.rc, p.step.c_str());
+  }
+  if (slot) {
+    const Result c = Close(slot);
+    r.Note(c.rc, c.step.c_str());
+  }
+  return r;
+}
+
+
+// As ReadContainer, with a password given after the open.
+inline ReadBack ReadWithPassword(const std::string& path, const std::string& password) {
+  ReadBack out;
+  RecordHandle* slot = nullptr;
+  out.result = OpenForReading(slot, path);
+  if (out.result.rc == 0) {
+    std::int32_t rc = 0;
+    trqpwd(slot, rc, static_cast<std::int32_t>(password.size()),
+           reinterpret_cast<const std::uint8_t*>(password.data()));
+    out.result.Note(rc, "trqpwd");
+  }
+  while (out.result.rc == 0) {
+    Member m;
+    const Result h = GetHeaders(slot, m);
+    if (!out.result.Note(h.rc, h.step.c_str())) break;
+    const std::int32_t end = GetRecords(slot, m.records);
+    out.members.push_back(std::move(m));
+    Counts c;
+    std::int32_t rc = 0;
+    trqflu(slot, rc, c.records, c.bytesLow, c.bytesHigh, c.blocks, c.blockLow, c.blockHigh);
+    if (end == kTrqEndOfFile) break;
+    out.result.Note(end == kTrqNewMember ? rc : end, "TrqGetRecord");
+  }
+  if (slot) {
+    const Result c = Close(slot);
+    out.result.Note(c.rc, c.step.c_str());
+  }
+  return out;
+}
+
+}  // namespace securedtest
