@@ -173,6 +173,37 @@ TEST_F(Torq4, LastLineWithoutDelimiterIsAWarning) {
   EXPECT_NE(r.err.find("105"), std::string::npos) << r.err;
 }
 
+// A password protects the container in every crypt mode, with and without security trailers:
+// the right one restores the file, a wrong one gives 29 and no output.
+TEST_F(Torq4, PasswordsProtectTheContainer) {
+  std::string text;
+  for (int i = 0; i < 3000; ++i) text += "record " + std::to_string(i) + " of the protected file\n";
+  WriteFile(P("a.txt"), text);
+  const std::vector<std::vector<std::string>> settings = {
+      {"cryptkey=Secret-1"},
+      {"cryptkey=Secret-1", "cryptmode=torq"},
+      {"cryptkey=Secret-1", "cryptmode=aes", "mode=ndc"},
+      {"cryptkey=Secret-1", "secureinfo=yes"},
+  };
+  for (const auto& s : settings) {
+    const std::string label = s.back();
+    std::vector<std::string> args{"compress", "torqin=" + S("a.txt"), "torqfile=" + S("p.tq"), "show=none"};
+    args.insert(args.end(), s.begin(), s.end());
+    if (std::none_of(s.begin(), s.end(), [](const std::string& a) { return a.starts_with("mode="); }))
+      args.push_back("mode=adc");
+    RunResult r = Run(args);
+    ASSERT_EQ(r.status, 0) << label << "\n" << r.err;
+    fs::remove(P("back.txt"));
+    r = Run({"decompress", "torqfile=" + S("p.tq"), "torqout=" + S("back.txt"), "show=none", "cryptkey=Secret-1"});
+    EXPECT_EQ(r.status, 0) << label << "\n" << r.err;
+    EXPECT_EQ(ReadFile(P("back.txt")), text) << label;
+    fs::remove(P("wrong.txt"));
+    r = Run({"decompress", "torqfile=" + S("p.tq"), "torqout=" + S("wrong.txt"), "show=none", "cryptkey=secret-1"});
+    EXPECT_EQ(r.status, 29) << label << "\n" << r.err;
+    EXPECT_FALSE(fs::exists(P("wrong.txt"))) << label;
+  }
+}
+
 TEST_F(Torq4, DecompressIsTheDefaultFunction) {
   WriteFile(P("a.txt"), "alpha\n");
   ASSERT_EQ(Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), "show=none"}).status, 0);
