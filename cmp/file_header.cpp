@@ -6,6 +6,7 @@
 #include "cmp/block_io.h"
 #include "cmp/cmp.h"
 #include "cmp/header_record.h"
+#include "cmp/big_endian.h"
 
 namespace {
 
@@ -63,13 +64,6 @@ std::int32_t RecordFormatCode(std::uint8_t b, std::int32_t given) {
   return c;
 }
 
-void PutBe32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-}
-
 // Bytes 8-31 of the binary header: record length, block size, zeros, the name's offset, N.
 void HeaderTail(std::uint8_t* t, std::int32_t recordLength, std::int32_t blockSize, bool binary,
                 std::uint32_t n) {
@@ -81,11 +75,6 @@ void HeaderTail(std::uint8_t* t, std::int32_t recordLength, std::int32_t blockSi
   t[21] = static_cast<std::uint8_t>(n);
   t[22] = static_cast<std::uint8_t>(n >> 8);
   t[23] = static_cast<std::uint8_t>(n);
-}
-
-std::uint32_t Be32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
 }
 
 void LetterPairs(const CmpControlBlock& cb, const std::uint8_t* in, std::size_t count,

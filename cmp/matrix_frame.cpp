@@ -12,21 +12,11 @@
 #include "crypt/torqenc.h"
 #include "support/crc.h"
 #include "support/sysinfo.h"
+#include "cmp/big_endian.h"
 
 namespace {
 
 constexpr std::uint32_t kWindow = 64;
-
-std::uint32_t Be32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
-
-void PutBe32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-}
 
 std::uint16_t PrefixCrc(const std::uint8_t* frame) {
   const std::int32_t n = 16;

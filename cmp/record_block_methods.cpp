@@ -7,6 +7,7 @@
 #include "cmp/record_methods.h"
 #include "coders/adc_context.h"
 #include "coders/dc8_block.h"
+#include "cmp/big_endian.h"
 
 namespace {
 
@@ -96,17 +97,6 @@ void AdcNext(RecordHandle& h, std::int32_t& length, std::uint8_t*& record) {
 // from the data area's start, their lengths below its end, 4 bytes each.
 constexpr std::int32_t kDc8Longest = 65500;
 constexpr std::uint32_t kDescriptors = 4096;
-
-std::uint32_t Be32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
-
-void PutBe32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-}
 
 std::uint64_t Dc8MatrixBytes(std::uint32_t bufferSize) {
   return std::uint64_t{kDescriptors} + 2ull * bufferSize + bufferSize / 8 + kDc8HeaderSize +
