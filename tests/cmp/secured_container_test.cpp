@@ -172,6 +172,73 @@ TEST(SecuredContainer, PositionToEachMember) {
   }
 }
 
+// A member written without a user header (the file header alone, or closed by the system
+// header) still carries its security header: written as with an empty user header, so that
+// the reader counts the member and derives its keys. The three ways give the same bytes and
+// read back, with and without AES.
+TEST(SecuredContainer, HeaderRecordWithoutUserHeader) {
+  enum How { kFileHeaderOnly, kSystemHeaderLast, kEmptyUserHeader };
+  const auto write = [](const std::string& path, std::int32_t mode, How how, const std::vector<Member>& members) {
+    std::vector<Member> plain = members;
+    for (Member& m : plain) m.moreHeaders = how == kEmptyUserHeader;
+    if (how != kSystemHeaderLast) return WriteSecured(path, Layout{1, 512, mode, 1, 65536, 255, 1}, plain, "pw").rc;
+    // The system header closes the record: write the members' headers by hand.
+    RecordHandle* slot = nullptr;
+    std::int32_t rc = 0;
+    const std::int32_t one = 1, direction = 1, option = 0, what = 2, on = 1;
+    trqopn(slot, rc, one, direction, path.c_str(), option);
+    char name[1024];
+    std::snprintf(name, sizeof name, "%s", path.c_str());
+    std::int32_t nameLength = 254, organisation = 0, format = 1, length = 512, block = 0, close = 0, device = 0;
+    std::uint32_t delimiter = 0;
+    const std::int32_t pass = 0;
+    if (rc == 0)
+      trqopd(slot, rc, one, nameLength, name, organisation, format, length, delimiter, pass, block, close, device);
+    if (rc == 0) trqset(slot, rc, what, on);
+    std::int32_t level = 2, charCode = 1, modeWord = mode, bufferSize = 65536, security = 0, most = 255, fixed = 1;
+    if (rc == 0) trqopf(slot, rc, level, charCode, modeWord, bufferSize, security, most, nullptr, fixed, "", "");
+    if (rc == 0) trqpwd(slot, rc, 2, reinterpret_cast<const std::uint8_t*>("pw"));
+    for (const Member& m : members) {
+      std::int32_t n = static_cast<std::int32_t>(m.name.size()), org = m.organisation, recordFormat = m.recordFormat,
+                   recordLength = m.recordLength, blockSize = m.blockSize, more = 1, kind = 0, last = 0;
+      const std::uint8_t origin[2] = {0x00, 0xE0};
+      if (rc == 0)
+        trqphd(slot, rc, n, m.name.c_str(), org, recordFormat, recordLength, nullptr, nullptr, blockSize, nullptr,
+               origin, more);
+      if (rc == 0) trqpsh(slot, rc, kind, nullptr, last);
+      for (const Bytes& r : m.records)
+        if (rc == 0) trqput(slot, rc, static_cast<std::int32_t>(r.size()), r.data());
+      Counts c;
+      if (rc == 0) trqflu(slot, rc, c.records, c.bytesLow, c.bytesHigh, c.blocks, c.blockLow, c.blockHigh);
+    }
+    const std::int32_t closed = Close(slot).rc;
+    return rc != 0 ? rc : closed;
+  };
+  std::vector<Member> members = SomeMembers();
+  for (Member& m : members) m.userHeader.clear();
+  std::tm t{};
+  t.tm_year = 126;
+  torq::cmp::SetFixedStampTime(&t);
+  CmpFixFrameIds(true, 0x01020304, 0x0A0B0C0D);
+  for (const std::int32_t mode : {0x03, 0x23}) {
+    Files files;
+    std::vector<Bytes> written;
+    for (const How how : {kEmptyUserHeader, kFileHeaderOnly, kSystemHeaderLast}) {
+      SCOPED_TRACE(testing::Message() << mode << " " << how);
+      const std::string& path = files.Add("hdr");
+      ASSERT_EQ(write(path, mode, how, members), 0);
+      written.push_back(ReadFile(path));
+      EXPECT_EQ(written.back(), written.front());
+      const ReadBack back = ReadWithPassword(path, "pw");
+      ASSERT_EQ(back.result.rc, 0) << back.result.step;
+      ASSERT_EQ(back.members.size(), members.size());
+      for (std::size_t i = 0; i < members.size(); ++i) EXPECT_EQ(back.members[i].records, members[i].records);
+    }
+  }
+  CmpFixFrameIds(false, 0, 0);
+  torq::cmp::SetFixedStampTime(nullptr);
+}
+
 // Cut at any block boundary before its end, a secured container ends with 13.
 TEST(SecuredContainer, CutAtBlockBoundaries) {
   Files files;
