@@ -239,6 +239,33 @@ TEST(SecuredContainer, HeaderRecordWithoutUserHeader) {
   torq::cmp::SetFixedStampTime(nullptr);
 }
 
+// A secured member still open at the close is ended there with its member trailer: the same
+// bytes as a member ended before the close, and they read back.
+TEST(SecuredContainer, OpenMemberEndedByClose) {
+  std::vector<Member> members = SomeMembers();
+  members.resize(1);
+  members[0].moreHeaders = false;
+  std::tm t{};
+  t.tm_year = 126;
+  torq::cmp::SetFixedStampTime(&t);
+  CmpFixFrameIds(true, 0x01020304, 0x0A0B0C0D);
+  for (const std::int32_t mode : {0x03, 0x23}) {
+    SCOPED_TRACE(mode);
+    Files files;
+    const std::string ended = files.Add("ended"), open = files.Add("open");
+    const Layout layout{1, 512, mode, 1, 65536, 255, 1};
+    ASSERT_EQ(WriteSecured(ended, layout, members, "pw").rc, 0);
+    ASSERT_EQ(WriteSecured(open, layout, members, "pw", false).rc, 0);
+    EXPECT_EQ(ReadFile(open), ReadFile(ended));
+    const ReadBack back = ReadWithPassword(open, "pw");
+    ASSERT_EQ(back.result.rc, 0) << back.result.step;
+    ASSERT_EQ(back.members.size(), 1u);
+    EXPECT_EQ(back.members[0].records, members[0].records);
+  }
+  CmpFixFrameIds(false, 0, 0);
+  torq::cmp::SetFixedStampTime(nullptr);
+}
+
 // Cut at any block boundary before its end, a secured container ends with 13.
 TEST(SecuredContainer, CutAtBlockBoundaries) {
   Files files;
