@@ -57,7 +57,7 @@ void cmppsh(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length,
   cb.systemHeader = data;
   cb.systemHeaderLength = static_cast<std::uint32_t>(s);
   if (moreHeaders != 0) return;
-  if (SecuredHeaderRecord(cb)) {  // closes with the security header, as cmpphd says
+  if (SecuredHeaderRecord(cb)) {  // closes with the security header (see cmpphd)
     std::int32_t none = 0;
     cmppuh(slot, rc, none, nullptr);
     return;
