@@ -64,6 +64,23 @@ class Decoder {
     const std::uint8_t* const s = out_ + from;
     const std::uint32_t gap = cursor_ - from;
     cursor_ += n;
+    if (room_ - cursor_ >= 16) {
+      // Room to spare behind the copy: whole 16- or 8-byte moves that may run past its end
+      // into bytes written later. Each move reads only bytes already final.
+      if (gap >= 16) {
+        for (std::uint32_t i = 0; i < n; i += 16) nuc::Copy16(d + i, s + i);
+        return true;
+      }
+      if (gap == 1) {
+        const std::uint8_t b = *s;
+        for (std::uint32_t i = 0; i < n; i += 16) Fill16(d + i, b);
+        return true;
+      }
+      if (gap >= 8) {
+        for (std::uint32_t i = 0; i < n; i += 8) Move8(d + i, s + i);
+        return true;
+      }
+    }
     if (gap >= n) {
       nuc::CopyBytes(d, s, n);
     } else if (gap == 1) {
@@ -77,6 +94,11 @@ class Decoder {
       for (std::uint32_t i = 0; i < n; ++i) d[i] = s[i];
     }
     return true;
+  }
+  static void Fill16(std::uint8_t* d, std::uint8_t b) {
+    const std::uint64_t w = 0x0101010101010101ULL * b;
+    std::memcpy(d, &w, 8);
+    std::memcpy(d + 8, &w, 8);
   }
   static void Move8(std::uint8_t* d, const std::uint8_t* s) {
     std::uint64_t w;
