@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::int32_t kCorrupt = 60;
 constexpr std::uint32_t kRankUpdateLimit = 2047;
+#define TORQ_HOT [[gnu::always_inline]] inline
 
 class Decoder {
  public:
@@ -28,16 +29,16 @@ class Decoder {
   // Each step returns false once the stream has shown itself damaged. The ADCD steps: KOVN
   // extension count, KONN phrase value and reference, UNGL literal phrases, VORM copy, VOR
   // registering a prediction, VORR taking one, STOE disturbance byte.
-  bool Token();
+  TORQ_HOT bool Token();
   bool LiteralRun();
-  bool Copy();
-  bool ADCDVORM(std::uint32_t distance, std::uint32_t length);
-  bool ADCDKOVN();
-  bool ADCDKONN(std::int32_t extension);
+  TORQ_HOT bool Copy();
+  TORQ_HOT bool ADCDVORM(std::uint32_t distance, std::uint32_t length);
+  TORQ_HOT bool ADCDKOVN();
+  TORQ_HOT bool ADCDKONN(std::int32_t extension);
   bool RunForm(std::uint32_t offset, std::uint32_t length);
-  bool ADCDVORR(PredictionEntry e);
-  bool ADCDSTOE();
-  void ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
+  TORQ_HOT bool ADCDVORR(PredictionEntry e);
+  TORQ_HOT bool ADCDSTOE();
+  TORQ_HOT void ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
   void ADCDUNGL(std::uint32_t start, std::uint32_t count);
   void UpdateLastDistance(std::uint32_t d) {
     if (d > 7 || d > s_.lastDistance) s_.lastDistance = d;
