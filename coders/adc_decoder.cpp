@@ -58,7 +58,7 @@ class Decoder {
   }
   // Copies n bytes from `from` to the cursor as if byte by byte, so that an overlapping source
   // repeats the bytes it has just produced.
-  bool CopyFrom(std::uint32_t from, std::uint32_t n) {
+  TORQ_HOT bool CopyFrom(std::uint32_t from, std::uint32_t n) {
     if (n == 0) return true;
     if (from >= cursor_ || n > room_ - cursor_) return false;
     std::uint8_t* const d = out_ + cursor_;
@@ -106,6 +106,14 @@ class Decoder {
     std::memcpy(&w, s, 8);
     std::memcpy(d, &w, 8);
   }
+  void SetSelectors() {
+    for (std::uint32_t sel = 0; sel < 16; ++sel) {
+      const int c = kSelectorClass[sel];
+      const int width = s_.classWidth[c];
+      selectorWidth_[sel] = static_cast<std::uint8_t>(width);
+      selectorBase_[sel] = classBase_[c] + ((sel - kClassFirstSelector[c]) << width);
+    }
+  }
   std::uint8_t ReadLiteralFirst(bool& narrow);
   // The rank of a further literal; -1 for the end mark, -2 for a damaged code.
   std::int32_t ReadLiteralFurther(bool& narrow, std::uint32_t n);
@@ -117,6 +125,9 @@ class Decoder {
   std::uint32_t room_;
   std::uint32_t cursor_ = 0;
   std::uint32_t classBase_[kClasses] = {};
+  // Per 4-bit selector: the first reference it codes and the bits that follow it.
+  std::uint32_t selectorBase_[16] = {};
+  std::uint8_t selectorWidth_[16] = {};
   std::int32_t balance_ = 0;
   std::uint32_t wideLiterals_ = 0;
   std::uint32_t rankUpdates_ = 0;
@@ -136,6 +147,7 @@ DecodeResult Decoder::Run() {
     s_.growthOrder[c] = stab[c];
     classBase_[c] = kStartClassSize * static_cast<std::uint32_t>(c);
   }
+  SetSelectors();
   s_.growthClass = kStartGrowthClass;
   s_.lastDistance = 1;
   s_.distance = 1;
@@ -427,10 +439,8 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
   const auto sel = static_cast<std::uint32_t>(w >> 60);
   std::uint32_t k;
   if (s_.escape == 0) {
-    const int c = kSelectorClass[sel];
-    const std::uint32_t high = sel - kClassFirstSelector[c];
-    const int width = s_.classWidth[c];
-    k = classBase_[c] + (high << width) + Field(w, 4, width);
+    const int width = selectorWidth_[sel];
+    k = selectorBase_[sel] + Field(w, 4, width);
     bits_.Skip(4 + width);
   } else {
     bits_.Skip(4);
@@ -460,6 +470,7 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
       classBase_[c] = total;
       total += s_.classSize[c];
     }
+    SetSelectors();
     return total <= kMaxClassTotal;
   }
   s_.afterRun = 0;
