@@ -369,7 +369,11 @@ void Decoder::ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t
   if (start + length > s_.horizon) s_.horizon = start + length;
   const PredictionEntry e{start + length - 1, distance, length, 0};
   const std::uint32_t entries = std::min(length, kMaxPredictionEntries);
-  for (std::uint32_t i = 0; i < entries; ++i) s_.predictions[(start + i) & kPredictionMask] = e;
+  const std::uint32_t first = start & kPredictionMask;
+  const std::uint32_t upto = std::min(entries, kPredictionSlots - first);
+  PredictionEntry* const slots = s_.predictions;
+  for (std::uint32_t i = 0; i < upto; ++i) slots[first + i] = e;
+  for (std::uint32_t i = 0; i < entries - upto; ++i) slots[i] = e;
   s_.afterRun = 0;
 }
 
@@ -562,8 +566,13 @@ bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
   }
   const std::uint32_t n = z - u + 1;
   if (n > room_ - cursor_) return false;
-  nuc::FillBytes(out_ + cursor_, c, n);
+  std::uint8_t* const d = out_ + cursor_;
   cursor_ += n;
+  if (room_ - cursor_ >= 16) {
+    for (std::uint32_t i = 0; i < n; i += 16) Fill16(d + i, c);
+  } else {
+    nuc::FillBytes(d, c, n);
+  }
   return true;
 }
 
