@@ -7,6 +7,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "coders/adc_bit_reader.h"
 #include "nuc/byte_copy.h"
 
@@ -65,16 +69,30 @@ class Decoder {
     const std::uint8_t* const s = out_ + from;
     const std::uint32_t gap = cursor_ - from;
     cursor_ += n;
-    if (room_ - cursor_ >= 16) {
+    const std::uint32_t slack = room_ - cursor_;
+    if (slack >= 16) {
       // Room to spare behind the copy: whole 16- or 8-byte moves that may run past its end
-      // into bytes written later. Each move reads only bytes already final.
+      // into bytes written later. Each move reads only bytes already final. With 32 bytes to
+      // spare, the first 32 go without a test, which covers most copies.
       if (gap >= 16) {
-        for (std::uint32_t i = 0; i < n; i += 16) nuc::Copy16(d + i, s + i);
+        std::uint32_t i = 0;
+        if (slack >= 32) {
+          nuc::Copy16(d, s);
+          nuc::Copy16(d + 16, s + 16);
+          i = 32;
+        }
+        for (; i < n; i += 16) nuc::Copy16(d + i, s + i);
         return true;
       }
       if (gap == 1) {
         const std::uint8_t b = *s;
-        for (std::uint32_t i = 0; i < n; i += 16) Fill16(d + i, b);
+        std::uint32_t i = 0;
+        if (slack >= 32) {
+          Fill16(d, b);
+          Fill16(d + 16, b);
+          i = 32;
+        }
+        for (; i < n; i += 16) Fill16(d + i, b);
         return true;
       }
       if (gap >= 8) {
@@ -97,9 +115,13 @@ class Decoder {
     return true;
   }
   static void Fill16(std::uint8_t* d, std::uint8_t b) {
+#if defined(__SSE2__)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_set1_epi8(static_cast<char>(b)));
+#else
     const std::uint64_t w = 0x0101010101010101ULL * b;
     std::memcpy(d, &w, 8);
     std::memcpy(d + 8, &w, 8);
+#endif
   }
   static void Move8(std::uint8_t* d, const std::uint8_t* s) {
     std::uint64_t w;
@@ -568,8 +590,10 @@ bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
   if (n > room_ - cursor_) return false;
   std::uint8_t* const d = out_ + cursor_;
   cursor_ += n;
-  if (room_ - cursor_ >= 16) {
-    for (std::uint32_t i = 0; i < n; i += 16) Fill16(d + i, c);
+  if (room_ - cursor_ >= 32) {
+    Fill16(d, c);
+    Fill16(d + 16, c);
+    for (std::uint32_t i = 32; i < n; i += 16) Fill16(d + i, c);
   } else {
     nuc::FillBytes(d, c, n);
   }
