@@ -530,12 +530,31 @@ constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
 // High bit of every byte of w that is zero, and only of those.
 std::uint64_t ZeroBytes(std::uint64_t w) { return ~(((w & kLow7) + kLow7) | w | kLow7); }
 int FirstByte(std::uint64_t mask) { return __builtin_ctzll(mask) >> 3; }
+#if defined(__SSE2__)
+__m128i Load16(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+unsigned Mask16(__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
+#endif
 
 bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
   // The scans look only at bytes already written.
   const std::uint8_t* const o = out_;
   std::uint32_t t = offset + length;
-  for (;;) {
+  bool found = false;
+#if defined(__SSE2__)
+  // 16 positions at a time while their 18 bytes lie before the cursor; the word and byte
+  // loops below take what is left.
+  while (!found && t + 18 <= cursor_) {
+    const __m128i a0 = Load16(o + t), a1 = Load16(o + t + 1), a2 = Load16(o + t + 2);
+    const unsigned hit = Mask16(_mm_and_si128(_mm_cmpeq_epi8(a0, a1), _mm_cmpeq_epi8(a1, a2)));
+    if (hit != 0) {
+      t += static_cast<std::uint32_t>(__builtin_ctz(hit));
+      found = true;
+    } else {
+      t += 16;
+    }
+  }
+#endif
+  while (!found) {
     if (t + 10 <= cursor_) {
       const std::uint64_t w = Load8(o + t), w1 = Load8(o + t + 1), w2 = Load8(o + t + 2);
       const std::uint64_t hit = ZeroBytes((w ^ w1) | (w1 ^ w2));
@@ -556,7 +575,22 @@ bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
   const std::uint32_t u = cursor_ - s_.lastDistance;
   const std::uint64_t cc = 0x0101010101010101ULL * c;
   std::uint32_t z = u;
-  for (;;) {
+  found = false;
+#if defined(__SSE2__)
+  const __m128i c16 = _mm_set1_epi8(static_cast<char>(c));
+  while (!found && z + 18 <= cursor_) {
+    const unsigned hit = Mask16(_mm_and_si128(
+        _mm_and_si128(_mm_cmpeq_epi8(Load16(o + z), c16), _mm_cmpeq_epi8(Load16(o + z + 1), c16)),
+        _mm_cmpeq_epi8(Load16(o + z + 2), c16)));
+    if (hit != 0) {
+      z += static_cast<std::uint32_t>(__builtin_ctz(hit));
+      found = true;
+    } else {
+      z += 16;
+    }
+  }
+#endif
+  while (!found) {
     if (z + 10 <= cursor_) {
       const std::uint64_t hit = ZeroBytes(Load8(o + z) ^ cc) & ZeroBytes(Load8(o + z + 1) ^ cc) &
                                 ZeroBytes(Load8(o + z + 2) ^ cc);
@@ -572,7 +606,19 @@ bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
     ++z;
   }
   z += 2;
-  for (;;) {
+  found = false;
+#if defined(__SSE2__)
+  while (!found && z + 17 <= cursor_) {
+    const unsigned other = Mask16(_mm_cmpeq_epi8(Load16(o + z + 1), c16)) ^ 0xFFFFu;
+    if (other != 0) {
+      z += static_cast<std::uint32_t>(__builtin_ctz(other));
+      found = true;
+    } else {
+      z += 16;
+    }
+  }
+#endif
+  while (!found) {
     if (z + 9 <= cursor_) {
       const std::uint64_t other = Load8(o + z + 1) ^ cc;
       if (other != 0) {
