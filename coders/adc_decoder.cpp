@@ -393,9 +393,18 @@ void Decoder::ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t
   const std::uint32_t entries = std::min(length, kMaxPredictionEntries);
   const std::uint32_t first = start & kPredictionMask;
   const std::uint32_t upto = std::min(entries, kPredictionSlots - first);
+#if defined(__SSE2__)
+  // One 16-byte store per slot (the compiler would split the entry into three).
+  const __m128i v = _mm_set_epi32(0, static_cast<int>(e.length), static_cast<int>(e.distance),
+                                  static_cast<int>(e.end));
+  __m128i* const slots = reinterpret_cast<__m128i*>(s_.predictions);
+  for (std::uint32_t i = 0; i < upto; ++i) _mm_store_si128(slots + first + i, v);
+  for (std::uint32_t i = 0; i < entries - upto; ++i) _mm_store_si128(slots + i, v);
+#else
   PredictionEntry* const slots = s_.predictions;
   for (std::uint32_t i = 0; i < upto; ++i) slots[first + i] = e;
   for (std::uint32_t i = 0; i < entries - upto; ++i) slots[i] = e;
+#endif
   s_.afterRun = 0;
 }
 
