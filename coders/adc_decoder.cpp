@@ -227,59 +227,120 @@ bool Decoder::Token() {
   }
 }
 
+// The literal codes, read from one peek: the count of leading zeros picks the code.
 std::uint8_t Decoder::ReadLiteralFirst(bool& narrow) {
+  const std::uint64_t w = bits_.Peek();
+  const int zeros = std::countl_zero(w);
+  std::uint32_t v;
   if (wideLiterals_ > 16) {
     narrow = false;
-    if (bits_.Bit()) return static_cast<std::uint8_t>(bits_.Get(5));
-    if (bits_.Bit()) return static_cast<std::uint8_t>(32 + bits_.Get(5));
-    if (bits_.Bit()) return static_cast<std::uint8_t>(64 + bits_.Get(6));
-    return static_cast<std::uint8_t>(128 + bits_.Get(7));
+    // 1 + 5 bits, 01 + 5, 001 + 6, 000 + 7.
+    switch (zeros) {
+      case 0: v = Field(w, 1, 5); bits_.Skip(6); break;
+      case 1: v = 32 + Field(w, 2, 5); bits_.Skip(7); break;
+      case 2: v = 64 + Field(w, 3, 6); bits_.Skip(9); break;
+      default: v = 128 + Field(w, 3, 7); bits_.Skip(10); break;
+    }
+    return static_cast<std::uint8_t>(v);
   }
   narrow = true;
-  if (bits_.Bit()) return static_cast<std::uint8_t>(bits_.Get(4));
-  if (bits_.Bit()) return static_cast<std::uint8_t>(16 + bits_.Get(4));
-  if (bits_.Bit()) return static_cast<std::uint8_t>(32 + bits_.Get(5));
-  if (bits_.Bit()) {
-    if (bits_.Bit() == 0) return static_cast<std::uint8_t>(64 + bits_.Get(5));
-    narrow = false;
-    ++wideLiterals_;
-    return static_cast<std::uint8_t>(96 + bits_.Get(5));
+  // 1 + 4 bits, 01 + 4, 001 + 5, 00010 + 5, 00011 + 5 (wide from here), 0000 + 7.
+  switch (zeros) {
+    case 0: v = Field(w, 1, 4); bits_.Skip(5); break;
+    case 1: v = 16 + Field(w, 2, 4); bits_.Skip(6); break;
+    case 2: v = 32 + Field(w, 3, 5); bits_.Skip(8); break;
+    case 3:
+      if (((w >> 59) & 1) == 0) {
+        v = 64 + Field(w, 5, 5);
+      } else {
+        narrow = false;
+        ++wideLiterals_;
+        v = 96 + Field(w, 5, 5);
+      }
+      bits_.Skip(10);
+      break;
+    default:
+      narrow = false;
+      ++wideLiterals_;
+      v = 128 + Field(w, 4, 7);
+      bits_.Skip(11);
+      break;
   }
-  narrow = false;
-  ++wideLiterals_;
-  return static_cast<std::uint8_t>(128 + bits_.Get(7));
+  return static_cast<std::uint8_t>(v);
 }
 
 std::int32_t Decoder::ReadLiteralFurther(bool& narrow, std::uint32_t n) {
+  const std::uint64_t w = bits_.Peek();
+  const int zeros = std::countl_zero(w);
+  std::uint32_t v;
   if (!narrow) {
-    if (bits_.Bit()) return static_cast<std::int32_t>(bits_.Get(5));
-    if (bits_.Bit()) return static_cast<std::int32_t>(32 + bits_.Get(5));
-    if (bits_.Bit()) return static_cast<std::int32_t>(64 + bits_.Get(6));
-    if (n <= 4) return static_cast<std::int32_t>(128 + bits_.Get(7));
-    if (bits_.Bit()) return static_cast<std::int32_t>(128 + bits_.Get(7));
-    if (n >= 6) return -1;
-    // An end mark where a sixth literal was announced stands only before a 1 bit.
-    return bits_.PeekBit() == 1 ? -1 : -2;
+    // 1 + 5 bits, 01 + 5, 001 + 6; then 000 + 7 up to the fourth literal, else 0001 + 7 or
+    // the end mark 0000.
+    switch (zeros) {
+      case 0: v = Field(w, 1, 5); bits_.Skip(6); break;
+      case 1: v = 32 + Field(w, 2, 5); bits_.Skip(7); break;
+      case 2: v = 64 + Field(w, 3, 6); bits_.Skip(9); break;
+      default:
+        if (n <= 4) {
+          v = 128 + Field(w, 3, 7);
+          bits_.Skip(10);
+        } else if (zeros == 3) {
+          v = 128 + Field(w, 4, 7);
+          bits_.Skip(11);
+        } else {
+          bits_.Skip(4);
+          if (n >= 6) return -1;
+          // An end mark where a sixth literal was announced stands only before a 1 bit.
+          return ((w >> 59) & 1) != 0 ? -1 : -2;
+        }
+        break;
+    }
+    return static_cast<std::int32_t>(v);
   }
-  if (bits_.Bit()) return static_cast<std::int32_t>(bits_.Get(4));
-  if (bits_.Bit()) return static_cast<std::int32_t>(16 + bits_.Get(4));
-  if (bits_.Bit()) return static_cast<std::int32_t>(32 + bits_.Get(5));
-  if (bits_.Bit()) {
-    if (bits_.Bit() == 0) return static_cast<std::int32_t>(64 + bits_.Get(5));
-    narrow = false;
-    ++wideLiterals_;
-    return static_cast<std::int32_t>(96 + bits_.Get(5));
+  // 1 + 4 bits, 01 + 4, 001 + 5, 00010 + 5, 00011 + 5 (wide from here); 00001 + 6 up to the
+  // fourth literal, else + 7; 00000: the end mark from the sixth literal on, damage at the
+  // fifth, else + 6.
+  switch (zeros) {
+    case 0: v = Field(w, 1, 4); bits_.Skip(5); break;
+    case 1: v = 16 + Field(w, 2, 4); bits_.Skip(6); break;
+    case 2: v = 32 + Field(w, 3, 5); bits_.Skip(8); break;
+    case 3:
+      if (((w >> 59) & 1) == 0) {
+        v = 64 + Field(w, 5, 5);
+      } else {
+        narrow = false;
+        ++wideLiterals_;
+        v = 96 + Field(w, 5, 5);
+      }
+      bits_.Skip(10);
+      break;
+    case 4:
+      narrow = false;
+      ++wideLiterals_;
+      if (n <= 4) {
+        v = 192 + Field(w, 5, 6);
+        bits_.Skip(11);
+      } else {
+        v = 128 + Field(w, 5, 7);
+        bits_.Skip(12);
+      }
+      break;
+    default:
+      if (n >= 6) {
+        bits_.Skip(5);
+        return -1;
+      }
+      if (n == 5) {
+        bits_.Skip(5);
+        return -2;
+      }
+      narrow = false;
+      ++wideLiterals_;
+      v = 128 + Field(w, 5, 6);
+      bits_.Skip(11);
+      break;
   }
-  if (bits_.Bit()) {
-    narrow = false;
-    ++wideLiterals_;
-    return static_cast<std::int32_t>(n <= 4 ? 192 + bits_.Get(6) : 128 + bits_.Get(7));
-  }
-  if (n >= 6) return -1;
-  if (n == 5) return -2;
-  narrow = false;
-  ++wideLiterals_;
-  return static_cast<std::int32_t>(128 + bits_.Get(6));
+  return static_cast<std::int32_t>(v);
 }
 
 void Decoder::RankUpdate(std::uint32_t r, std::uint32_t n) {
