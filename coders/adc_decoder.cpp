@@ -27,23 +27,23 @@ class Decoder {
           std::uint32_t room)
       : s_(s), bits_(in, len), out_(out), room_(room) {}
 
-  DecodeResult Run();
+  TORQ_HOT DecodeResult Run();
 
  private:
   // Each step returns false once the stream has shown itself damaged. The ADCD steps: KOVN
   // extension count, KONN phrase value and reference, UNGL literal phrases, VORM copy, VOR
   // registering a prediction, VORR taking one, STOE disturbance byte.
   TORQ_HOT bool Token();
-  bool LiteralRun();
+  TORQ_HOT bool LiteralRun();
   TORQ_HOT bool Copy();
   TORQ_HOT bool ADCDVORM(std::uint32_t distance, std::uint32_t length);
   TORQ_HOT bool ADCDKOVN();
   TORQ_HOT bool ADCDKONN(std::int32_t extension);
-  bool RunForm(std::uint32_t offset, std::uint32_t length);
+  TORQ_HOT bool RunForm(std::uint32_t offset, std::uint32_t length);
   TORQ_HOT bool ADCDVORR(PredictionEntry e);
   TORQ_HOT bool ADCDSTOE();
   TORQ_HOT void ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
-  void ADCDUNGL(std::uint32_t start, std::uint32_t count);
+  TORQ_HOT void ADCDUNGL(std::uint32_t start, std::uint32_t count);
   void UpdateLastDistance(std::uint32_t d) {
     if (d > 7 || d > s_.lastDistance) s_.lastDistance = d;
   }
@@ -132,24 +132,20 @@ class Decoder {
     for (std::uint32_t sel = 0; sel < 16; ++sel) {
       const int c = kSelectorClass[sel];
       const int width = s_.classWidth[c];
-      selectorWidth_[sel] = static_cast<std::uint8_t>(width);
-      selectorBase_[sel] = classBase_[c] + ((sel - kClassFirstSelector[c]) << width);
+      s_.selectorWidth[sel] = static_cast<std::uint8_t>(width);
+      s_.selectorBase[sel] = s_.classBase[c] + ((sel - kClassFirstSelector[c]) << width);
     }
   }
-  std::uint8_t ReadLiteralFirst(bool& narrow);
+  TORQ_HOT std::uint8_t ReadLiteralFirst(bool& narrow);
   // The rank of a further literal; -1 for the end mark, -2 for a damaged code.
-  std::int32_t ReadLiteralFurther(bool& narrow, std::uint32_t n);
-  void RankUpdate(std::uint32_t r, std::uint32_t n);
+  TORQ_HOT std::int32_t ReadLiteralFurther(bool& narrow, std::uint32_t n);
+  TORQ_HOT void RankUpdate(std::uint32_t r, std::uint32_t n);
 
   DecoderState& s_;
   BitReader bits_;
   std::uint8_t* out_;
   std::uint32_t room_;
   std::uint32_t cursor_ = 0;
-  std::uint32_t classBase_[kClasses] = {};
-  // Per 4-bit selector: the first reference it codes and the bits that follow it.
-  std::uint32_t selectorBase_[16] = {};
-  std::uint8_t selectorWidth_[16] = {};
   std::int32_t balance_ = 0;
   std::uint32_t wideLiterals_ = 0;
   std::uint32_t rankUpdates_ = 0;
@@ -167,7 +163,7 @@ DecodeResult Decoder::Run() {
     s_.classSize[c] = kStartClassSize;
     s_.classWidth[c] = kStartClassWidth[c];
     s_.growthOrder[c] = stab[c];
-    classBase_[c] = kStartClassSize * static_cast<std::uint32_t>(c);
+    s_.classBase[c] = kStartClassSize * static_cast<std::uint32_t>(c);
   }
   SetSelectors();
   s_.growthClass = kStartGrowthClass;
@@ -535,19 +531,19 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
   const auto sel = static_cast<std::uint32_t>(w >> 60);
   std::uint32_t k;
   if (s_.escape == 0) {
-    const int width = selectorWidth_[sel];
-    k = selectorBase_[sel] + Field(w, 4, width);
+    const int width = s_.selectorWidth[sel];
+    k = s_.selectorBase[sel] + Field(w, 4, width);
     bits_.Skip(4 + width);
   } else {
     bits_.Skip(4);
     s_.escape = 0;
     const int w7 = s_.classWidth[7];
     if (extension != 0) {
-      k = classBase_[7] + (sel << (w7 - 4)) + bits_.Get(w7 - 4);
+      k = s_.classBase[7] + (sel << (w7 - 4)) + bits_.Get(w7 - 4);
     } else if (sel < 8) {
       k = (sel << s_.classWidth[0]) + bits_.Get(s_.classWidth[0]);
     } else {
-      k = classBase_[7] + ((sel - 8) << (w7 - 3)) + bits_.Get(w7 - 3);
+      k = s_.classBase[7] + ((sel - 8) << (w7 - 3)) + bits_.Get(w7 - 3);
     }
   }
   if (bits_.overrun()) return false;
@@ -563,7 +559,7 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
     s_.escape = 0xFF;
     std::uint32_t total = 0;
     for (int c = 0; c < kClasses; ++c) {
-      classBase_[c] = total;
+      s_.classBase[c] = total;
       total += s_.classSize[c];
     }
     SetSelectors();
