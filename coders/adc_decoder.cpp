@@ -7,6 +7,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "coders/adc_bit_reader.h"
 #include "nuc/byte_copy.h"
 
@@ -15,6 +19,7 @@ namespace {
 
 constexpr std::int32_t kCorrupt = 60;
 constexpr std::uint32_t kRankUpdateLimit = 2047;
+#define TORQ_HOT [[gnu::always_inline]] inline
 
 class Decoder {
  public:
@@ -22,23 +27,23 @@ class Decoder {
           std::uint32_t room)
       : s_(s), bits_(in, len), out_(out), room_(room) {}
 
-  DecodeResult Run();
+  TORQ_HOT DecodeResult Run();
 
  private:
   // Each step returns false once the stream has shown itself damaged. The ADCD steps: KOVN
   // extension count, KONN phrase value and reference, UNGL literal phrases, VORM copy, VOR
   // registering a prediction, VORR taking one, STOE disturbance byte.
-  bool Token();
-  bool LiteralRun();
-  bool Copy();
-  bool ADCDVORM(std::uint32_t distance, std::uint32_t length);
-  bool ADCDKOVN();
-  bool ADCDKONN(std::int32_t extension);
-  bool RunForm(std::uint32_t offset, std::uint32_t length);
-  bool ADCDVORR(PredictionEntry e);
-  bool ADCDSTOE();
-  void ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
-  void ADCDUNGL(std::uint32_t start, std::uint32_t count);
+  TORQ_HOT bool Token();
+  TORQ_HOT bool LiteralRun();
+  TORQ_HOT bool Copy();
+  TORQ_HOT bool ADCDVORM(std::uint32_t distance, std::uint32_t length);
+  TORQ_HOT bool ADCDKOVN();
+  TORQ_HOT bool ADCDKONN(std::int32_t extension);
+  TORQ_HOT bool RunForm(std::uint32_t offset, std::uint32_t length);
+  TORQ_HOT bool ADCDVORR(PredictionEntry e);
+  TORQ_HOT bool ADCDSTOE();
+  TORQ_HOT void ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
+  TORQ_HOT void ADCDUNGL(std::uint32_t start, std::uint32_t count);
   void UpdateLastDistance(std::uint32_t d) {
     if (d > 7 || d > s_.lastDistance) s_.lastDistance = d;
   }
@@ -57,13 +62,44 @@ class Decoder {
   }
   // Copies n bytes from `from` to the cursor as if byte by byte, so that an overlapping source
   // repeats the bytes it has just produced.
-  bool CopyFrom(std::uint32_t from, std::uint32_t n) {
+  TORQ_HOT bool CopyFrom(std::uint32_t from, std::uint32_t n) {
     if (n == 0) return true;
     if (from >= cursor_ || n > room_ - cursor_) return false;
     std::uint8_t* const d = out_ + cursor_;
     const std::uint8_t* const s = out_ + from;
     const std::uint32_t gap = cursor_ - from;
     cursor_ += n;
+    const std::uint32_t slack = room_ - cursor_;
+    if (slack >= 16) {
+      // Room to spare behind the copy: whole 16- or 8-byte moves that may run past its end
+      // into bytes written later. Each move reads only bytes already final. With 32 bytes to
+      // spare, the first 32 go without a test, which covers most copies.
+      if (gap >= 16) {
+        std::uint32_t i = 0;
+        if (slack >= 32) {
+          nuc::Copy16(d, s);
+          nuc::Copy16(d + 16, s + 16);
+          i = 32;
+        }
+        for (; i < n; i += 16) nuc::Copy16(d + i, s + i);
+        return true;
+      }
+      if (gap == 1) {
+        const std::uint8_t b = *s;
+        std::uint32_t i = 0;
+        if (slack >= 32) {
+          Fill16(d, b);
+          Fill16(d + 16, b);
+          i = 32;
+        }
+        for (; i < n; i += 16) Fill16(d + i, b);
+        return true;
+      }
+      if (gap >= 8) {
+        for (std::uint32_t i = 0; i < n; i += 8) Move8(d + i, s + i);
+        return true;
+      }
+    }
     if (gap >= n) {
       nuc::CopyBytes(d, s, n);
     } else if (gap == 1) {
@@ -78,22 +114,38 @@ class Decoder {
     }
     return true;
   }
+  static void Fill16(std::uint8_t* d, std::uint8_t b) {
+#if defined(__SSE2__)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_set1_epi8(static_cast<char>(b)));
+#else
+    const std::uint64_t w = 0x0101010101010101ULL * b;
+    std::memcpy(d, &w, 8);
+    std::memcpy(d + 8, &w, 8);
+#endif
+  }
   static void Move8(std::uint8_t* d, const std::uint8_t* s) {
     std::uint64_t w;
     std::memcpy(&w, s, 8);
     std::memcpy(d, &w, 8);
   }
-  std::uint8_t ReadLiteralFirst(bool& narrow);
+  void SetSelectors() {
+    for (std::uint32_t sel = 0; sel < 16; ++sel) {
+      const int c = kSelectorClass[sel];
+      const int width = s_.classWidth[c];
+      s_.selectorWidth[sel] = static_cast<std::uint8_t>(width);
+      s_.selectorBase[sel] = s_.classBase[c] + ((sel - kClassFirstSelector[c]) << width);
+    }
+  }
+  TORQ_HOT std::uint8_t ReadLiteralFirst(bool& narrow);
   // The rank of a further literal; -1 for the end mark, -2 for a damaged code.
-  std::int32_t ReadLiteralFurther(bool& narrow, std::uint32_t n);
-  void RankUpdate(std::uint32_t r, std::uint32_t n);
+  TORQ_HOT std::int32_t ReadLiteralFurther(bool& narrow, std::uint32_t n);
+  TORQ_HOT void RankUpdate(std::uint32_t r, std::uint32_t n);
 
   DecoderState& s_;
   BitReader bits_;
   std::uint8_t* out_;
   std::uint32_t room_;
   std::uint32_t cursor_ = 0;
-  std::uint32_t classBase_[kClasses] = {};
   std::int32_t balance_ = 0;
   std::uint32_t wideLiterals_ = 0;
   std::uint32_t rankUpdates_ = 0;
@@ -111,8 +163,9 @@ DecodeResult Decoder::Run() {
     s_.classSize[c] = kStartClassSize;
     s_.classWidth[c] = kStartClassWidth[c];
     s_.growthOrder[c] = stab[c];
-    classBase_[c] = kStartClassSize * static_cast<std::uint32_t>(c);
+    s_.classBase[c] = kStartClassSize * static_cast<std::uint32_t>(c);
   }
+  SetSelectors();
   s_.growthClass = kStartGrowthClass;
   s_.lastDistance = 1;
   s_.distance = 1;
@@ -170,59 +223,120 @@ bool Decoder::Token() {
   }
 }
 
+// The literal codes, read from one peek: the count of leading zeros picks the code.
 std::uint8_t Decoder::ReadLiteralFirst(bool& narrow) {
+  const std::uint64_t w = bits_.Peek();
+  const int zeros = std::countl_zero(w);
+  std::uint32_t v;
   if (wideLiterals_ > 16) {
     narrow = false;
-    if (bits_.Bit()) return static_cast<std::uint8_t>(bits_.Get(5));
-    if (bits_.Bit()) return static_cast<std::uint8_t>(32 + bits_.Get(5));
-    if (bits_.Bit()) return static_cast<std::uint8_t>(64 + bits_.Get(6));
-    return static_cast<std::uint8_t>(128 + bits_.Get(7));
+    // 1 + 5 bits, 01 + 5, 001 + 6, 000 + 7.
+    switch (zeros) {
+      case 0: v = Field(w, 1, 5); bits_.Skip(6); break;
+      case 1: v = 32 + Field(w, 2, 5); bits_.Skip(7); break;
+      case 2: v = 64 + Field(w, 3, 6); bits_.Skip(9); break;
+      default: v = 128 + Field(w, 3, 7); bits_.Skip(10); break;
+    }
+    return static_cast<std::uint8_t>(v);
   }
   narrow = true;
-  if (bits_.Bit()) return static_cast<std::uint8_t>(bits_.Get(4));
-  if (bits_.Bit()) return static_cast<std::uint8_t>(16 + bits_.Get(4));
-  if (bits_.Bit()) return static_cast<std::uint8_t>(32 + bits_.Get(5));
-  if (bits_.Bit()) {
-    if (bits_.Bit() == 0) return static_cast<std::uint8_t>(64 + bits_.Get(5));
-    narrow = false;
-    ++wideLiterals_;
-    return static_cast<std::uint8_t>(96 + bits_.Get(5));
+  // 1 + 4 bits, 01 + 4, 001 + 5, 00010 + 5, 00011 + 5 (wide from here), 0000 + 7.
+  switch (zeros) {
+    case 0: v = Field(w, 1, 4); bits_.Skip(5); break;
+    case 1: v = 16 + Field(w, 2, 4); bits_.Skip(6); break;
+    case 2: v = 32 + Field(w, 3, 5); bits_.Skip(8); break;
+    case 3:
+      if (((w >> 59) & 1) == 0) {
+        v = 64 + Field(w, 5, 5);
+      } else {
+        narrow = false;
+        ++wideLiterals_;
+        v = 96 + Field(w, 5, 5);
+      }
+      bits_.Skip(10);
+      break;
+    default:
+      narrow = false;
+      ++wideLiterals_;
+      v = 128 + Field(w, 4, 7);
+      bits_.Skip(11);
+      break;
   }
-  narrow = false;
-  ++wideLiterals_;
-  return static_cast<std::uint8_t>(128 + bits_.Get(7));
+  return static_cast<std::uint8_t>(v);
 }
 
 std::int32_t Decoder::ReadLiteralFurther(bool& narrow, std::uint32_t n) {
+  const std::uint64_t w = bits_.Peek();
+  const int zeros = std::countl_zero(w);
+  std::uint32_t v;
   if (!narrow) {
-    if (bits_.Bit()) return static_cast<std::int32_t>(bits_.Get(5));
-    if (bits_.Bit()) return static_cast<std::int32_t>(32 + bits_.Get(5));
-    if (bits_.Bit()) return static_cast<std::int32_t>(64 + bits_.Get(6));
-    if (n <= 4) return static_cast<std::int32_t>(128 + bits_.Get(7));
-    if (bits_.Bit()) return static_cast<std::int32_t>(128 + bits_.Get(7));
-    if (n >= 6) return -1;
-    // An end mark where a sixth literal was announced stands only before a 1 bit.
-    return bits_.PeekBit() == 1 ? -1 : -2;
+    // 1 + 5 bits, 01 + 5, 001 + 6; then 000 + 7 up to the fourth literal, else 0001 + 7 or
+    // the end mark 0000.
+    switch (zeros) {
+      case 0: v = Field(w, 1, 5); bits_.Skip(6); break;
+      case 1: v = 32 + Field(w, 2, 5); bits_.Skip(7); break;
+      case 2: v = 64 + Field(w, 3, 6); bits_.Skip(9); break;
+      default:
+        if (n <= 4) {
+          v = 128 + Field(w, 3, 7);
+          bits_.Skip(10);
+        } else if (zeros == 3) {
+          v = 128 + Field(w, 4, 7);
+          bits_.Skip(11);
+        } else {
+          bits_.Skip(4);
+          if (n >= 6) return -1;
+          // An end mark where a sixth literal was announced stands only before a 1 bit.
+          return ((w >> 59) & 1) != 0 ? -1 : -2;
+        }
+        break;
+    }
+    return static_cast<std::int32_t>(v);
   }
-  if (bits_.Bit()) return static_cast<std::int32_t>(bits_.Get(4));
-  if (bits_.Bit()) return static_cast<std::int32_t>(16 + bits_.Get(4));
-  if (bits_.Bit()) return static_cast<std::int32_t>(32 + bits_.Get(5));
-  if (bits_.Bit()) {
-    if (bits_.Bit() == 0) return static_cast<std::int32_t>(64 + bits_.Get(5));
-    narrow = false;
-    ++wideLiterals_;
-    return static_cast<std::int32_t>(96 + bits_.Get(5));
+  // 1 + 4 bits, 01 + 4, 001 + 5, 00010 + 5, 00011 + 5 (wide from here); 00001 + 6 up to the
+  // fourth literal, else + 7; 00000: the end mark from the sixth literal on, damage at the
+  // fifth, else + 6.
+  switch (zeros) {
+    case 0: v = Field(w, 1, 4); bits_.Skip(5); break;
+    case 1: v = 16 + Field(w, 2, 4); bits_.Skip(6); break;
+    case 2: v = 32 + Field(w, 3, 5); bits_.Skip(8); break;
+    case 3:
+      if (((w >> 59) & 1) == 0) {
+        v = 64 + Field(w, 5, 5);
+      } else {
+        narrow = false;
+        ++wideLiterals_;
+        v = 96 + Field(w, 5, 5);
+      }
+      bits_.Skip(10);
+      break;
+    case 4:
+      narrow = false;
+      ++wideLiterals_;
+      if (n <= 4) {
+        v = 192 + Field(w, 5, 6);
+        bits_.Skip(11);
+      } else {
+        v = 128 + Field(w, 5, 7);
+        bits_.Skip(12);
+      }
+      break;
+    default:
+      if (n >= 6) {
+        bits_.Skip(5);
+        return -1;
+      }
+      if (n == 5) {
+        bits_.Skip(5);
+        return -2;
+      }
+      narrow = false;
+      ++wideLiterals_;
+      v = 128 + Field(w, 5, 6);
+      bits_.Skip(11);
+      break;
   }
-  if (bits_.Bit()) {
-    narrow = false;
-    ++wideLiterals_;
-    return static_cast<std::int32_t>(n <= 4 ? 192 + bits_.Get(6) : 128 + bits_.Get(7));
-  }
-  if (n >= 6) return -1;
-  if (n == 5) return -2;
-  narrow = false;
-  ++wideLiterals_;
-  return static_cast<std::int32_t>(128 + bits_.Get(6));
+  return static_cast<std::int32_t>(v);
 }
 
 void Decoder::RankUpdate(std::uint32_t r, std::uint32_t n) {
@@ -334,7 +448,20 @@ void Decoder::ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t
   if (start + length > s_.horizon) s_.horizon = start + length;
   const PredictionEntry e{start + length - 1, distance, length, 0};
   const std::uint32_t entries = std::min(length, kMaxPredictionEntries);
-  for (std::uint32_t i = 0; i < entries; ++i) s_.predictions[(start + i) & kPredictionMask] = e;
+  const std::uint32_t first = start & kPredictionMask;
+  const std::uint32_t upto = std::min(entries, kPredictionSlots - first);
+#if defined(__SSE2__)
+  // One 16-byte store per slot (the compiler would split the entry into three).
+  const __m128i v = _mm_set_epi32(0, static_cast<int>(e.length), static_cast<int>(e.distance),
+                                  static_cast<int>(e.end));
+  __m128i* const slots = reinterpret_cast<__m128i*>(s_.predictions);
+  for (std::uint32_t i = 0; i < upto; ++i) _mm_store_si128(slots + first + i, v);
+  for (std::uint32_t i = 0; i < entries - upto; ++i) _mm_store_si128(slots + i, v);
+#else
+  PredictionEntry* const slots = s_.predictions;
+  for (std::uint32_t i = 0; i < upto; ++i) slots[first + i] = e;
+  for (std::uint32_t i = 0; i < entries - upto; ++i) slots[i] = e;
+#endif
   s_.afterRun = 0;
 }
 
@@ -404,21 +531,19 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
   const auto sel = static_cast<std::uint32_t>(w >> 60);
   std::uint32_t k;
   if (s_.escape == 0) {
-    const int c = kSelectorClass[sel];
-    const std::uint32_t high = sel - kClassFirstSelector[c];
-    const int width = s_.classWidth[c];
-    k = classBase_[c] + (high << width) + Field(w, 4, width);
+    const int width = s_.selectorWidth[sel];
+    k = s_.selectorBase[sel] + Field(w, 4, width);
     bits_.Skip(4 + width);
   } else {
     bits_.Skip(4);
     s_.escape = 0;
     const int w7 = s_.classWidth[7];
     if (extension != 0) {
-      k = classBase_[7] + (sel << (w7 - 4)) + bits_.Get(w7 - 4);
+      k = s_.classBase[7] + (sel << (w7 - 4)) + bits_.Get(w7 - 4);
     } else if (sel < 8) {
       k = (sel << s_.classWidth[0]) + bits_.Get(s_.classWidth[0]);
     } else {
-      k = classBase_[7] + ((sel - 8) << (w7 - 3)) + bits_.Get(w7 - 3);
+      k = s_.classBase[7] + ((sel - 8) << (w7 - 3)) + bits_.Get(w7 - 3);
     }
   }
   if (bits_.overrun()) return false;
@@ -434,9 +559,10 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
     s_.escape = 0xFF;
     std::uint32_t total = 0;
     for (int c = 0; c < kClasses; ++c) {
-      classBase_[c] = total;
+      s_.classBase[c] = total;
       total += s_.classSize[c];
     }
+    SetSelectors();
     return total <= kMaxClassTotal;
   }
   s_.afterRun = 0;
@@ -470,12 +596,31 @@ constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
 // High bit of every byte of w that is zero, and only of those.
 std::uint64_t ZeroBytes(std::uint64_t w) { return ~(((w & kLow7) + kLow7) | w | kLow7); }
 int FirstByte(std::uint64_t mask) { return __builtin_ctzll(mask) >> 3; }
+#if defined(__SSE2__)
+__m128i Load16(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+unsigned Mask16(__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
+#endif
 
 bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
   // The scans look only at bytes already written.
   const std::uint8_t* const o = out_;
   std::uint32_t t = offset + length;
-  for (;;) {
+  bool found = false;
+#if defined(__SSE2__)
+  // 16 positions at a time while their 18 bytes lie before the cursor; the word and byte
+  // loops below take what is left.
+  while (!found && t + 18 <= cursor_) {
+    const __m128i a0 = Load16(o + t), a1 = Load16(o + t + 1), a2 = Load16(o + t + 2);
+    const unsigned hit = Mask16(_mm_and_si128(_mm_cmpeq_epi8(a0, a1), _mm_cmpeq_epi8(a1, a2)));
+    if (hit != 0) {
+      t += static_cast<std::uint32_t>(__builtin_ctz(hit));
+      found = true;
+    } else {
+      t += 16;
+    }
+  }
+#endif
+  while (!found) {
     if (t + 10 <= cursor_) {
       const std::uint64_t w = Load8(o + t), w1 = Load8(o + t + 1), w2 = Load8(o + t + 2);
       const std::uint64_t hit = ZeroBytes((w ^ w1) | (w1 ^ w2));
@@ -496,7 +641,22 @@ bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
   const std::uint32_t u = cursor_ - s_.lastDistance;
   const std::uint64_t cc = 0x0101010101010101ULL * c;
   std::uint32_t z = u;
-  for (;;) {
+  found = false;
+#if defined(__SSE2__)
+  const __m128i c16 = _mm_set1_epi8(static_cast<char>(c));
+  while (!found && z + 18 <= cursor_) {
+    const unsigned hit = Mask16(_mm_and_si128(
+        _mm_and_si128(_mm_cmpeq_epi8(Load16(o + z), c16), _mm_cmpeq_epi8(Load16(o + z + 1), c16)),
+        _mm_cmpeq_epi8(Load16(o + z + 2), c16)));
+    if (hit != 0) {
+      z += static_cast<std::uint32_t>(__builtin_ctz(hit));
+      found = true;
+    } else {
+      z += 16;
+    }
+  }
+#endif
+  while (!found) {
     if (z + 10 <= cursor_) {
       const std::uint64_t hit = ZeroBytes(Load8(o + z) ^ cc) & ZeroBytes(Load8(o + z + 1) ^ cc) &
                                 ZeroBytes(Load8(o + z + 2) ^ cc);
@@ -512,7 +672,19 @@ bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
     ++z;
   }
   z += 2;
-  for (;;) {
+  found = false;
+#if defined(__SSE2__)
+  while (!found && z + 17 <= cursor_) {
+    const unsigned other = Mask16(_mm_cmpeq_epi8(Load16(o + z + 1), c16)) ^ 0xFFFFu;
+    if (other != 0) {
+      z += static_cast<std::uint32_t>(__builtin_ctz(other));
+      found = true;
+    } else {
+      z += 16;
+    }
+  }
+#endif
+  while (!found) {
     if (z + 9 <= cursor_) {
       const std::uint64_t other = Load8(o + z + 1) ^ cc;
       if (other != 0) {
@@ -528,8 +700,15 @@ bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
   }
   const std::uint32_t n = z - u + 1;
   if (n > room_ - cursor_) return false;
-  nuc::FillBytes(out_ + cursor_, c, n);
+  std::uint8_t* const d = out_ + cursor_;
   cursor_ += n;
+  if (room_ - cursor_ >= 32) {
+    Fill16(d, c);
+    Fill16(d + 16, c);
+    for (std::uint32_t i = 32; i < n; i += 16) Fill16(d + i, c);
+  } else {
+    nuc::FillBytes(d, c, n);
+  }
   return true;
 }
 

@@ -18,6 +18,9 @@ struct DecoderState {
   Phrase phrases[kPhraseEntries];              // start offset and length of earlier phrases
   PredictionEntry predictions[kPredictionSlots];  // by output offset modulo 1024
   std::uint8_t ranks[256];                     // the byte of rank r is entry 255 - r
+  std::uint32_t classBase[kClasses];           // first reference of each class
+  std::uint32_t selectorBase[16];              // per 4-bit selector: its first reference
+  std::uint8_t selectorWidth[16];              // and the bits that follow the selector
   std::uint16_t classSize[kClasses];
   std::uint16_t classWidth[kClasses];
   std::uint16_t growthOrder[kClasses];
