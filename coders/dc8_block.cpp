@@ -127,7 +127,7 @@ std::int32_t nucdcm_dc8(Dc8Context*& slot, const std::uint8_t* block, std::int32
     if (payload != inputLength) return kDc8Corrupted;
     if (inputLength > 0) std::memcpy(output, data, inputLength);
   } else {
-    const dc8::PhraseTables tables{ctx.phrases, ctx.phraseList};
+    const dc8::PhraseTables tables{ctx.phrases};
     if (dc8::DecodePhrases(tables, {data, payload}, {output, inputLength}) != 0)
       return kDc8Corrupted;
   }
