@@ -10,6 +10,10 @@
 #include "coders/dc8_phrase_code.h"
 #include "nuc/byte_copy.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace dc8 {
 
 namespace {
@@ -86,6 +90,35 @@ inline void MoveBack(std::uint8_t* table, std::size_t n) {
   }
 }
 
+// Takes entry index of a 256-entry move-to-front table (16-byte aligned) to the front and
+// gives it. Below 32 the first one or two 16-byte rows are shifted by one and blended with
+// the entries above index, without a branch on the index.
+inline std::uint8_t MoveToFront(std::uint8_t* table, std::uint32_t index) {
+  const std::uint8_t entry = table[index];
+#if defined(__SSE2__)
+  if (index < 32) {
+    auto* rows = reinterpret_cast<__m128i*>(table);
+    const __m128i lo = _mm_load_si128(rows);
+    const __m128i hi = _mm_load_si128(rows + 1);
+    const __m128i at = _mm_set1_epi8(static_cast<char>(index));
+    const __m128i lane = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i movedLo = _mm_or_si128(_mm_slli_si128(lo, 1), _mm_cvtsi32_si128(entry));
+    const __m128i keepLo = _mm_cmpgt_epi8(lane, at);
+    _mm_store_si128(rows, _mm_or_si128(_mm_and_si128(keepLo, lo), _mm_andnot_si128(keepLo, movedLo)));
+    if (index >= 16) {
+      const __m128i movedHi = _mm_or_si128(_mm_slli_si128(hi, 1), _mm_srli_si128(lo, 15));
+      const __m128i keepHi = _mm_cmpgt_epi8(_mm_add_epi8(lane, _mm_set1_epi8(16)), at);
+      _mm_store_si128(rows + 1,
+                      _mm_or_si128(_mm_and_si128(keepHi, hi), _mm_andnot_si128(keepHi, movedHi)));
+    }
+    return entry;
+  }
+#endif
+  MoveBack(table, index);
+  table[0] = entry;
+  return entry;
+}
+
 }  // namespace
 
 // One pass of the loop reads one code. The state lives in locals so that it stays in
@@ -120,7 +153,7 @@ std::int32_t DecodePhrases(const PhraseTables& tables, std::span<const std::uint
   bool haveUsed = false;
   bool haveMade = false;
   std::uint16_t positions[kMaxPositions + 1] = {};
-  std::uint8_t mtf[256];
+  alignas(16) std::uint8_t mtf[256];
   std::iota(mtf, mtf + 256, 0);
   std::uint16_t bucket[16];
   std::fill(bucket, bucket + 16, kNoBucket);
@@ -224,9 +257,7 @@ std::int32_t DecodePhrases(const PhraseTables& tables, std::span<const std::uint
     const std::int64_t at = produced;
     if (v <= static_cast<std::uint32_t>(l)) {
       const auto index = static_cast<std::uint8_t>(v);  // l never passes 255
-      const std::uint8_t entry = mtf[index];
-      MoveBack(mtf, index);
-      mtf[0] = entry;
+      const std::uint8_t entry = MoveToFront(mtf, index);
       if (index > kLiteralSwitchIndex) literal = true;
       v = entry;
       if (v == 0 && raw < kMaxRawBytes) {
