@@ -152,7 +152,12 @@ std::int32_t DecodePhrases(const PhraseTables& tables, std::span<const std::uint
   std::uint32_t madeSlot = 0;
   bool haveUsed = false;
   bool haveMade = false;
-  std::uint16_t positions[kMaxPositions + 1] = {};
+  // The position list: per entry the output offset, and above it the byte found there (which
+  // never changes once written), so that a known byte needs no second load.
+  std::uint32_t positions[kMaxPositions + 1] = {};
+  auto known = [out](std::int64_t at) {
+    return static_cast<std::uint32_t>(at) | std::uint32_t{out[at]} << 16;
+  };
   alignas(16) std::uint8_t mtf[256];
   std::iota(mtf, mtf + 256, 0);
   std::uint16_t bucket[16];
@@ -268,17 +273,17 @@ std::int32_t DecodePhrases(const PhraseTables& tables, std::span<const std::uint
         source = -1;
         const int h = b >> 4;
         if (raw >= kMaxRawBytes - 1) {
-          positions[0] = static_cast<std::uint16_t>(at);
+          positions[0] = known(at);
           bucket[h] = 0;
         } else {
           if (l >= kMaxPositions) return kDc8Corrupted;
-          positions[++l] = static_cast<std::uint16_t>(at);
+          positions[++l] = known(at);
           bucket[h] = static_cast<std::uint16_t>(l);
         }
         ++raw;
         ++nibbleCount[h];
         if (l >= kMaxPositions) return kDc8Corrupted;
-        positions[++l] = static_cast<std::uint16_t>(at);
+        positions[++l] = known(at);
         widen();
         continue;
       }
@@ -307,8 +312,8 @@ std::int32_t DecodePhrases(const PhraseTables& tables, std::span<const std::uint
       usedSlot = slot;
       haveUsed = true;
     } else {
-      source = positions[v];
-      const std::uint8_t b = out[source];
+      source = positions[v] & 0xFFFF;
+      const auto b = static_cast<std::uint8_t>(positions[v] >> 16);
       out[at] = b;
       const int h = b >> 4;
       if (bucket[h] == v) {
@@ -317,12 +322,12 @@ std::int32_t DecodePhrases(const PhraseTables& tables, std::span<const std::uint
         out[at] = static_cast<std::uint8_t>((b & 0xF0) | br.Read(4));
         source = -1;
         if (nibbleCount[h] >= kNibbleBytes - 1) {
-          positions[bucket[h]] = static_cast<std::uint16_t>(at);
+          positions[bucket[h]] = known(at);
           bucket[h] = kNoBucket;
           continue;
         }
         if (l >= kMaxPositions) return kDc8Corrupted;
-        positions[++l] = static_cast<std::uint16_t>(at);
+        positions[++l] = known(at);
         ++nibbleCount[h];
         widen();
         continue;
