@@ -51,6 +51,13 @@ class BitReader {
     avail_ -= n;
     return v;
   }
+  // The next n bits for 0 <= n <= 32, without a branch on n.
+  std::uint32_t ReadUpTo32(int n) {
+    const auto v = static_cast<std::uint32_t>((buf_ >> 1) >> (63 - n));
+    buf_ <<= n;
+    avail_ -= n;
+    return v;
+  }
   bool Bit() { return Read(1) != 0; }
   // The ready bits at the top of a word, without taking them; Skip takes n of them.
   std::uint64_t Peek() const { return buf_; }

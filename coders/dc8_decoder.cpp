@@ -164,6 +164,19 @@ std::int32_t DecodePhrases(const PhraseTables& tables, std::span<const std::uint
   std::fill(bucket, bucket + 16, kNoBucket);
   std::uint8_t nibbleCount[16] = {};
 
+  // Per class below the length classes: the bits of its value and the value's top, set from
+  // K and T whenever they change.
+  std::uint32_t valueTop[kClassStep];
+  int valueBits[kClassStep];
+  auto setRange = [&] {
+    for (int m = 0; m < kClassStep; ++m) {
+      const int n = m == 0 ? k - 1 - half : m <= 5 ? k - m - 1 : k - m;
+      valueBits[m] = std::max(n, 0);
+      valueTop[m] = m < 6 ? (32u >> m) << (k - 6) : 0;
+    }
+  };
+  setRange();
+
   // The rest of the previous item's bytes, each from the byte after the previous source byte.
   auto finishItem = [&] {
     if (pending > copied)
@@ -216,6 +229,7 @@ std::int32_t DecodePhrases(const PhraseTables& tables, std::span<const std::uint
             half = 1;
             if (++k > kMaxK) return kDc8Corrupted;
           }
+          setRange();
           continue;
         }
         if (m <= kClassLength88) {
@@ -248,9 +262,7 @@ std::int32_t DecodePhrases(const PhraseTables& tables, std::span<const std::uint
         escape = false;
         v = 0xFFFFFFFFu;
       } else {
-        const int n = m == 0 ? k - 1 - half : m <= 5 ? k - m - 1 : k - m;
-        const std::uint32_t top = m < 6 ? (32u >> m) << (k - 6) : 0;
-        v = top + br.Read(n);
+        v = valueTop[m] + br.ReadUpTo32(valueBits[m]);
         if (escape) {
           v += static_cast<std::uint32_t>(l);
           escape = false;
