@@ -3,7 +3,8 @@
 // bits and the position tells the caller it has gone too far.
 //
 // Fill() once per pass makes at least 56 bits ready; the reads of one pass (never more than
-// 40 bits) then need no test of their own.
+// 40 bits) then need no test of their own. Inside the payload it loads a whole word every time,
+// whatever is left, so the refill takes no branch on the bits in hand.
 #pragma once
 #include <bit>
 #include <cstddef>
@@ -18,10 +19,10 @@ class BitReader {
   explicit BitReader(std::span<const std::uint8_t> payload) : data_(payload) {}
 
   void Fill() {
-    if (avail_ > 56) return;
     if (next_ + 8 <= data_.size()) {
-      // Whole bytes up to a full window; the partial byte's bits that also come in are the
-      // true next bits and are OR-ed in again unchanged when their byte is loaded.
+      // Whole bytes up to a full window (none when 57 or more bits are in hand); the partial
+      // byte's bits that also come in are the true next bits and are OR-ed in again unchanged
+      // when their byte is loaded.
       std::uint64_t w;
       std::memcpy(&w, data_.data() + next_, 8);
       if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
@@ -46,6 +47,13 @@ class BitReader {
   std::uint32_t Read(int n) {
     if (n <= 0) return 0;
     const auto v = static_cast<std::uint32_t>(buf_ >> (64 - n));
+    buf_ <<= n;
+    avail_ -= n;
+    return v;
+  }
+  // The next n bits for 0 <= n <= 32, without a branch on n.
+  std::uint32_t ReadUpTo32(int n) {
+    const auto v = static_cast<std::uint32_t>((buf_ >> 1) >> (63 - n));
     buf_ <<= n;
     avail_ -= n;
     return v;

@@ -26,7 +26,6 @@ void FreeTables(Dc8Context& ctx) {
   rmHeapFree0(&ctx.nodes);
   rmHeapFree0(&ctx.index);
   rmHeapFree0(&ctx.phrases);
-  rmHeapFree0(&ctx.phraseList);
 }
 
 template <typename T>
@@ -62,8 +61,7 @@ std::int32_t nucopn_dc8(Dc8Context*& slot, std::int32_t direction, std::int32_t 
   const bool ok = ctx->direction == 1
                       ? Allocate(ctx->nodes, kDc8MaxPhrases) &&
                             Allocate(ctx->index, kDc8IndexEntries)
-                      : Allocate(ctx->phrases, kDc8MaxPhrases) &&
-                            Allocate(ctx->phraseList, kDc8MaxPhrases);
+                      : Allocate(ctx->phrases, kDc8MaxPhrases);
   if (!ok) {
     FreeTables(*ctx);
     rmHeapFree(ctx);
@@ -127,7 +125,7 @@ std::int32_t nucdcm_dc8(Dc8Context*& slot, const std::uint8_t* block, std::int32
     if (payload != inputLength) return kDc8Corrupted;
     if (inputLength > 0) std::memcpy(output, data, inputLength);
   } else {
-    const dc8::PhraseTables tables{ctx.phrases, ctx.phraseList};
+    const dc8::PhraseTables tables{ctx.phrases};
     if (dc8::DecodePhrases(tables, {data, payload}, {output, inputLength}) != 0)
       return kDc8Corrupted;
   }

@@ -29,9 +29,8 @@ struct Dc8Context {
   Dc8Node* nodes;
   Dc8IndexEntry* index;
   std::uint16_t indexStamp;  // marks the index entries of the current block
-  // Decompress only: per phrase its output offset and length; the phrase list.
+  // Decompress only: the phrase list, each entry a phrase's output offset and length.
   Dc8Phrase* phrases;
-  std::uint16_t* phraseList;
 };
 
 // Entry points: the slot first; 0 success, -1 a foreign context (or one opened for the other

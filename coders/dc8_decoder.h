@@ -11,10 +11,9 @@ struct Dc8Phrase {
 
 namespace dc8 {
 
-// Per phrase its entry, and the phrase list in reference order (kDc8MaxPhrases entries each).
+// The phrase list in reference order, each entry the phrase itself (kDc8MaxPhrases entries).
 struct PhraseTables {
-  Dc8Phrase* phrases;
-  std::uint16_t* list;
+  Dc8Phrase* list;
 };
 
 // Rebuilds exactly output.size() bytes from a phrase code. 0, or 60 for a code that is damaged

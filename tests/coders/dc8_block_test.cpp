@@ -173,7 +173,7 @@ TEST(Dc8Context, OpenAndCloseKeepTheSelfPointerAndTheirTables) {
     EXPECT_EQ(ctx->self, ctx);
     EXPECT_EQ(ctx->direction, direction ? 1u : 0u);
     EXPECT_EQ(ctx->nodes != nullptr, direction != 0);
-    EXPECT_EQ(ctx->phraseList != nullptr, direction == 0);
+    EXPECT_EQ(ctx->phrases != nullptr, direction == 0);
     EXPECT_EQ(nuccls_dc8(ctx), 0);
     EXPECT_EQ(ctx, nullptr);
     EXPECT_EQ(rmGetHeapCount(), before);
@@ -199,9 +199,10 @@ TEST(Dc8Context, ForeignContextOtherDirectionAndNoMemoryGiveMinusOne) {
     EXPECT_EQ(nucdcm_dc8(*slot, block.data(), 18, out.data(), 100, length), -1);
     EXPECT_EQ(nuccls_dc8(*slot), -1);
   }
-  // Each allocation of either direction failing.
+  // Each allocation of either direction failing: the context and its tables (one to decode,
+  // two to code).
   for (int direction : {0, 1}) {
-    for (std::uint32_t failing = 1; failing <= 3; ++failing) {
+    for (std::uint32_t failing = 1; failing <= (direction == 0 ? 2u : 3u); ++failing) {
       const std::uint32_t before = rmGetHeapCount();
       Dc8Context* ctx = reinterpret_cast<Dc8Context*>(&none);
       rmHeapInjectFailure(failing);
