@@ -8,6 +8,10 @@
 #include "nuc/matrix.h"
 #include "nuc/transpose.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr std::int32_t kCorrupt = 60;           // "TORQFILE corrupted"
@@ -128,83 +132,146 @@ std::int32_t DecompressOneRecord(const NucContext& ctx, MatrixDecoder& decoder, 
   return 0;
 }
 
+// Fills the trailing repeats of a record of `length` bytes (at least 5) with its last byte.
+// With 16 bytes of the data area after the fill, whole 16-byte stores run past its end and the
+// 16 bytes there are put back; else the exact fill.
+inline void FillRepeats(std::uint8_t* data, std::uint16_t length, std::uint8_t repeats,
+                        const std::uint8_t* dataEnd) {
+  std::uint8_t* const d = data + length;
+  const std::uint8_t v = d[-1];
+#if defined(__SSE2__)
+  if (dataEnd - (d + repeats) >= 16) {
+    const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + repeats));
+    const __m128i x = _mm_set1_epi8(static_cast<char>(v));
+    for (int i = 0; i < repeats; i += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), x);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + repeats), after);
+    return;
+  }
+#endif
+  nuc::Fill(d, v, repeats);
+}
+
+// A decoded column chunk and what follows it: the byte coders' wide stores, and zeros behind
+// the decoded bytes for the whole 16-byte row loads of the transpose, which reach at most
+// 255 + 15 bytes past a column that ends there.
+constexpr std::size_t kRowLoadReach = 272;
+struct ColumnBuffer {
+  std::uint8_t bytes[kNucLargestChunk + kRowLoadReach];
+};
+static_assert(sizeof(ColumnBuffer) >= kChunkBufferSize);
+
 std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, bool letters,
                               std::int32_t matrixKind, int n, std::uint8_t* buffer,
                               std::uint8_t* dataEnd) {
-  // The header buffer takes the largest legal chunk, and later each column chunk.
-  std::uint8_t chunk[kChunkBufferSize];
+  // Two buffers take the chunks in turn, so that a group of columns may run from one chunk into
+  // the next and still be read where it was decoded.
+  ColumnBuffer columnBuffers[2];
   std::uint16_t size = 0;
-  if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
-  const int headerBytes = 4 * n;
-  if (size != (letters ? 2 * headerBytes : headerBytes)) return kCorrupt;
-  if (letters) LettersToBytes(ctx, chunk, headerBytes);
-
-  auto* descriptors = reinterpret_cast<RecordDescriptor*>(buffer);
-  trqdspi(descriptors, chunk, n);
+  {
+    std::uint8_t* header = columnBuffers[0].bytes;
+    if (const std::int32_t rc = decoder.Chunk(header, size)) return rc;
+    const int headerBytes = 4 * n;
+    if (size != (letters ? 2 * headerBytes : headerBytes)) return kCorrupt;
+    if (letters) LettersToBytes(ctx, header, headerBytes);
+  }
+  // The records in sorted order, in locals: the descriptors are written once, at the end.
+  const std::uint8_t* planes = columnBuffers[0].bytes;
   std::uint8_t* records[kNucMaxRecords];
   std::uint16_t lengths[kNucMaxRecords];
   std::uint16_t previous = kNucMaxLength;
   std::uint8_t* free = buffer + kNucDescriptorArea;
   for (int i = 0; i < n; ++i) {
-    RecordDescriptor& d = descriptors[i];
-    if (d.length > previous || BadLength(d.length, d.repeatCount)) return kCorrupt;
-    previous = d.length;
+    const auto length = static_cast<std::uint16_t>((planes[i] << 8) | planes[n + i]);
+    const std::uint8_t repeats = planes[3 * n + i];
+    if (length > previous || BadLength(length, repeats)) return kCorrupt;
+    previous = length;
     // The record's full length rounded up to a multiple of 4.
-    const std::size_t space = (std::size_t{d.length} + d.repeatCount + 3) & ~std::size_t{3};
+    const std::size_t space = (std::size_t{length} + repeats + 3) & ~std::size_t{3};
     if (space > static_cast<std::size_t>(dataEnd - free)) return kCorrupt;
-    d.data = free;
+    records[i] = free;
     free += space;
-    records[i] = d.data;
-    lengths[i] = d.length;
+    lengths[i] = length;
   }
+  std::uint8_t positions[kNucMaxRecords];
+  std::uint8_t repeatCounts[kNucMaxRecords];
+  std::memcpy(positions, planes + 2 * n, static_cast<std::size_t>(n));
+  std::memcpy(repeatCounts, planes + 3 * n, static_cast<std::size_t>(n));
 
   int active = n;
   int j = 4;
-  if (j < descriptors[0].length) {
-    // Columns are staged until eight have come (or the matrix ends), then go into the records
-    // with one transpose; each record takes exactly the bytes it reaches.
-    alignas(16) std::uint8_t stage[8 * nuc::kStageStride] = {};
+  if (j < lengths[0]) {
+    // Columns are taken eight at a time (or until the matrix ends) and go into the records with
+    // one transpose, read where they were decoded; each record takes exactly the bytes it
+    // reaches. A column whose buffer is about to take a new chunk before its group is complete
+    // is first copied into the stage.
+    alignas(16) std::uint8_t stage[8 * nuc::kStageStride];
+    const std::uint8_t* rows[8];
+    int rowBuffer[8];
     int group = j;
     while (active > 0 && lengths[active - 1] <= j) --active;
     int groupActive = active;
+    int current = 0;
+    // Moves the finished group into the records.
+    const auto flush = [&](int cols) {
+      for (int r = cols; r < 8; ++r) rows[r] = rows[0];
+      int full = 0;
+      if (cols == 8) {
+        full = groupActive;
+        while (full > 0 && lengths[full - 1] - group < 8) --full;
+      }
+      nuc::RowsToRecords(rows, groupActive, full, records, lengths, group, cols);
+    };
     while (!decoder.AtEnd()) {
+      for (int r = 0; r < j - group; ++r) {
+        if (rowBuffer[r] != current) continue;
+        std::uint8_t* row = stage + r * nuc::kStageStride;
+        for (int i = 0; i < groupActive; i += 16) nuc::Copy16(row + i, rows[r] + i);
+        rows[r] = row;
+        rowBuffer[r] = -1;
+      }
+      std::uint8_t* chunk = columnBuffers[current].bytes;
       if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
+      std::memset(chunk + size, 0, kRowLoadReach);
       int used = 0;
       while (used < size) {
         while (active > 0 && lengths[active - 1] <= j) --active;
         if (active == 0 || size - used < active) return kBadColumns;
-        // Whole 16-byte moves: a stage row has 256 bytes, the chunk buffer 63 bytes of slack.
-        for (int i = 0; i < active; i += 16)
-          nuc::Copy16(stage + (j - group) * nuc::kStageStride + i, chunk + used + i);
+        rows[j - group] = chunk + used;
+        rowBuffer[j - group] = current;
         used += active;
         if (++j - group == 8) {
-          trqdspp(records, lengths, group, stage, groupActive, 8);
+          flush(8);
           group = j;
           while (active > 0 && lengths[active - 1] <= j) --active;
           groupActive = active;
         }
       }
+      current ^= 1;
     }
-    if (j > group) trqdspp(records, lengths, group, stage, groupActive, j - group);
+    if (j > group) flush(j - group);
     while (active > 0 && lengths[active - 1] <= j) --active;
     if (active > 0) return kBadRecordLength;  // the coded matrix ended before every column
   }
 
-  if (matrixKind == 0) {
-    for (int i = 0; i < n; ++i) RestoreRepeats(descriptors[i]);
-    return 0;
-  }
   // Back to input order by position number; each of 1..n must occur exactly once.
-  RecordDescriptor byPosition[kNucMaxRecords + 1];
-  bool seen[kNucMaxRecords + 1] = {};
-  for (int i = 0; i < n; ++i) {
-    const int position = descriptors[i].position;
-    if (position == 0 || position > n || seen[position]) return kBadPositions;
-    seen[position] = true;
-    byPosition[position] = descriptors[i];
-    RestoreRepeats(byPosition[position]);
+  auto* descriptors = reinterpret_cast<RecordDescriptor*>(buffer);
+  if (matrixKind != 0) {
+    bool seen[kNucMaxRecords + 1] = {};
+    for (int i = 0; i < n; ++i) {
+      const int position = positions[i];
+      if (position == 0 || position > n || seen[position]) return kBadPositions;
+      seen[position] = true;
+    }
   }
-  std::memcpy(descriptors, byPosition + 1, sizeof(RecordDescriptor) * static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    if (repeatCounts[i] > 0) FillRepeats(records[i], lengths[i], repeatCounts[i], dataEnd);
+    RecordDescriptor& d = descriptors[matrixKind != 0 ? positions[i] - 1 : i];
+    d.length = static_cast<std::uint16_t>(lengths[i] + repeatCounts[i]);
+    d.position = 0;
+    d.repeatCount = 0;
+    d.reserved = 0;
+    d.data = records[i];
+  }
   return 0;
 }
 
