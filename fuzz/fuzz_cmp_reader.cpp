@@ -13,6 +13,7 @@
 
 #include "cmp/block_io.h"
 #include "cmp/cmp.h"
+#include "crypt/frame_cipher.h"
 #include "fio/fio.h"
 
 namespace {
@@ -102,10 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           cmp_gethdr(*cb, r, kind, modeWord, charCode, level, bufferSize, encrypted);
           break;
         case 2: {
-          auto area = Area(capacity);
+          // Matrix frames are rebuilt in the room the block coder keeps in front of its data.
+          auto area = Area(kFramePrefix + capacity);
           std::vector<std::uint8_t> map(64);
           std::int32_t length = -1, flag = 0, records = 0, bl = 64;
-          cmpget(cb, r, length, area.data(), flag, records, bl, map.data(), capacity);
+          cmpget(cb, r, length, area.data() + kFramePrefix, flag, records, bl, map.data(),
+                 capacity);
           Check(length >= 0 && length <= capacity && bl >= 0 && bl <= 64);
           break;
         }
