@@ -139,7 +139,7 @@ inline void RowsToRecords(const std::uint8_t* const rows[8], int m, int full,
     Transpose8x16(r, t);
     for (int p = 0; p < 8; ++p) {
       _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p] + j0), t[p]);
-      _mm_storeh_pd(reinterpret_cast<double*>(records[k + 2 * p + 1] + j0), _mm_castsi128_pd(t[p]));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p + 1] + j0), _mm_unpackhi_epi64(t[p], t[p]));
     }
   }
   for (; k < m; k += 16) {
