@@ -37,16 +37,32 @@ void Rate(benchmark::State& state, std::size_t bytesPerIteration) {
   state.counters["MB/s"] = benchmark::Counter(bytes / 1e6, benchmark::Counter::kIsRate);
 }
 
-// Ours: every block on its own, or chained as CBC with a zero start value.
-void OurAes(const std::uint8_t* schedule, const std::uint8_t* in, std::uint8_t* out, bool chained) {
+// How our AES runs over the bytes: every block on its own (beside ECB), or chained as CBC
+// with a zero start value (beside CBC) in three ways: aesenc per block with the XOR in front
+// of it (as the frame chains once ran), aesencxor per block (as the frame chains run), and
+// aeschain over the whole run.
+enum class Run { kBlocks, kChainAesenc, kChainXorCall, kChainRun };
+
+void OurAes(const std::uint8_t* schedule, const std::uint8_t* in, std::uint8_t* out, Run run) {
   std::uint8_t x[16] = {};
+  if (run == Run::kChainRun) {
+    aeschain(schedule, x, in, out, kSize / 16);
+    return;
+  }
   for (std::size_t i = 0; i < kSize; i += 16) {
-    if (chained) {
-      torq::crypt::Xor16(x, in + i);
-      aesenc(schedule, x, x);
-      std::memcpy(out + i, x, 16);
-    } else {
-      aesenc(schedule, in + i, out + i);
+    switch (run) {
+      case Run::kBlocks:
+        aesenc(schedule, in + i, out + i);
+        break;
+      case Run::kChainAesenc:
+        torq::crypt::Xor16(x, in + i);
+        aesenc(schedule, x, x);
+        std::memcpy(out + i, x, 16);
+        break;
+      default:
+        aesencxor(schedule, x, in + i);
+        std::memcpy(out + i, x, 16);
+        break;
     }
   }
 }
@@ -60,13 +76,13 @@ void EvpAes(EVP_CIPHER_CTX* ctx, const std::uint8_t* in, std::uint8_t* out, bool
 }
 
 // Both give the same bytes, or the benchmark stops.
-void CheckSame(bool chained) {
+void CheckSame(Run run) {
   std::uint8_t schedule[kAesSchedule];
   aessch(schedule, kKey.data());
   std::vector<std::uint8_t> ours(kSize), theirs(kSize);
-  OurAes(schedule, kPlain.data(), ours.data(), chained);
+  OurAes(schedule, kPlain.data(), ours.data(), run);
   EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-  EvpAes(ctx, kPlain.data(), theirs.data(), chained);
+  EvpAes(ctx, kPlain.data(), theirs.data(), run != Run::kBlocks);
   EVP_CIPHER_CTX_free(ctx);
   if (ours != theirs) {
     std::fprintf(stderr, "AES output differs from OpenSSL\n");
@@ -74,18 +90,18 @@ void CheckSame(bool chained) {
   }
 }
 
-void BM_aesenc(benchmark::State& state, AesPath path, bool chained) {
+void BM_aesenc(benchmark::State& state, AesPath path, Run run) {
   if (path == AesPath::kNi && !torq::crypt::AesNiAvailable()) {
     state.SkipWithError("no AES instructions");
     return;
   }
   const AesPath old = torq::crypt::AesSelectPath(path);
-  CheckSame(chained);
+  CheckSame(run);
   std::uint8_t schedule[kAesSchedule];
   aessch(schedule, kKey.data());
   std::vector<std::uint8_t> out(kSize);
   for (auto _ : state) {
-    OurAes(schedule, kPlain.data(), out.data(), chained);
+    OurAes(schedule, kPlain.data(), out.data(), run);
     benchmark::ClobberMemory();
   }
   torq::crypt::AesSelectPath(old);
@@ -174,11 +190,13 @@ void BM_memcpy(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK_CAPTURE(BM_aesenc, ecb_portable, AesPath::kPortable, false);
-BENCHMARK_CAPTURE(BM_aesenc, ecb_ni, AesPath::kNi, false);
+BENCHMARK_CAPTURE(BM_aesenc, ecb_portable, AesPath::kPortable, Run::kBlocks);
+BENCHMARK_CAPTURE(BM_aesenc, ecb_ni, AesPath::kNi, Run::kBlocks);
 BENCHMARK_CAPTURE(BM_evp, ecb, false);
-BENCHMARK_CAPTURE(BM_aesenc, chained_portable, AesPath::kPortable, true);
-BENCHMARK_CAPTURE(BM_aesenc, chained_ni, AesPath::kNi, true);
+BENCHMARK_CAPTURE(BM_aesenc, chained_portable, AesPath::kPortable, Run::kChainXorCall);
+BENCHMARK_CAPTURE(BM_aesenc, chained_aesenc_ni, AesPath::kNi, Run::kChainAesenc);
+BENCHMARK_CAPTURE(BM_aesenc, chained_ni, AesPath::kNi, Run::kChainXorCall);
+BENCHMARK_CAPTURE(BM_aesenc, chain_run_ni, AesPath::kNi, Run::kChainRun);
 BENCHMARK_CAPTURE(BM_evp, cbc, true);
 BENCHMARK_CAPTURE(BM_faess, write_portable, AesPath::kPortable, 1);
 BENCHMARK_CAPTURE(BM_faess, read_portable, AesPath::kPortable, 0);

@@ -144,6 +144,14 @@ void cmpphd(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& nameLength, 
   BuildHeader(cb, name, static_cast<std::uint32_t>(nameLength), organisation, recordFormat,
               recordLength, blockSize, originPair ? originPair : kNoOrigin);
   if (moreHeaders != 0) return;
+  // A secured member's header record always closes with its security header (member number,
+  // and with AES the member keys), which the reader finds only behind a user header length:
+  // written as with an empty user header.
+  if (SecuredHeaderRecord(cb)) {
+    std::int32_t none = 0;
+    cmppuh(slot, rc, none, nullptr);
+    return;
+  }
   const HeaderPart part{cb.headerBuffer, cb.headerLength, false};
   rc = WriteHeaderRecord(cb, &part, 1);
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cmp/block_io.h"
 #include "cmp/control_block.h"
 
 // One part of the record's content: bytes written as they are (8-bit form; 7-bit form: as
@@ -13,6 +14,10 @@ struct HeaderPart {
   std::size_t count;
   bool asLetterPairs;
 };
+
+// True when the member's header record closes with the security header: security on (state
+// 1 while writing) and the 8-bit form.
+inline bool SecuredHeaderRecord(const CmpControlBlock& cb) { return cb.secinf == 1 && !Is7Bit(cb); }
 
 // Writes the header record from its parts: pending block out first, then the record, then
 // the block when variable-length blocks are written. Lengths are checked by the callers.

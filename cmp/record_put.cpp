@@ -154,11 +154,19 @@ void trqcls(RecordHandle*& slot, std::int32_t& rc, std::int32_t& closeWord,
   std::int32_t code = 0;
   if (h.direction != 0) {
     // A member ended by trqflu has had its matrices; only an open one is ended here.
-    if ((h.callState & ~std::uint16_t{63}) != 0 || h.recordsInMatrix > 0) first = FlushMatrix(h);
+    const bool memberOpen = (h.callState & ~std::uint16_t{63}) != 0;
+    if (memberOpen || h.recordsInMatrix > 0) first = FlushMatrix(h);
     if (first == 0 && h.recordsInMatrix == 0 && h.memberContent == 0) {
       // Nothing put since the open: one empty matrix record.
       std::int32_t length = 0, kind = 0, count = 0, gapLength = 0;
       cmpput(h.container, first, length, h.codedArea, kind, count, gapLength, h.gapMap);
+    }
+    // A secured member still open is ended as trqflu ends it: the reader wants its member
+    // trailer in front of the file trailer.
+    if (first == 0 && memberOpen && h.memberContent > 0 && h.container->secinf == 1) {
+      std::uint32_t memberBlocks = 0, low = 0, high = 0;
+      passcount(h.container, h.recordCount, h.byteCount, 0);
+      cmpflu(h.container, first, memberBlocks, low, high);
     }
   }
   passcount(h.container, h.recordCount, h.byteCount, 1);

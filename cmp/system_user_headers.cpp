@@ -57,6 +57,11 @@ void cmppsh(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length,
   cb.systemHeader = data;
   cb.systemHeaderLength = static_cast<std::uint32_t>(s);
   if (moreHeaders != 0) return;
+  if (SecuredHeaderRecord(cb)) {  // closes with the security header (see cmpphd)
+    std::int32_t none = 0;
+    cmppuh(slot, rc, none, nullptr);
+    return;
+  }
   AddSystemLength(cb, cb.systemHeaderLength);
   const HeaderPart parts[2] = {{cb.headerBuffer, cb.headerLength, false},
                                {data, cb.systemHeaderLength, true}};
@@ -78,7 +83,7 @@ void cmppuh(CmpControlBlock*& slot, std::int32_t& rc, std::int32_t& length,
   const std::int64_t u = length;
   const std::int64_t s = cb.systemHeader != nullptr ? cb.systemHeaderLength : 0;
   const bool sevenBit = Is7Bit(cb);
-  const std::int64_t secured = cb.secinf == 1 && !Is7Bit(cb) ? sizeof cb.securityHeader : 0;
+  const std::int64_t secured = SecuredHeaderRecord(cb) ? sizeof cb.securityHeader : 0;
   if (u < 0 || (u > 0 && data == nullptr) || cb.headerLength + s + u + secured > kCmpMaxBlockSize - 4 ||
       (sevenBit && cb.headerLength + 2 * s + 2 * u + 4 > static_cast<std::int64_t>(kMaxHeaderLetters))) {
     rc = kCmpHeaderTooLong;

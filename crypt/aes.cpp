@@ -150,3 +150,27 @@ void aesenc(const std::uint8_t* schedule, const std::uint8_t* in, std::uint8_t* 
   else
     torq::crypt::AesEncryptPortable(schedule, in, out);
 }
+
+void aesencxor(const std::uint8_t* schedule, std::uint8_t* block, const std::uint8_t* x) {
+  if (torq::crypt::gPath == torq::crypt::AesPath::kNi) {
+    torq::crypt::AesEncryptXorNi(schedule, block, x);
+    return;
+  }
+  std::uint8_t t[16];
+  for (int i = 0; i < 16; ++i) t[i] = static_cast<std::uint8_t>(block[i] ^ x[i]);
+  torq::crypt::AesEncryptPortable(schedule, t, block);
+}
+
+void aeschain(const std::uint8_t* schedule, std::uint8_t* chain, const std::uint8_t* in, std::uint8_t* out,
+              std::size_t blocks) {
+  if (torq::crypt::gPath == torq::crypt::AesPath::kNi) {
+    torq::crypt::AesChainNi(schedule, chain, in, out, blocks);
+    return;
+  }
+  for (std::size_t b = 0; b < blocks; ++b) {
+    std::uint8_t t[16];
+    for (int i = 0; i < 16; ++i) t[i] = static_cast<std::uint8_t>(chain[i] ^ in[16 * b + i]);
+    torq::crypt::AesEncryptPortable(schedule, t, chain);
+    std::memcpy(out + 16 * b, chain, 16);
+  }
+}

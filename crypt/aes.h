@@ -11,6 +11,13 @@ inline constexpr std::size_t kAesSchedule = 176;
 void aessch(std::uint8_t* schedule, const std::uint8_t* key);
 // Encrypts the 16-byte block `in` into `out` (which may be `in`).
 void aesenc(const std::uint8_t* schedule, const std::uint8_t* in, std::uint8_t* out);
+// block = E(block XOR x): one step of a chain, in one call, so the chain value goes through
+// memory once per block instead of twice.
+void aesencxor(const std::uint8_t* schedule, std::uint8_t* block, const std::uint8_t* x);
+// A chain over `blocks` blocks (CBC encryption): chain = E(chain XOR in[i]), out[i] = chain,
+// block after block; `chain` holds the last block afterwards. out may be in.
+void aeschain(const std::uint8_t* schedule, std::uint8_t* chain, const std::uint8_t* in, std::uint8_t* out,
+              std::size_t blocks);
 
 namespace torq::crypt {
 
@@ -18,6 +25,9 @@ namespace torq::crypt {
 // AES instructions (only when the processor has them).
 void AesEncryptPortable(const std::uint8_t* schedule, const std::uint8_t* in, std::uint8_t* out);
 void AesEncryptNi(const std::uint8_t* schedule, const std::uint8_t* in, std::uint8_t* out);
+void AesEncryptXorNi(const std::uint8_t* schedule, std::uint8_t* block, const std::uint8_t* x);
+void AesChainNi(const std::uint8_t* schedule, std::uint8_t* chain, const std::uint8_t* in, std::uint8_t* out,
+                std::size_t blocks);
 bool AesNiAvailable();
 
 // Which implementation aesenc uses; chosen at start-up by the processor check. Forcing the

@@ -140,8 +140,7 @@ const std::uint8_t* Clit(std::size_t at) { return CLIT1_4.data() + at; }
 
 // block = E(schedule, block XOR x)
 inline void EncXor(const std::uint8_t* schedule, std::uint8_t* block, const std::uint8_t* x) {
-  Xor16(block, x);
-  aesenc(schedule, block, block);
+  aesencxor(schedule, block, x);
 }
 
 struct FrameWork {

@@ -11,9 +11,11 @@ namespace securedtest {
 
 using namespace trqtest;
 
-// As WriteContainer, with the security option set before the container is opened.
+// As WriteContainer, with the security option set before the container is opened. Without
+// endLast the last member is left open for the close to end (its headers and records put, no
+// trqflu).
 inline Result WriteSecured(const std::string& path, Layout layout, const std::vector<Member>& members,
-                    const std::string& password = "") {
+                    const std::string& password = "", bool endLast = true) {
   RecordHandle* slot = nullptr;
   Result r;
   std::int32_t rc = 0;
@@ -38,10 +40,23 @@ inline Result WriteSecured(const std::string& path, Layout layout, const std::ve
            reinterpret_cast<const std::uint8_t*>(password.data()));
     r.Note(rc, "trqpwd");
   }
-  for (const Member& m : members) {
-    if (r.rc != 0) break;
-    const Result p = PutMember(slot, m);
-    r.Note(p.rc, p.step.c_str());
+  for (std::size_t i = 0; i < members.size() && r.rc == 0; ++i) {
+    const Member& m = members[i];
+    if (endLast || i + 1 < members.size()) {
+      const Result p = PutMember(slot, m);
+      r.Note(p.rc, p.step.c_str());
+      continue;
+    }
+    std::int32_t nameLength = static_cast<std::int32_t>(m.name.size()), organisation = m.organisation,
+                 format = m.recordFormat, length = m.recordLength, block = m.blockSize, more = 0;
+    const std::uint8_t origin[2] = {0x00, 0xE0};
+    trqphd(slot, rc, nameLength, m.name.c_str(), organisation, format, length, nullptr, nullptr, block, nullptr,
+           origin, more);
+    for (const Bytes& record : m.records) {
+      if (!r.Note(rc, "trqput")) break;
+      trqput(slot, rc, static_cast<std::int32_t>(record.size()), record.data());
+    }
+    r.Note(rc, "trqput");
   }
   if (slot) {
     const Result c = Close(slot);

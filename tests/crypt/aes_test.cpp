@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "hex.h"
 
@@ -65,6 +66,46 @@ TEST_P(AesPaths, RandomKeysAndBlocksEqualOpenSsl) {
     ASSERT_EQ(EVP_EncryptUpdate(ctx, theirs, &outLen, in, 16), 1);
     ASSERT_EQ(outLen, 16);
     ASSERT_EQ(std::memcmp(ours, theirs, 16), 0) << "pair " << n;
+  }
+  EVP_CIPHER_CTX_free(ctx);
+}
+
+// Chains equal CBC encryption with the start value as IV: in one run (apart and in place), and
+// block by block with aesencxor.
+TEST_P(AesPaths, ChainsEqualOpenSslCbc) {
+  std::mt19937_64 rng(GetParam() == AesPath::kNi ? 13 : 17);
+  EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+  ASSERT_NE(ctx, nullptr);
+  for (std::size_t blocks = 0; blocks <= 40; ++blocks) {
+    SCOPED_TRACE(blocks);
+    std::uint8_t key[16], iv[16], schedule[kAesSchedule];
+    for (auto& b : key) b = static_cast<std::uint8_t>(rng());
+    for (auto& b : iv) b = static_cast<std::uint8_t>(rng());
+    std::vector<std::uint8_t> in(16 * blocks), theirs(16 * blocks + 16), ours(16 * blocks);
+    for (auto& b : in) b = static_cast<std::uint8_t>(rng());
+    int outLen = 0;
+    ASSERT_EQ(EVP_EncryptInit_ex(ctx, EVP_aes_128_cbc(), nullptr, key, iv), 1);
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    ASSERT_EQ(EVP_EncryptUpdate(ctx, theirs.data(), &outLen, in.data(), static_cast<int>(in.size())), 1);
+    ASSERT_EQ(outLen, static_cast<int>(in.size()));
+    theirs.resize(in.size());
+    const std::vector<std::uint8_t> last =
+        blocks ? std::vector<std::uint8_t>(theirs.end() - 16, theirs.end()) : std::vector<std::uint8_t>(iv, iv + 16);
+    aessch(schedule, key);
+    std::uint8_t chain[16];
+    std::memcpy(chain, iv, 16);
+    aeschain(schedule, chain, in.data(), ours.data(), blocks);
+    EXPECT_EQ(ours, theirs);
+    EXPECT_EQ(std::vector<std::uint8_t>(chain, chain + 16), last);
+    std::vector<std::uint8_t> inPlace = in;
+    std::memcpy(chain, iv, 16);
+    aeschain(schedule, chain, inPlace.data(), inPlace.data(), blocks);
+    EXPECT_EQ(inPlace, theirs);
+    std::memcpy(chain, iv, 16);
+    for (std::size_t b = 0; b < blocks; ++b) {
+      aesencxor(schedule, chain, in.data() + 16 * b);
+      ASSERT_EQ(std::memcmp(chain, theirs.data() + 16 * b, 16), 0) << b;
+    }
   }
   EVP_CIPHER_CTX_free(ctx);
 }
