@@ -229,11 +229,19 @@ class WideBitReader {
     const std::size_t pos = BitPosition();
     const std::uint8_t* p = base_ + pos / 8;
     const unsigned s = pos % 8;
+    // Eight bytes a step while eight remain (never reading past p[count], as the byte loop),
+    // then one at a time.
+    std::size_t i = 0;
     if (s == 0) {
-      for (std::size_t i = 0; i < count; ++i) out[i] = p[i];
+      for (; i + 8 <= count; i += 8) std::memcpy(out + i, p + i, 8);
+      for (; i < count; ++i) out[i] = p[i];
     } else {
-      for (std::size_t i = 0; i < count; ++i)
-        out[i] = static_cast<std::uint8_t>((p[i] << s) | (p[i + 1] >> (8 - s)));
+      for (; i + 8 <= count; i += 8) {
+        std::uint64_t w = (Load(p + i) << s) | (p[i + 8] >> (8 - s));
+        if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+        std::memcpy(out + i, &w, 8);
+      }
+      for (; i < count; ++i) out[i] = static_cast<std::uint8_t>((p[i] << s) | (p[i + 1] >> (8 - s)));
     }
     next_ = p + count;
     buffer_ = 0;

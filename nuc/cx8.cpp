@@ -88,28 +88,30 @@ void rldcx8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   const std::uint8_t fill[4] = {0x00, static_cast<std::uint8_t>(spaceChar),
                                 static_cast<std::uint8_t>(zeroChar), 0};
   while (p < end) {
-    // Fast path for the common short codes while both sides have room for wide moves.
-    while (end - p >= 34 && oend - o >= 32) {
+    // Fast path for the common short codes while both sides have room for 64-byte moves: a
+    // literal moves 64 bytes at once (longer ones go on 16 bytes a step), a run of 3 to 32
+    // bytes stores 32 copies of its byte, picked without a branch on its group.
+    while (end - p >= 66 && oend - o >= 64) {
       const std::uint8_t code = *p;
       if (code < 0x7C) {
         const std::size_t n = code + 1u;
-        if (n <= 32) {
-          nuc::Copy32(o, p + 1);
-          o += n;
-          p += n + 1;
-          continue;
+        nuc::Copy32(o, p + 1);
+        nuc::Copy32(o + 32, p + 33);
+        if (n > 64) {
+          if (static_cast<std::size_t>(end - p) < n + 17 || static_cast<std::size_t>(oend - o) < n + 16)
+            break;
+          for (std::size_t i = 64; i < n; i += 16) nuc::Copy16(o + i, p + 1 + i);
         }
-        if (static_cast<std::size_t>(end - p) >= n + 17 && static_cast<std::size_t>(oend - o) >= n + 16) {
-          for (std::size_t i = 0; i < n; i += 16) nuc::Copy16(o + i, p + 1 + i);
-          o += n;
-          p += n + 1;
-          continue;
-        }
-      } else if (code >= 0x82 && (code & 0x1F) >= 2) {
-        const unsigned group = (code >> 5) & 3;
-        nuc::Fill32(o, group == 3 ? p[1] : fill[group]);
+        o += n;
+        p += n + 1;
+        continue;
+      }
+      if (code >= 0x82 && (code & 0x1F) >= 2) {
+        const unsigned own = (code >> 5) == 7;  // the general group carries its byte
+        const unsigned mask = 0u - own;
+        nuc::Fill32(o, static_cast<std::uint8_t>((p[1] & mask) | (fill[(code >> 5) & 3] & ~mask)));
         o += (code & 0x1F) + 1u;
-        p += group == 3 ? 2 : 1;
+        p += 1 + own;
         continue;
       }
       break;

@@ -1,12 +1,17 @@
 // The decompress side of the record matrix: the header chunk gives the descriptors, the
 // column chunks fill the records in sorted order, then the trailing repeats come back and the
 // descriptors return to input order. Everything read from the coded matrix is checked first.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "nuc/byte_copy.h"
 #include "nuc/matrix.h"
 #include "nuc/transpose.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -128,83 +133,177 @@ std::int32_t DecompressOneRecord(const NucContext& ctx, MatrixDecoder& decoder, 
   return 0;
 }
 
+// Fills the trailing repeats of a record of `length` bytes (at least 5) with its last byte.
+// With 64 bytes of the data area after the fill, whole 64-byte steps run past its end and the
+// 64 bytes there are put back (one step serves most records, without a branch on the count);
+// else the exact fill.
+inline void FillRepeats(std::uint8_t* data, std::uint16_t length, std::uint8_t repeats,
+                        const std::uint8_t* dataEnd) {
+  std::uint8_t* const d = data + length;
+  const std::uint8_t v = d[-1];
+#if defined(__SSE2__)
+  if (dataEnd - (d + repeats) >= 64) {
+    __m128i after[4];
+    for (int i = 0; i < 4; ++i)
+      after[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + repeats + 16 * i));
+    const __m128i x = _mm_set1_epi8(static_cast<char>(v));
+    for (int i = 0; i < repeats; i += 64)
+      for (int k = 0; k < 64; k += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + k), x);
+    for (int i = 0; i < 4; ++i)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + repeats + 16 * i), after[i]);
+    return;
+  }
+#endif
+  nuc::Fill(d, v, repeats);
+}
+
+// A decoded column chunk and what follows it: the byte coders' wide stores, and zeros behind
+// the decoded bytes for the whole 16-byte row loads of the transpose, which reach at most
+// 255 + 15 bytes past a column that ends there.
+constexpr std::size_t kRowLoadReach = 272;
+struct ColumnBuffer {
+  std::uint8_t bytes[kNucLargestChunk + kRowLoadReach];
+};
+static_assert(sizeof(ColumnBuffer) >= kChunkBufferSize);
+
 std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, bool letters,
                               std::int32_t matrixKind, int n, std::uint8_t* buffer,
                               std::uint8_t* dataEnd) {
-  // The header buffer takes the largest legal chunk, and later each column chunk.
-  std::uint8_t chunk[kChunkBufferSize];
+  // Two buffers take the chunks in turn, so that a group of columns may run from one chunk into
+  // the next and still be read where it was decoded.
+  ColumnBuffer columnBuffers[2];
   std::uint16_t size = 0;
-  if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
-  const int headerBytes = 4 * n;
-  if (size != (letters ? 2 * headerBytes : headerBytes)) return kCorrupt;
-  if (letters) LettersToBytes(ctx, chunk, headerBytes);
-
-  auto* descriptors = reinterpret_cast<RecordDescriptor*>(buffer);
-  trqdspi(descriptors, chunk, n);
+  {
+    std::uint8_t* header = columnBuffers[0].bytes;
+    if (const std::int32_t rc = decoder.Chunk(header, size)) return rc;
+    const int headerBytes = 4 * n;
+    if (size != (letters ? 2 * headerBytes : headerBytes)) return kCorrupt;
+    if (letters) LettersToBytes(ctx, header, headerBytes);
+  }
+  // The records in sorted order, in locals: the descriptors are written once, at the end.
+  // Lengths must not grow, none may be below 4, a record with repeats needs data, and the
+  // records (each rounded up to a multiple of 4) must fit the data area: checked once for all.
+  const std::uint8_t* planes = columnBuffers[0].bytes;
   std::uint8_t* records[kNucMaxRecords];
   std::uint16_t lengths[kNucMaxRecords];
-  std::uint16_t previous = kNucMaxLength;
-  std::uint8_t* free = buffer + kNucDescriptorArea;
+  std::uint8_t* const first = buffer + kNucDescriptorArea;
+  const auto room = static_cast<std::size_t>(dataEnd - first);
+  std::size_t offset = 0;
+  unsigned previous = kNucMaxLength;
+  unsigned longest = 0;
+  bool bad = false;
   for (int i = 0; i < n; ++i) {
-    RecordDescriptor& d = descriptors[i];
-    if (d.length > previous || BadLength(d.length, d.repeatCount)) return kCorrupt;
-    previous = d.length;
-    // The record's full length rounded up to a multiple of 4.
-    const std::size_t space = (std::size_t{d.length} + d.repeatCount + 3) & ~std::size_t{3};
-    if (space > static_cast<std::size_t>(dataEnd - free)) return kCorrupt;
-    d.data = free;
-    free += space;
-    records[i] = d.data;
-    lengths[i] = d.length;
+    const unsigned length = (unsigned{planes[i]} << 8) | planes[n + i];
+    const unsigned repeats = planes[3 * n + i];
+    bad |= (length > previous) | (length < 4) | ((repeats > 0) & (length <= 4));
+    previous = length;
+    longest = std::max(longest, length);
+    records[i] = first + std::min(offset, room);
+    offset += (length + repeats + 3) & ~3u;
+    lengths[i] = static_cast<std::uint16_t>(length);
   }
+  if (bad || offset > room) return kCorrupt;
+  std::uint8_t positions[kNucMaxRecords];
+  std::uint8_t repeatCounts[kNucMaxRecords];
+  std::memcpy(positions, planes + 2 * n, static_cast<std::size_t>(n));
+  std::memcpy(repeatCounts, planes + 3 * n, static_cast<std::size_t>(n));
 
+  // The records that reach column c (length above c) for the columns below kTabledColumns,
+  // from one pass over the lengths: 8 entries are stored for each record whatever the step to
+  // the next length, and the following records' entries overwrite the surplus.
+  constexpr int kTabledColumns = 4096;
+  std::uint8_t activeAt[kTabledColumns + 8];
+  {
+    const int top = std::min<int>(static_cast<int>(longest), kTabledColumns);
+    int c = 4;
+    for (int i = n - 1; i >= 0; --i) {
+      const int end = std::min<int>(lengths[i], top);
+      const std::uint64_t v = 0x0101010101010101u * static_cast<unsigned>(i + 1);
+      std::memcpy(activeAt + c, &v, 8);
+      for (int k = c + 8; k < end; k += 8) std::memcpy(activeAt + k, &v, 8);
+      c = std::max(c, end);
+    }
+    std::memset(activeAt + c, 0, 8);
+  }
   int active = n;
+  // Records that reach column c; c does not go down from one call to the next.
+  const auto reaching = [&](int c) {
+    if (c < kTabledColumns) return static_cast<int>(activeAt[c]);
+    while (active > 0 && lengths[active - 1] <= c) --active;
+    return active;
+  };
   int j = 4;
-  if (j < descriptors[0].length) {
-    // Columns are staged until eight have come (or the matrix ends), then go into the records
-    // with one transpose; each record takes exactly the bytes it reaches.
-    alignas(16) std::uint8_t stage[8 * nuc::kStageStride] = {};
+  if (j < static_cast<int>(longest)) {
+    // Columns are taken eight at a time (or until the matrix ends) and go into the records with
+    // one transpose, read where they were decoded; each record takes exactly the bytes it
+    // reaches. A column whose buffer is about to take a new chunk before its group is complete
+    // is first copied into the stage.
+    alignas(16) std::uint8_t stage[8 * nuc::kStageStride];
+    const std::uint8_t* rows[8];
+    int rowBuffer[8];
     int group = j;
-    while (active > 0 && lengths[active - 1] <= j) --active;
+    active = reaching(j);
     int groupActive = active;
+    int current = 0;
+    // Moves the finished group into the records.
+    const auto flush = [&](int cols) {
+      for (int r = cols; r < 8; ++r) rows[r] = rows[0];
+      int full = 0;
+      if (cols == 8) {
+        full = groupActive;
+        while (full > 0 && lengths[full - 1] - group < 8) --full;
+      }
+      nuc::RowsToRecords(rows, groupActive, full, records, lengths, group, cols);
+    };
     while (!decoder.AtEnd()) {
+      for (int r = 0; r < j - group; ++r) {
+        if (rowBuffer[r] != current) continue;
+        std::uint8_t* row = stage + r * nuc::kStageStride;
+        for (int i = 0; i < groupActive; i += 16) nuc::Copy16(row + i, rows[r] + i);
+        rows[r] = row;
+        rowBuffer[r] = -1;
+      }
+      std::uint8_t* chunk = columnBuffers[current].bytes;
       if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
+      std::memset(chunk + size, 0, kRowLoadReach);
       int used = 0;
       while (used < size) {
-        while (active > 0 && lengths[active - 1] <= j) --active;
+        active = reaching(j);
         if (active == 0 || size - used < active) return kBadColumns;
-        // Whole 16-byte moves: a stage row has 256 bytes, the chunk buffer 63 bytes of slack.
-        for (int i = 0; i < active; i += 16)
-          nuc::Copy16(stage + (j - group) * nuc::kStageStride + i, chunk + used + i);
+        rows[j - group] = chunk + used;
+        rowBuffer[j - group] = current;
         used += active;
         if (++j - group == 8) {
-          trqdspp(records, lengths, group, stage, groupActive, 8);
+          flush(8);
           group = j;
-          while (active > 0 && lengths[active - 1] <= j) --active;
+          active = reaching(j);
           groupActive = active;
         }
       }
+      current ^= 1;
     }
-    if (j > group) trqdspp(records, lengths, group, stage, groupActive, j - group);
-    while (active > 0 && lengths[active - 1] <= j) --active;
-    if (active > 0) return kBadRecordLength;  // the coded matrix ended before every column
+    if (j > group) flush(j - group);
+    if (reaching(j) > 0) return kBadRecordLength;  // the coded matrix ended before every column
   }
 
-  if (matrixKind == 0) {
-    for (int i = 0; i < n; ++i) RestoreRepeats(descriptors[i]);
-    return 0;
-  }
   // Back to input order by position number; each of 1..n must occur exactly once.
-  RecordDescriptor byPosition[kNucMaxRecords + 1];
-  bool seen[kNucMaxRecords + 1] = {};
-  for (int i = 0; i < n; ++i) {
-    const int position = descriptors[i].position;
-    if (position == 0 || position > n || seen[position]) return kBadPositions;
-    seen[position] = true;
-    byPosition[position] = descriptors[i];
-    RestoreRepeats(byPosition[position]);
+  auto* descriptors = reinterpret_cast<RecordDescriptor*>(buffer);
+  if (matrixKind != 0) {
+    std::uint64_t seen[4] = {};
+    bool bad = false;
+    for (int i = 0; i < n; ++i) {
+      const unsigned position = positions[i];
+      const std::uint64_t bit = std::uint64_t{1} << (position & 63);
+      bad |= (position == 0) | (position > static_cast<unsigned>(n)) | ((seen[position >> 6] & bit) != 0);
+      seen[position >> 6] |= bit;
+    }
+    if (bad) return kBadPositions;
   }
-  std::memcpy(descriptors, byPosition + 1, sizeof(RecordDescriptor) * static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    if (repeatCounts[i] > 0) FillRepeats(records[i], lengths[i], repeatCounts[i], dataEnd);
+    descriptors[matrixKind != 0 ? positions[i] - 1 : i] = RecordDescriptor{
+        static_cast<std::uint16_t>(lengths[i] + repeatCounts[i]), 0, 0, 0, records[i]};
+  }
   return 0;
 }
 

@@ -118,21 +118,33 @@ inline void StoreRecordPair(const __m128i& t, std::uint8_t* a, int na, std::uint
 }
 #endif
 
-// `cols` (1-8) staged columns into bytes j0.. of records 0..m-1, with one transpose per 16
-// records. Record k takes min(cols, lengths[k] - j0) bytes (at least 1: every record reaches
-// j0); no other byte of a record is written.
-inline void StageToRecords(const std::uint8_t* stage, int m, std::uint8_t* const* records,
-                           const std::uint16_t* lengths, int j0, int cols) {
+// `cols` (1-8) columns into bytes j0.. of records 0..m-1, with one transpose per 16 records:
+// byte k of rows[i] goes to byte j0 + i of record k. Record k takes min(cols, lengths[k] - j0)
+// bytes (at least 1: every record reaches j0); no other byte of a record is written. The first
+// `full` records must take all 8 (cols is 8 and they reach j0 + 8): they take them without a
+// look at their length. Each row is read in whole 16-byte steps up to m rounded up to 16, and
+// all 8 rows are read (those past cols only for lanes no record takes).
+inline void RowsToRecords(const std::uint8_t* const rows[8], int m, int full,
+                          std::uint8_t* const* records, const std::uint16_t* lengths, int j0,
+                          int cols) {
   const auto take = [&](int k) {
     const int left = lengths[k] - j0;
     return left < cols ? left : cols;
   };
   int k = 0;
 #if defined(__SSE2__)
+  for (; k + 16 <= full; k += 16) {
+    __m128i r[8], t[8];
+    for (int j = 0; j < 8; ++j) r[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[j] + k));
+    Transpose8x16(r, t);
+    for (int p = 0; p < 8; ++p) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p] + j0), t[p]);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(records[k + 2 * p + 1] + j0), _mm_unpackhi_epi64(t[p], t[p]));
+    }
+  }
   for (; k < m; k += 16) {
     __m128i r[8], t[8];
-    for (int j = 0; j < 8; ++j)
-      r[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(stage + j * kStageStride + k));
+    for (int j = 0; j < 8; ++j) r[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[j] + k));
     Transpose8x16(r, t);
     const int last = m - k < 16 ? m - k : 16;
     for (int p = 0; 2 * p < last; ++p) {
@@ -144,9 +156,20 @@ inline void StageToRecords(const std::uint8_t* stage, int m, std::uint8_t* const
 #endif
   for (; k < m; ++k) {
     std::uint64_t s = 0;
-    for (int j = 0; j < 8; ++j) s |= std::uint64_t{stage[j * kStageStride + k]} << (8 * j);
+    for (int j = 0; j < 8; ++j) s |= std::uint64_t{rows[j][k]} << (8 * j);
     StoreLow(records[k] + j0, s, take(k));
   }
+}
+
+// The same from staged columns: column i at stage + i * kStageStride.
+inline void StageToRecords(const std::uint8_t* stage, int m, std::uint8_t* const* records,
+                           const std::uint16_t* lengths, int j0, int cols) {
+  const std::uint8_t* rows[8];
+  for (int j = 0; j < 8; ++j) rows[j] = stage + j * kStageStride;
+  int full = 0;
+  if (cols == 8)
+    while (full < m && lengths[full] - j0 >= 8) ++full;
+  RowsToRecords(rows, m, full, records, lengths, j0, cols);
 }
 
 }  // namespace nuc
