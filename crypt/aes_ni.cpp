@@ -7,6 +7,16 @@
 
 namespace torq::crypt {
 
+namespace {
+
+// Rounds 1 to 10 of a block already XORed with round key 0.
+__attribute__((target("aes,sse2"), always_inline)) inline __m128i Rounds(__m128i m, const __m128i* k) {
+  for (int r = 1; r < 10; ++r) m = _mm_aesenc_si128(m, _mm_loadu_si128(k + r));
+  return _mm_aesenclast_si128(m, _mm_loadu_si128(k + 10));
+}
+
+}  // namespace
+
 bool AesNiAvailable() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse2");
@@ -16,16 +26,7 @@ __attribute__((target("aes,sse2"))) void AesEncryptNi(const std::uint8_t* schedu
                                                       std::uint8_t* out) {
   const auto* k = reinterpret_cast<const __m128i*>(schedule);
   __m128i m = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), _mm_loadu_si128(k));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 1));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 2));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 3));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 4));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 5));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 6));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 7));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 8));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 9));
-  m = _mm_aesenclast_si128(m, _mm_loadu_si128(k + 10));
+  m = Rounds(m, k);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), m);
 }
 
@@ -35,16 +36,7 @@ __attribute__((target("aes,sse2"))) void AesEncryptXorNi(const std::uint8_t* sch
   // x XOR round key 0 is off the chain; the block joins it with one XOR.
   const __m128i xk = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x)), _mm_loadu_si128(k));
   __m128i m = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)), xk);
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 1));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 2));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 3));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 4));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 5));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 6));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 7));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 8));
-  m = _mm_aesenc_si128(m, _mm_loadu_si128(k + 9));
-  m = _mm_aesenclast_si128(m, _mm_loadu_si128(k + 10));
+  m = Rounds(m, k);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(block), m);
 }
 
