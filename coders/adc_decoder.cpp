@@ -147,6 +147,8 @@ class Decoder {
       s_.selectorBase[sel] = s_.classBase[c] + ((sel - kClassFirstSelector[c]) << width);
     }
   }
+  TORQ_HOT std::uint32_t WideCode(std::uint64_t w, int zeros);
+  TORQ_HOT std::uint32_t NarrowCode(std::uint64_t w, int zeros, bool& narrow);
   TORQ_HOT std::uint8_t ReadLiteralFirst(bool& narrow);
   // The rank of a further literal; -1 for the end mark, -2 for a damaged code.
   TORQ_HOT std::int32_t ReadLiteralFurther(bool& narrow, std::uint32_t n);
@@ -196,6 +198,7 @@ DecodeResult Decoder::Run() {
   s_.phrases[1] = {0, 2};
   nextEntry_ = 2;
   while (!ended_) {
+    bits_.TopUp();
     bool ok;
     if (Predicted(cursor_)) {
       const PredictionEntry e = PredictionAt(cursor_);
@@ -210,12 +213,16 @@ DecodeResult Decoder::Run() {
 }
 
 // Leading one bits of w, at most `most`; codes of the form 1..10 or all ones.
-inline int Ones(std::uint64_t w, int most) { return std::min(std::countl_one(w), most); }
+inline int Ones(std::uint64_t w, int most) {
+  // The bit planted at position `most` stops the count there; most < 64.
+  return __builtin_clzll(~w | (std::uint64_t{1} << (63 - most)));
+}
 // Bits taken by a code of `ones` leading ones in a family whose longest member has `most`.
 inline int PrefixBits(int ones, int most) { return ones < most ? ones + 1 : most; }
-// The `width` bits after the first `skip` bits of w, 0 <= width <= 32.
+// The `width` bits after the first `skip` bits of w, 1 <= width <= 32 (every code field has a
+// bit at least; reference classes start at two).
 inline std::uint32_t Field(std::uint64_t w, int skip, int width) {
-  return width == 0 ? 0 : static_cast<std::uint32_t>((w << skip) >> (64 - width));
+  return static_cast<std::uint32_t>((w << skip) >> (64 - width));
 }
 
 bool Decoder::Token() {
@@ -241,120 +248,97 @@ bool Decoder::Token() {
   }
 }
 
-// The literal codes, read from one peek: the count of leading zeros picks the code.
+// The literal codes, read from one peek: the count of leading zeros picks the code. The
+// shortest codes are shared by the first and the further literals of a run.
+
+// A wide code with at most two leading zeros: 1 + 5 bits, 01 + 5, 001 + 6.
+std::uint32_t Decoder::WideCode(std::uint64_t w, int zeros) {
+  switch (zeros) {
+    case 0: bits_.Skip(6); return Field(w, 1, 5);
+    case 1: bits_.Skip(7); return 32 + Field(w, 2, 5);
+    default: bits_.Skip(9); return 64 + Field(w, 3, 6);
+  }
+}
+
+// A narrow code with at most three leading zeros: 1 + 4 bits, 01 + 4, 001 + 5, 00010 + 5,
+// 00011 + 5 (wide from here).
+std::uint32_t Decoder::NarrowCode(std::uint64_t w, int zeros, bool& narrow) {
+  switch (zeros) {
+    case 0: bits_.Skip(5); return Field(w, 1, 4);
+    case 1: bits_.Skip(6); return 16 + Field(w, 2, 4);
+    case 2: bits_.Skip(8); return 32 + Field(w, 3, 5);
+    default:
+      bits_.Skip(10);
+      if (((w >> 59) & 1) == 0) return 64 + Field(w, 5, 5);
+      narrow = false;
+      ++wideLiterals_;
+      return 96 + Field(w, 5, 5);
+  }
+}
+
 std::uint8_t Decoder::ReadLiteralFirst(bool& narrow) {
   const std::uint64_t w = bits_.Peek();
   const int zeros = std::countl_zero(w);
-  std::uint32_t v;
   if (wideLiterals_ > 16) {
     narrow = false;
-    // 1 + 5 bits, 01 + 5, 001 + 6, 000 + 7.
-    switch (zeros) {
-      case 0: v = Field(w, 1, 5); bits_.Skip(6); break;
-      case 1: v = 32 + Field(w, 2, 5); bits_.Skip(7); break;
-      case 2: v = 64 + Field(w, 3, 6); bits_.Skip(9); break;
-      default: v = 128 + Field(w, 3, 7); bits_.Skip(10); break;
-    }
-    return static_cast<std::uint8_t>(v);
+    // Then 000 + 7.
+    if (zeros < 3) return static_cast<std::uint8_t>(WideCode(w, zeros));
+    bits_.Skip(10);
+    return static_cast<std::uint8_t>(128 + Field(w, 3, 7));
   }
   narrow = true;
-  // 1 + 4 bits, 01 + 4, 001 + 5, 00010 + 5, 00011 + 5 (wide from here), 0000 + 7.
-  switch (zeros) {
-    case 0: v = Field(w, 1, 4); bits_.Skip(5); break;
-    case 1: v = 16 + Field(w, 2, 4); bits_.Skip(6); break;
-    case 2: v = 32 + Field(w, 3, 5); bits_.Skip(8); break;
-    case 3:
-      if (((w >> 59) & 1) == 0) {
-        v = 64 + Field(w, 5, 5);
-      } else {
-        narrow = false;
-        ++wideLiterals_;
-        v = 96 + Field(w, 5, 5);
-      }
-      bits_.Skip(10);
-      break;
-    default:
-      narrow = false;
-      ++wideLiterals_;
-      v = 128 + Field(w, 4, 7);
-      bits_.Skip(11);
-      break;
-  }
-  return static_cast<std::uint8_t>(v);
+  // Then 0000 + 7 (wide).
+  if (zeros < 4) return static_cast<std::uint8_t>(NarrowCode(w, zeros, narrow));
+  narrow = false;
+  ++wideLiterals_;
+  bits_.Skip(11);
+  return static_cast<std::uint8_t>(128 + Field(w, 4, 7));
 }
 
 std::int32_t Decoder::ReadLiteralFurther(bool& narrow, std::uint32_t n) {
   const std::uint64_t w = bits_.Peek();
   const int zeros = std::countl_zero(w);
-  std::uint32_t v;
   if (!narrow) {
-    // 1 + 5 bits, 01 + 5, 001 + 6; then 000 + 7 up to the fourth literal, else 0001 + 7 or
-    // the end mark 0000.
-    switch (zeros) {
-      case 0: v = Field(w, 1, 5); bits_.Skip(6); break;
-      case 1: v = 32 + Field(w, 2, 5); bits_.Skip(7); break;
-      case 2: v = 64 + Field(w, 3, 6); bits_.Skip(9); break;
-      default:
-        if (n <= 4) {
-          v = 128 + Field(w, 3, 7);
-          bits_.Skip(10);
-        } else if (zeros == 3) {
-          v = 128 + Field(w, 4, 7);
-          bits_.Skip(11);
-        } else {
-          bits_.Skip(4);
-          if (n >= 6) return -1;
-          // An end mark where a sixth literal was announced stands only before a 1 bit.
-          return ((w >> 59) & 1) != 0 ? -1 : -2;
-        }
-        break;
-    }
-    return static_cast<std::int32_t>(v);
-  }
-  // 1 + 4 bits, 01 + 4, 001 + 5, 00010 + 5, 00011 + 5 (wide from here); 00001 + 6 up to the
-  // fourth literal, else + 7; 00000: the end mark from the sixth literal on, damage at the
-  // fifth, else + 6.
-  switch (zeros) {
-    case 0: v = Field(w, 1, 4); bits_.Skip(5); break;
-    case 1: v = 16 + Field(w, 2, 4); bits_.Skip(6); break;
-    case 2: v = 32 + Field(w, 3, 5); bits_.Skip(8); break;
-    case 3:
-      if (((w >> 59) & 1) == 0) {
-        v = 64 + Field(w, 5, 5);
-      } else {
-        narrow = false;
-        ++wideLiterals_;
-        v = 96 + Field(w, 5, 5);
-      }
+    // Then 000 + 7 up to the fourth literal, else 0001 + 7 or the end mark 0000.
+    if (zeros < 3) return static_cast<std::int32_t>(WideCode(w, zeros));
+    if (n <= 4) {
       bits_.Skip(10);
-      break;
-    case 4:
-      narrow = false;
-      ++wideLiterals_;
-      if (n <= 4) {
-        v = 192 + Field(w, 5, 6);
-        bits_.Skip(11);
-      } else {
-        v = 128 + Field(w, 5, 7);
-        bits_.Skip(12);
-      }
-      break;
-    default:
-      if (n >= 6) {
-        bits_.Skip(5);
-        return -1;
-      }
-      if (n == 5) {
-        bits_.Skip(5);
-        return -2;
-      }
-      narrow = false;
-      ++wideLiterals_;
-      v = 128 + Field(w, 5, 6);
+      return static_cast<std::int32_t>(128 + Field(w, 3, 7));
+    }
+    if (zeros == 3) {
       bits_.Skip(11);
-      break;
+      return static_cast<std::int32_t>(128 + Field(w, 4, 7));
+    }
+    bits_.Skip(4);
+    if (n >= 6) return -1;
+    // An end mark where a sixth literal was announced stands only before a 1 bit.
+    return ((w >> 59) & 1) != 0 ? -1 : -2;
   }
-  return static_cast<std::int32_t>(v);
+  // Then 00001 + 6 up to the fourth literal, else + 7; 00000: the end mark from the sixth
+  // literal on, damage at the fifth, else + 6.
+  if (zeros < 4) return static_cast<std::int32_t>(NarrowCode(w, zeros, narrow));
+  if (zeros == 4) {
+    narrow = false;
+    ++wideLiterals_;
+    if (n <= 4) {
+      bits_.Skip(11);
+      return static_cast<std::int32_t>(192 + Field(w, 5, 6));
+    }
+    bits_.Skip(12);
+    return static_cast<std::int32_t>(128 + Field(w, 5, 7));
+  }
+  if (n >= 6) {
+    bits_.Skip(5);
+    return -1;
+  }
+  if (n == 5) {
+    bits_.Skip(5);
+    return -2;
+  }
+  narrow = false;
+  ++wideLiterals_;
+  bits_.Skip(11);
+  return static_cast<std::int32_t>(128 + Field(w, 5, 6));
 }
 
 void Decoder::RankUpdate(std::uint32_t r, std::uint32_t n) {
@@ -595,7 +579,8 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
   }
   afterRun_ = false;
   // Before the list first wraps, only entries 1 .. next - 1 have been made.
-  if (!wrapped_ && k >= nextEntry_) return false;
+  const std::uint32_t made = wrapped_ ? ~std::uint32_t{0} : nextEntry_;
+  if (k >= made) return false;
   const std::uint32_t h = (nextEntry_ - k) & kPhraseMask;
   const Phrase ph = s_.phrases[h];
   if (extension < 0) return RunForm(ph.offset, ph.second);
