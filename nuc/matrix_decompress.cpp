@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "nuc/byte_copy.h"
+#include "nuc/cx8.h"
 #include "nuc/matrix.h"
 #include "nuc/transpose.h"
 
@@ -65,6 +66,44 @@ class MatrixDecoder {
     return rc;
   }
   bool AtEnd() const { return reader_.AtEnd(); }
+
+  // Whether chunks can be decoded two at a time (the CX8 byte coder).
+  bool Paired() const { return ctx_.decompressRecord == rldcx8; }
+  // The next chunk, or (when `second` is given and the coded matrix holds another) the next two,
+  // decoded into work buffers of `room` bytes (at least kChunkBufferSize). Results come in the
+  // order single calls of Chunk would give them: rc/size for the first, then secondRc (0 or
+  // the return code of Chunk for the second) and secondSize; `*second` is cleared when the
+  // matrix has no further chunk. Reading the second chunk's bytes before the first is checked
+  // changes nothing: the first one's failure is reported first.
+  std::int32_t ChunkPair(std::uint8_t* output, std::uint16_t& size, std::uint8_t** second,
+                         std::uint32_t room, std::int32_t& secondRc, std::uint16_t& secondSize) {
+    Cx8Chunk a{};
+    if (const std::int32_t rc = reader_.Next(a.input, a.length)) return rc;
+    a.readEnd = reader_.end;
+    a.output = output;
+    a.capacity = kChunkBufferSize;
+    a.room = room;
+    Cx8Chunk b{};
+    secondRc = 0;
+    bool two = *second != nullptr && !reader_.AtEnd();
+    if (two) {
+      secondRc = reader_.Next(b.input, b.length);
+      two = secondRc == 0;
+      b.readEnd = reader_.end;
+      b.output = *second;
+      b.capacity = kChunkBufferSize;
+      b.room = room;
+    } else {
+      *second = nullptr;
+    }
+    Cx8DecodeTwo(a, two ? &b : nullptr, ctx_.spaceChar, ctx_.zeroChar);
+    size = a.rc == 0 ? a.outLength : 0;
+    if (two) {
+      secondRc = b.rc == 0 && b.outLength > kNucLargestChunk ? kCorrupt : b.rc;
+      secondSize = b.rc == 0 ? b.outLength : 0;
+    }
+    return a.rc == 0 && size > kNucLargestChunk ? kCorrupt : a.rc;
+  }
 
  private:
   const NucContext& ctx_;
@@ -164,14 +203,16 @@ constexpr std::size_t kRowLoadReach = 272;
 struct ColumnBuffer {
   std::uint8_t bytes[kNucLargestChunk + kRowLoadReach];
 };
-static_assert(sizeof(ColumnBuffer) >= kChunkBufferSize);
+// The CX8 coder's fast path wants 160 bytes of room after its capacity.
+static_assert(sizeof(ColumnBuffer) >= kChunkBufferSize + 160);
 
 std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, bool letters,
                               std::int32_t matrixKind, int n, std::uint8_t* buffer,
                               std::uint8_t* dataEnd) {
-  // Two buffers take the chunks in turn, so that a group of columns may run from one chunk into
-  // the next and still be read where it was decoded.
-  ColumnBuffer columnBuffers[2];
+  // The buffers take the chunks in turn (two at a time when they are decoded in pairs), so that
+  // a group of columns may run from one chunk into the next and still be read where it was
+  // decoded.
+  ColumnBuffer columnBuffers[4];
   std::uint16_t size = 0;
   {
     std::uint8_t* header = columnBuffers[0].bytes;
@@ -255,23 +296,15 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
       }
       nuc::RowsToRecords(rows, groupActive, full, records, lengths, group, cols);
     };
-    while (!decoder.AtEnd()) {
-      for (int r = 0; r < j - group; ++r) {
-        if (rowBuffer[r] != current) continue;
-        std::uint8_t* row = stage + r * nuc::kStageStride;
-        for (int i = 0; i < groupActive; i += 16) nuc::Copy16(row + i, rows[r] + i);
-        rows[r] = row;
-        rowBuffer[r] = -1;
-      }
-      std::uint8_t* chunk = columnBuffers[current].bytes;
-      if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
+    // Takes a decoded chunk's columns into the group.
+    const auto take = [&](std::uint8_t* chunk, int chunkBuffer) -> std::int32_t {
       std::memset(chunk + size, 0, kRowLoadReach);
       int used = 0;
       while (used < size) {
         active = reaching(j);
         if (active == 0 || size - used < active) return kBadColumns;
         rows[j - group] = chunk + used;
-        rowBuffer[j - group] = current;
+        rowBuffer[j - group] = chunkBuffer;
         used += active;
         if (++j - group == 8) {
           flush(8);
@@ -280,7 +313,38 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
           groupActive = active;
         }
       }
-      current ^= 1;
+      return 0;
+    };
+    // The CX8 coder decodes two chunks at a time, into buffers 0 and 1 or 2 and 3.
+    const bool paired = decoder.Paired();
+    const int span = paired ? 2 : 1;
+    while (!decoder.AtEnd()) {
+      for (int r = 0; r < j - group; ++r) {
+        if (rowBuffer[r] < current || rowBuffer[r] >= current + span) continue;
+        std::uint8_t* row = stage + r * nuc::kStageStride;
+        for (int i = 0; i < groupActive; i += 16) nuc::Copy16(row + i, rows[r] + i);
+        rows[r] = row;
+        rowBuffer[r] = -1;
+      }
+      std::uint8_t* chunk = columnBuffers[current].bytes;
+      if (!paired) {
+        if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
+        if (const std::int32_t rc = take(chunk, current)) return rc;
+        current ^= 1;
+        continue;
+      }
+      std::uint8_t* second = columnBuffers[current + 1].bytes;
+      std::int32_t secondRc = 0;
+      std::uint16_t secondSize = 0;
+      if (const std::int32_t rc = decoder.ChunkPair(chunk, size, &second, sizeof(ColumnBuffer), secondRc, secondSize))
+        return rc;
+      if (const std::int32_t rc = take(chunk, current)) return rc;
+      if (second) {
+        if (secondRc) return secondRc;
+        size = secondSize;
+        if (const std::int32_t rc = take(second, current + 1)) return rc;
+      }
+      current ^= 2;
     }
     if (j > group) flush(j - group);
     if (reaching(j) > 0) return kBadRecordLength;  // the coded matrix ended before every column
