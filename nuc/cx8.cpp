@@ -99,6 +99,11 @@ struct Cx8Stream {
     stepOutput = room >= 160 ? output + (room - 160) : output;
   }
   bool CanStep() const { return p < stepInput && o < stepOutput; }
+  // CanStep, moving into the tail buffer first when the input has run short.
+  bool PairReady() {
+    if (p >= stepInput && p < end && !inTail) EnterTail();
+    return CanStep();
+  }
   // Moves the rest of the input (less than 128 bytes) into the tail buffer, so that steps can
   // go on to the end of the chunk.
   void EnterTail() {
@@ -246,7 +251,7 @@ void Cx8DecodeTwo(Cx8Chunk& a, Cx8Chunk* b, std::uint32_t spaceChar, std::uint32
     // Two independent code chains, a step of each in turn.
     Cx8Stream y(b->input, b->length, b->readEnd, b->output, b->capacity, b->room);
     b->rc = 0;
-    while (x.CanStep() && y.CanStep()) {
+    while (x.PairReady() && y.PairReady()) {
       const bool u = Cx8Step(x, fill), v = Cx8Step(y, fill);
       if (u & v) continue;
       if (!u && (x.p >= x.end || (a.rc = Cx8Code(x, fill)) != 0)) break;

@@ -229,21 +229,52 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
   std::uint16_t lengths[kNucMaxRecords];
   std::uint8_t* const first = buffer + kNucDescriptorArea;
   const auto room = static_cast<std::size_t>(dataEnd - first);
-  std::size_t offset = 0;
   unsigned previous = kNucMaxLength;
-  unsigned longest = 0;
   bool bad = false;
-  for (int i = 0; i < n; ++i) {
+  int i = 0;
+#if defined(__SSE2__)
+  {
+    // 16 records a step: lengths from their two planes, each compared with the one before.
+    const __m128i zero = _mm_setzero_si128(), four = _mm_set1_epi16(4);
+    __m128i before = _mm_cvtsi32_si128(static_cast<int>(previous));  // the length before, in lane 0
+    __m128i flags = zero;
+    for (; i + 16 <= n; i += 16) {
+      const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes + i));
+      const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes + n + i));
+      const __m128i rep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes + 3 * n + i));
+      const __m128i len[2] = {_mm_unpacklo_epi8(lo, hi), _mm_unpackhi_epi8(lo, hi)};
+      const __m128i reps[2] = {_mm_unpacklo_epi8(rep, zero), _mm_unpackhi_epi8(rep, zero)};
+      for (int h = 0; h < 2; ++h) {
+        const __m128i prev = _mm_or_si128(_mm_slli_si128(len[h], 2), before);
+        before = _mm_srli_si128(len[h], 14);
+        const __m128i grows = _mm_subs_epu16(len[h], prev);     // nonzero: longer than the one before
+        const __m128i tooShort = _mm_subs_epu16(four, len[h]);  // nonzero: below 4
+        const __m128i noData = _mm_andnot_si128(_mm_cmpeq_epi16(reps[h], zero),
+                                                _mm_cmpeq_epi16(_mm_subs_epu16(len[h], four), zero));
+        flags = _mm_or_si128(flags, _mm_or_si128(_mm_or_si128(grows, tooShort), noData));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lengths + i + 8 * h), len[h]);
+      }
+    }
+    bad = _mm_movemask_epi8(_mm_cmpeq_epi8(flags, zero)) != 0xFFFF;
+    if (i > 0) previous = lengths[i - 1];
+  }
+#endif
+  for (; i < n; ++i) {
     const unsigned length = (unsigned{planes[i]} << 8) | planes[n + i];
     const unsigned repeats = planes[3 * n + i];
     bad |= (length > previous) | (length < 4) | ((repeats > 0) & (length <= 4));
     previous = length;
-    longest = std::max(longest, length);
-    records[i] = first + std::min(offset, room);
-    offset += (length + repeats + 3) & ~3u;
     lengths[i] = static_cast<std::uint16_t>(length);
   }
-  if (bad || offset > room) return kCorrupt;
+  if (bad) return kCorrupt;
+  // Lengths do not grow (and are at most kNucMaxLength): the first is the longest.
+  const unsigned longest = n > 0 ? lengths[0] : 0;
+  std::size_t offset = 0;
+  for (i = 0; i < n; ++i) {
+    records[i] = first + std::min(offset, room);
+    offset += (lengths[i] + planes[3 * n + i] + 3u) & ~3u;
+  }
+  if (offset > room) return kCorrupt;
   std::uint8_t positions[kNucMaxRecords];
   std::uint8_t repeatCounts[kNucMaxRecords];
   std::memcpy(positions, planes + 2 * n, static_cast<std::size_t>(n));
@@ -353,14 +384,19 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
   // Back to input order by position number; each of 1..n must occur exactly once.
   auto* descriptors = reinterpret_cast<RecordDescriptor*>(buffer);
   if (matrixKind != 0) {
-    std::uint64_t seen[4] = {};
+    // Counted per number: n numbers were counted, so all of 1..n counted once is the test.
+    alignas(16) std::uint8_t seen[kNucMaxRecords + 1 + 16] = {};
+    for (int i = 0; i < n; ++i) ++seen[positions[i]];
     bool bad = false;
-    for (int i = 0; i < n; ++i) {
-      const unsigned position = positions[i];
-      const std::uint64_t bit = std::uint64_t{1} << (position & 63);
-      bad |= (position == 0) | (position > static_cast<unsigned>(n)) | ((seen[position >> 6] & bit) != 0);
-      seen[position >> 6] |= bit;
-    }
+    int p = 1;
+#if defined(__SSE2__)
+    __m128i wrong = _mm_setzero_si128();
+    for (; p + 16 <= n + 1; p += 16)
+      wrong = _mm_or_si128(wrong, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(seen + p)),
+                                                _mm_set1_epi8(1)));
+    bad = _mm_movemask_epi8(_mm_cmpeq_epi8(wrong, _mm_setzero_si128())) != 0xFFFF;
+#endif
+    for (; p <= n; ++p) bad |= seen[p] != 1;
     if (bad) return kBadPositions;
   }
   for (int i = 0; i < n; ++i) {
