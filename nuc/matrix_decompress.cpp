@@ -75,8 +75,11 @@ class MatrixDecoder {
   // the return code of Chunk for the second) and secondSize; `*second` is cleared when the
   // matrix has no further chunk. Reading the second chunk's bytes before the first is checked
   // changes nothing: the first one's failure is reported first.
+  // The held chunk (see Hold) is never taken as the second of a pair; given `heldNow`, it is
+  // the second one and the reader does not move past it.
   std::int32_t ChunkPair(std::uint8_t* output, std::uint16_t& size, std::uint8_t** second,
-                         std::uint32_t room, std::int32_t& secondRc, std::uint16_t& secondSize) {
+                         std::uint32_t room, std::int32_t& secondRc, std::uint16_t& secondSize,
+                         bool heldNow = false) {
     Cx8Chunk a{};
     if (const std::int32_t rc = reader_.Next(a.input, a.length)) return rc;
     a.readEnd = reader_.end;
@@ -85,9 +88,10 @@ class MatrixDecoder {
     a.room = room;
     Cx8Chunk b{};
     secondRc = 0;
-    bool two = *second != nullptr && !reader_.AtEnd();
+    bool two = *second != nullptr && (heldNow ? held_ != nullptr : !reader_.AtEnd() && reader_.p != held_);
     if (two) {
-      secondRc = reader_.Next(b.input, b.length);
+      ChunkReader heldReader{held_, reader_.end};
+      secondRc = (heldNow ? heldReader : reader_).Next(b.input, b.length);
       two = secondRc == 0;
       b.readEnd = reader_.end;
       b.output = *second;
@@ -105,9 +109,36 @@ class MatrixDecoder {
     return a.rc == 0 && size > kNucLargestChunk ? kCorrupt : a.rc;
   }
 
+  // Holds back the last chunk when the chunks left (this one included) are an even number: it
+  // can then be decoded beside this one (the header) and the column chunks between go in
+  // pairs. A chunk whose length runs past the coded matrix leaves nothing held.
+  void Hold() {
+    ChunkReader r = reader_;
+    int count = 0;
+    const std::uint8_t* last = nullptr;
+    while (!r.AtEnd()) {
+      last = r.p;
+      const std::uint8_t* input = nullptr;
+      std::uint16_t length = 0;
+      if (r.Next(input, length)) return;
+      ++count;
+    }
+    if (count >= 2 && count % 2 == 0) held_ = last;
+  }
+  bool Held() const { return held_ != nullptr; }
+  // Whether the next chunk is the held one; moves past it if so.
+  bool SkipHeld() {
+    if (reader_.p != held_ || held_ == nullptr) return false;
+    const std::uint8_t* input = nullptr;
+    std::uint16_t length = 0;
+    reader_.Next(input, length);
+    return true;
+  }
+
  private:
   const NucContext& ctx_;
   ChunkReader reader_;
+  const std::uint8_t* held_ = nullptr;
 };
 
 // CX7 header letters back to bytes: byte i from letter i (high) and letter count + i (low).
@@ -212,11 +243,26 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
   // The buffers take the chunks in turn (two at a time when they are decoded in pairs), so that
   // a group of columns may run from one chunk into the next and still be read where it was
   // decoded.
-  ColumnBuffer columnBuffers[4];
+  ColumnBuffer columnBuffers[5];
   std::uint16_t size = 0;
+  // The CX8 coder decodes two chunks at a time.
+  const bool paired = decoder.Paired();
+  std::uint8_t* pending = nullptr;
+  std::int32_t pendingRc = 0;
+  std::uint16_t pendingSize = 0;
   {
     std::uint8_t* header = columnBuffers[0].bytes;
-    if (const std::int32_t rc = decoder.Chunk(header, size)) return rc;
+    if (paired) {
+      // The last column chunk may be decoded beside the header, into buffer 4; its results are
+      // looked at where the column loop reaches it.
+      decoder.Hold();
+      pending = decoder.Held() ? columnBuffers[4].bytes : nullptr;
+      if (const std::int32_t rc =
+              decoder.ChunkPair(header, size, &pending, sizeof(ColumnBuffer), pendingRc, pendingSize, true))
+        return rc;
+    } else if (const std::int32_t rc = decoder.Chunk(header, size)) {
+      return rc;
+    }
     const int headerBytes = 4 * n;
     if (size != (letters ? 2 * headerBytes : headerBytes)) return kCorrupt;
     if (letters) LettersToBytes(ctx, header, headerBytes);
@@ -346,10 +392,15 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
       }
       return 0;
     };
-    // The CX8 coder decodes two chunks at a time, into buffers 0 and 1 or 2 and 3.
-    const bool paired = decoder.Paired();
+    // Paired chunks go into buffers 0 and 1 or 2 and 3.
     const int span = paired ? 2 : 1;
     while (!decoder.AtEnd()) {
+      if (decoder.SkipHeld()) {
+        if (pendingRc) return pendingRc;
+        size = pendingSize;
+        if (const std::int32_t rc = take(pending, 4)) return rc;
+        continue;
+      }
       for (int r = 0; r < j - group; ++r) {
         if (rowBuffer[r] < current || rowBuffer[r] >= current + span) continue;
         std::uint8_t* row = stage + r * nuc::kStageStride;
