@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "nuc/byte_copy.h"
+#include "nuc/cx8_decode.h"
 #include "nuc/run_scan.h"
 
 namespace {
@@ -76,46 +77,6 @@ void rlccx8(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t*
 }
 
 namespace {
-
-// A chunk being decoded. Steps of the fast path may start while p < stepInput (128 bytes may be
-// read there) and o < stepOutput (160 bytes may be written there); the chunk's own ends are
-// `end` and `oend`, and a step that runs past either is taken back.
-struct Cx8Stream {
-  const std::uint8_t* p;
-  const std::uint8_t* end;
-  const std::uint8_t* stepInput;
-  std::uint8_t* o;
-  std::uint8_t* oend;
-  std::uint8_t* stepOutput;
-  bool inTail = false;
-  alignas(16) std::uint8_t tail[256];  // the last input bytes, followed by zeros
-
-  Cx8Stream(const std::uint8_t* input, std::uint16_t length, const std::uint8_t* readEnd,
-            std::uint8_t* output, std::uint32_t capacity, std::uint32_t room)
-      : p(input), end(input + length), o(output) {
-    stepInput = readEnd - input >= 128 ? readEnd - 128 : input;
-    // The out length is 16 bits wide: a chunk can never produce more.
-    oend = output + (capacity < 0xFFFFu ? capacity : 0xFFFFu);
-    stepOutput = room >= 160 ? output + (room - 160) : output;
-  }
-  bool CanStep() const { return p < stepInput && o < stepOutput; }
-  // CanStep, moving into the tail buffer first when the input has run short.
-  bool PairReady() {
-    if (p >= stepInput && p < end && !inTail) EnterTail();
-    return CanStep();
-  }
-  // Moves the rest of the input (less than 128 bytes) into the tail buffer, so that steps can
-  // go on to the end of the chunk.
-  void EnterTail() {
-    const std::size_t left = static_cast<std::size_t>(end - p);
-    std::memset(tail, 0, sizeof tail);
-    std::memcpy(tail, p, left);
-    p = tail;
-    end = tail + left;
-    stepInput = end;
-    inTail = true;
-  }
-};
 
 // One code, every operand checked against the bytes left in the chunk (62 when a code runs
 // past its end) and every output against the capacity (60).
@@ -237,29 +198,46 @@ void rldcx8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
             std::uint32_t outputCapacity, std::int32_t& rc, std::uint16_t& outLength) {
   std::uint8_t fill[4];
   Cx8Fill(fill, spaceChar, zeroChar);
-  Cx8Stream s(input, inputLength, input + inputLength, output, outputCapacity, outputCapacity);
+  Cx8Stream s;
+  s.Start(input, inputLength, input + inputLength, output, outputCapacity, outputCapacity);
   rc = Cx8Finish(s, fill);
   if (rc == 0) outLength = static_cast<std::uint16_t>(s.o - output);
 }
 
-void Cx8DecodeTwo(Cx8Chunk& a, Cx8Chunk* b, std::uint32_t spaceChar, std::uint32_t zeroChar) {
-  std::uint8_t fill[4];
-  Cx8Fill(fill, spaceChar, zeroChar);
-  Cx8Stream x(a.input, a.length, a.readEnd, a.output, a.capacity, a.room);
-  a.rc = 0;
-  if (b) {
-    // Two independent code chains, a step of each in turn.
-    Cx8Stream y(b->input, b->length, b->readEnd, b->output, b->capacity, b->room);
-    b->rc = 0;
-    while (x.PairReady() && y.PairReady()) {
-      const bool u = Cx8Step(x, fill), v = Cx8Step(y, fill);
-      if (u & v) continue;
-      if (!u && (x.p >= x.end || (a.rc = Cx8Code(x, fill)) != 0)) break;
-      if (!v && (y.p >= y.end || (b->rc = Cx8Code(y, fill)) != 0)) break;
-    }
-    if (b->rc == 0) b->rc = Cx8Finish(y, fill);
-    if (b->rc == 0) b->outLength = static_cast<std::uint16_t>(y.o - b->output);
+Cx8ChunkPipe::Cx8ChunkPipe(std::uint32_t spaceChar, std::uint32_t zeroChar) {
+  Cx8Fill(fill_, spaceChar, zeroChar);
+}
+
+void Cx8ChunkPipe::Run(Cx8Chunk& first, Cx8Chunk* next) {
+  int index = 0;
+  std::int32_t rc = 0;
+  if (carried_ == &first) {
+    index = carriedIndex_;
+    rc = carriedRc_;
+  } else {
+    streams_[index].Start(first);
   }
-  if (a.rc == 0) a.rc = Cx8Finish(x, fill);
-  if (a.rc == 0) a.outLength = static_cast<std::uint16_t>(x.o - a.output);
+  carried_ = nullptr;
+  carriedRc_ = 0;
+  Cx8Stream& x = streams_[index];
+  if (next) {
+    // Two independent code chains, a step of each in turn, until the first chunk ends.
+    Cx8Stream& y = streams_[index ^ 1];
+    y.Start(*next);
+    std::int32_t nextRc = 0;
+    if (rc == 0) {
+      while (x.PairReady() && y.PairReady()) {
+        const bool u = Cx8Step(x, fill_), v = Cx8Step(y, fill_);
+        if (u & v) continue;
+        if (!u && (x.p >= x.end || (rc = Cx8Code(x, fill_)) != 0)) break;
+        if (!v && (y.p >= y.end || (nextRc = Cx8Code(y, fill_)) != 0)) break;
+      }
+    }
+    carried_ = next;
+    carriedIndex_ = index ^ 1;
+    carriedRc_ = nextRc;
+  }
+  if (rc == 0) rc = Cx8Finish(x, fill_);
+  first.rc = rc;
+  if (rc == 0) first.outLength = static_cast<std::uint16_t>(x.o - first.output);
 }

@@ -7,6 +7,7 @@
 
 #include "nuc/byte_copy.h"
 #include "nuc/cx8.h"
+#include "nuc/cx8_decode.h"
 #include "nuc/matrix.h"
 #include "nuc/transpose.h"
 
@@ -65,80 +66,54 @@ class MatrixDecoder {
                           capacity, rc, size);
     return rc;
   }
-  bool AtEnd() const { return reader_.AtEnd(); }
+  bool AtEnd() const { return ahead_ < 0 && reader_.AtEnd(); }
 
   // Whether chunks can be decoded two at a time (the CX8 byte coder).
   bool Paired() const { return ctx_.decompressRecord == rldcx8; }
-  // The next chunk, or (when `second` is given and the coded matrix holds another) the next two,
-  // decoded into work buffers of `room` bytes (at least kChunkBufferSize). Results come in the
-  // order single calls of Chunk would give them: rc/size for the first, then secondRc (0 or
-  // the return code of Chunk for the second) and secondSize; `*second` is cleared when the
-  // matrix has no further chunk. Reading the second chunk's bytes before the first is checked
-  // changes nothing: the first one's failure is reported first.
-  // The held chunk (see Hold) is never taken as the second of a pair; given `heldNow`, it is
-  // the second one and the reader does not move past it.
-  std::int32_t ChunkPair(std::uint8_t* output, std::uint16_t& size, std::uint8_t** second,
-                         std::uint32_t room, std::int32_t& secondRc, std::uint16_t& secondSize,
-                         bool heldNow = false) {
-    Cx8Chunk a{};
-    if (const std::int32_t rc = reader_.Next(a.input, a.length)) return rc;
-    a.readEnd = reader_.end;
-    a.output = output;
-    a.capacity = kChunkBufferSize;
-    a.room = room;
-    Cx8Chunk b{};
-    secondRc = 0;
-    bool two = *second != nullptr && (heldNow ? held_ != nullptr : !reader_.AtEnd() && reader_.p != held_);
-    if (two) {
-      ChunkReader heldReader{held_, reader_.end};
-      secondRc = (heldNow ? heldReader : reader_).Next(b.input, b.length);
-      two = secondRc == 0;
-      b.readEnd = reader_.end;
-      b.output = *second;
-      b.capacity = kChunkBufferSize;
-      b.room = room;
+  // Chunk for the paired decoder: the next chunk (begun by the call before, into the buffer
+  // given there as `ahead`, or now into `output`) is finished, and the one after it, if any, is
+  // begun into `ahead` beside it. Work buffers have `room` bytes (at least kChunkBufferSize).
+  // Results and failures come in the order single calls of Chunk would give them.
+  std::int32_t ChunkAhead(std::uint8_t* output, std::uint16_t& size, std::uint8_t* ahead,
+                          std::uint32_t room) {
+    Cx8Chunk* first = &chunks_[0];
+    if (ahead_ >= 0) {
+      first = &chunks_[ahead_];
+      if (aheadRc_) return aheadRc_;  // its length ran past the coded matrix
     } else {
-      *second = nullptr;
+      *first = Cx8Chunk{};
+      if (const std::int32_t rc = reader_.Next(first->input, first->length)) return rc;
+      Place(*first, output, room);
     }
-    Cx8DecodeTwo(a, two ? &b : nullptr, ctx_.spaceChar, ctx_.zeroChar);
-    size = a.rc == 0 ? a.outLength : 0;
-    if (two) {
-      secondRc = b.rc == 0 && b.outLength > kNucLargestChunk ? kCorrupt : b.rc;
-      secondSize = b.rc == 0 ? b.outLength : 0;
+    ahead_ = -1;
+    Cx8Chunk* next = nullptr;
+    if (!reader_.AtEnd()) {
+      ahead_ = first == &chunks_[0] ? 1 : 0;
+      next = &chunks_[ahead_];
+      *next = Cx8Chunk{};
+      aheadRc_ = reader_.Next(next->input, next->length);
+      if (aheadRc_) next = nullptr;
+      else Place(*next, ahead, room);
     }
-    return a.rc == 0 && size > kNucLargestChunk ? kCorrupt : a.rc;
-  }
-
-  // Holds back the last chunk when the chunks left (this one included) are an even number: it
-  // can then be decoded beside this one (the header) and the column chunks between go in
-  // pairs. A chunk whose length runs past the coded matrix leaves nothing held.
-  void Hold() {
-    ChunkReader r = reader_;
-    int count = 0;
-    const std::uint8_t* last = nullptr;
-    while (!r.AtEnd()) {
-      last = r.p;
-      const std::uint8_t* input = nullptr;
-      std::uint16_t length = 0;
-      if (r.Next(input, length)) return;
-      ++count;
-    }
-    if (count >= 2 && count % 2 == 0) held_ = last;
-  }
-  bool Held() const { return held_ != nullptr; }
-  // Whether the next chunk is the held one; moves past it if so.
-  bool SkipHeld() {
-    if (reader_.p != held_ || held_ == nullptr) return false;
-    const std::uint8_t* input = nullptr;
-    std::uint16_t length = 0;
-    reader_.Next(input, length);
-    return true;
+    pipe_.Run(*first, next);
+    size = first->rc == 0 ? first->outLength : 0;
+    return first->rc == 0 && size > kNucLargestChunk ? kCorrupt : first->rc;
   }
 
  private:
+  void Place(Cx8Chunk& c, std::uint8_t* output, std::uint32_t room) const {
+    c.readEnd = reader_.end;
+    c.output = output;
+    c.capacity = kChunkBufferSize;
+    c.room = room;
+  }
+
   const NucContext& ctx_;
   ChunkReader reader_;
-  const std::uint8_t* held_ = nullptr;
+  Cx8ChunkPipe pipe_{ctx_.spaceChar, ctx_.zeroChar};
+  Cx8Chunk chunks_[2] = {};
+  int ahead_ = -1;  // chunks_ entry of the chunk begun ahead, if any
+  std::int32_t aheadRc_ = 0;
 };
 
 // CX7 header letters back to bytes: byte i from letter i (high) and letter count + i (low).
@@ -240,25 +215,17 @@ static_assert(sizeof(ColumnBuffer) >= kChunkBufferSize + 160);
 std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, bool letters,
                               std::int32_t matrixKind, int n, std::uint8_t* buffer,
                               std::uint8_t* dataEnd) {
-  // The buffers take the chunks in turn (two at a time when they are decoded in pairs), so that
-  // a group of columns may run from one chunk into the next and still be read where it was
-  // decoded.
-  ColumnBuffer columnBuffers[5];
+  // The buffers take the chunks in turn, so that a group of columns may run from one chunk into
+  // the next and still be read where it was decoded.
+  ColumnBuffer columnBuffers[4];
   std::uint16_t size = 0;
   // The CX8 coder decodes two chunks at a time.
   const bool paired = decoder.Paired();
-  std::uint8_t* pending = nullptr;
-  std::int32_t pendingRc = 0;
-  std::uint16_t pendingSize = 0;
   {
     std::uint8_t* header = columnBuffers[0].bytes;
     if (paired) {
-      // The last column chunk may be decoded beside the header, into buffer 4; its results are
-      // looked at where the column loop reaches it.
-      decoder.Hold();
-      pending = decoder.Held() ? columnBuffers[4].bytes : nullptr;
-      if (const std::int32_t rc =
-              decoder.ChunkPair(header, size, &pending, sizeof(ColumnBuffer), pendingRc, pendingSize, true))
+      // The first column chunk is begun beside the header, into buffer 1.
+      if (const std::int32_t rc = decoder.ChunkAhead(header, size, columnBuffers[1].bytes, sizeof(ColumnBuffer)))
         return rc;
     } else if (const std::int32_t rc = decoder.Chunk(header, size)) {
       return rc;
@@ -392,41 +359,25 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
       }
       return 0;
     };
-    // Paired chunks go into buffers 0 and 1 or 2 and 3.
-    const int span = paired ? 2 : 1;
+    // Chunks go into buffers 0 and 1 in turn, or (paired, each begun while the one before is
+    // finished) into buffers 0 to 3 in turn. A buffer about to be written has its rows of the
+    // group staged first.
+    if (paired) current = 1;
     while (!decoder.AtEnd()) {
-      if (decoder.SkipHeld()) {
-        if (pendingRc) return pendingRc;
-        size = pendingSize;
-        if (const std::int32_t rc = take(pending, 4)) return rc;
-        continue;
-      }
+      const int written = paired ? (current + 1) & 3 : current;
       for (int r = 0; r < j - group; ++r) {
-        if (rowBuffer[r] < current || rowBuffer[r] >= current + span) continue;
+        if (rowBuffer[r] != written) continue;
         std::uint8_t* row = stage + r * nuc::kStageStride;
         for (int i = 0; i < groupActive; i += 16) nuc::Copy16(row + i, rows[r] + i);
         rows[r] = row;
         rowBuffer[r] = -1;
       }
       std::uint8_t* chunk = columnBuffers[current].bytes;
-      if (!paired) {
-        if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
-        if (const std::int32_t rc = take(chunk, current)) return rc;
-        current ^= 1;
-        continue;
-      }
-      std::uint8_t* second = columnBuffers[current + 1].bytes;
-      std::int32_t secondRc = 0;
-      std::uint16_t secondSize = 0;
-      if (const std::int32_t rc = decoder.ChunkPair(chunk, size, &second, sizeof(ColumnBuffer), secondRc, secondSize))
+      if (const std::int32_t rc = paired ? decoder.ChunkAhead(chunk, size, columnBuffers[written].bytes, sizeof(ColumnBuffer))
+                                         : decoder.Chunk(chunk, size))
         return rc;
       if (const std::int32_t rc = take(chunk, current)) return rc;
-      if (second) {
-        if (secondRc) return secondRc;
-        size = secondSize;
-        if (const std::int32_t rc = take(second, current + 1)) return rc;
-      }
-      current ^= 2;
+      current = paired ? written : current ^ 1;
     }
     if (j > group) flush(j - group);
     if (reaching(j) > 0) return kBadRecordLength;  // the coded matrix ended before every column
