@@ -202,9 +202,10 @@ inline void FillRepeats(std::uint8_t* data, std::uint16_t length, std::uint8_t r
   nuc::Fill(d, v, repeats);
 }
 
-// A decoded column chunk and what follows it: the byte coders' wide stores, and zeros behind
-// the decoded bytes for the whole 16-byte row loads of the transpose, which reach at most
-// 255 + 15 bytes past a column that ends there.
+// A decoded column chunk and what follows it: the byte coders' wide stores, and initialised
+// bytes (zeros the first time) behind the decoded ones for the whole 16-byte row loads of the
+// transpose, which reach at most 255 + 15 bytes past a column that ends there; no record takes
+// those lanes.
 constexpr std::size_t kRowLoadReach = 272;
 struct ColumnBuffer {
   std::uint8_t bytes[kNucLargestChunk + kRowLoadReach];
@@ -335,14 +336,24 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
       for (int r = cols; r < 8; ++r) rows[r] = rows[0];
       int full = 0;
       if (cols == 8) {
-        full = groupActive;
-        while (full > 0 && lengths[full - 1] - group < 8) --full;
+        if (group + 7 < kTabledColumns) {
+          full = activeAt[group + 7];  // the records longer than group + 7
+        } else {
+          full = groupActive;
+          while (full > 0 && lengths[full - 1] - group < 8) --full;
+        }
       }
       nuc::RowsToRecords(rows, groupActive, full, records, lengths, group, cols);
     };
     // Takes a decoded chunk's columns into the group.
+    int written[4] = {};  // bytes of each buffer written so far (from its start)
     const auto take = [&](std::uint8_t* chunk, int chunkBuffer) -> std::int32_t {
-      std::memset(chunk + size, 0, kRowLoadReach);
+      const int reach = size + static_cast<int>(kRowLoadReach);
+      if (written[chunkBuffer] < reach) {
+        const int from = std::max<int>(size, written[chunkBuffer]);
+        std::memset(chunk + from, 0, static_cast<std::size_t>(reach - from));
+        written[chunkBuffer] = reach;
+      }
       int used = 0;
       while (used < size) {
         active = reaching(j);
