@@ -51,7 +51,7 @@ struct Cx8Stream {
     if (p >= stepInput && p < end && !inTail) EnterTail();
     return CanStep();
   }
-  // Moves the rest of the input (less than 128 bytes) into the tail buffer, so that steps can
+  // Moves the rest of the input (at most 128 bytes) into the tail buffer, so that steps can
   // go on to the end of the chunk.
   void EnterTail() {
     const std::size_t left = static_cast<std::size_t>(end - p);
