@@ -51,10 +51,17 @@ class Decoder {
     nextEntry_ = static_cast<std::uint16_t>((nextEntry_ + 1) & kPhraseMask);
     if (nextEntry_ == 0) wrapped_ = true;
   }
-  const PredictionEntry& PredictionAt(std::uint32_t offset) const {
-    return s_.predictions[offset & kPredictionMask];
+  PredictionEntry PredictionAt(std::uint32_t offset) const {
+    const std::uint64_t slot = s_.predictions[offset & kPredictionMask];
+    const auto high = static_cast<std::uint32_t>(slot >> 32);
+    const std::uint32_t length = high >> kSlotDistanceBits;
+    if (length == kSlotWideLength) [[unlikely]]
+      return s_.widePredictions[offset & kPredictionMask];
+    return {static_cast<std::uint32_t>(slot), high & ((1u << kSlotDistanceBits) - 1), length};
   }
-  bool Predicted(std::uint32_t offset) const { return PredictionAt(offset).end >= offset; }
+  bool Predicted(std::uint32_t offset) const {
+    return static_cast<std::uint32_t>(s_.predictions[offset & kPredictionMask]) >= offset;
+  }
   bool Put(std::uint8_t b) {
     if (cursor_ >= room_) return false;
     out_[cursor_++] = b;
@@ -447,32 +454,35 @@ bool Decoder::ADCDVORM(std::uint32_t d, std::uint32_t len) {
 
 void Decoder::ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length) {
   if (start + length > horizon_) horizon_ = start + length;
-  const PredictionEntry e{start + length - 1, distance, length, 0};
+  const std::uint32_t end = start + length - 1;
   const std::uint32_t entries = std::min(length, kMaxPredictionEntries);
   const std::uint32_t first = start & kPredictionMask;
   const std::uint32_t upto = std::min(entries, kPredictionSlots - first);
+  std::uint32_t field = length;
+  if (length >= kSlotWideLength) [[unlikely]] {
+    field = kSlotWideLength;
+    for (std::uint32_t i = 0; i < entries; ++i)
+      s_.widePredictions[(start + i) & kPredictionMask] = {end, distance, length};
+  }
+  const std::uint64_t slot =
+      std::uint64_t{end} | std::uint64_t{(field << kSlotDistanceBits) | distance} << 32;
+  std::uint64_t* const slots = s_.predictions;
 #if defined(__SSE2__)
-  // One 16-byte store per slot (the compiler would split the entry into three).
-  const __m128i v = _mm_set_epi32(0, static_cast<int>(e.length), static_cast<int>(e.distance),
-                                  static_cast<int>(e.end));
-  __m128i* const slots = reinterpret_cast<__m128i*>(s_.predictions);
-  // Two slots per step; the slot just past the range is saved first and put back after, so a
-  // step that runs one slot over changes nothing (the table has a spare slot at its end).
+  // Two slots per 16-byte store; the slot just past the range is saved first and put back
+  // after, so a store that runs one slot over changes nothing (the table has a spare slot).
+  const __m128i v = _mm_set1_epi64x(static_cast<long long>(slot));
   const auto fill = [&](std::uint32_t at, std::uint32_t count) {
     if (count == 0) return;
-    const __m128i keep = _mm_load_si128(slots + at + count);
-    for (std::uint32_t i = 0; i < count; i += 2) {
-      _mm_store_si128(slots + at + i, v);
-      _mm_store_si128(slots + at + i + 1, v);
-    }
-    _mm_store_si128(slots + at + count, keep);
+    const std::uint64_t keep = slots[at + count];
+    for (std::uint32_t i = 0; i < count; i += 2)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(slots + at + i), v);
+    slots[at + count] = keep;
   };
   fill(first, upto);
   fill(0, entries - upto);
 #else
-  PredictionEntry* const slots = s_.predictions;
-  for (std::uint32_t i = 0; i < upto; ++i) slots[first + i] = e;
-  for (std::uint32_t i = 0; i < entries - upto; ++i) slots[i] = e;
+  for (std::uint32_t i = 0; i < upto; ++i) slots[first + i] = slot;
+  for (std::uint32_t i = 0; i < entries - upto; ++i) slots[i] = slot;
 #endif
   afterRun_ = false;
 }

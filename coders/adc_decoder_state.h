@@ -6,17 +6,23 @@
 
 namespace adc {
 
-// A prediction-table entry of the decoder, padded so that one wide store fills it.
-struct alignas(16) PredictionEntry {
+// A prediction as the decoder reads it.
+struct PredictionEntry {
   std::uint32_t end;
   std::uint32_t distance;
   std::uint32_t length;
-  std::uint32_t unused;
 };
+
+// A prediction-table slot: the end in the low 32 bits; above it the distance (10 bits, every
+// distance is below 1024) and the length (22 bits). A length field of all ones means the length
+// does not fit: the slot's entry then stands in full in the wide table.
+inline constexpr std::uint32_t kSlotDistanceBits = 10;
+inline constexpr std::uint32_t kSlotWideLength = (1u << (32 - kSlotDistanceBits)) - 1;
 
 struct DecoderState {
   Phrase phrases[kPhraseEntries];              // start offset and length of earlier phrases
-  PredictionEntry predictions[kPredictionSlots + 1];  // by output offset modulo 1024; one spare
+  alignas(16) std::uint64_t predictions[kPredictionSlots + 1];  // by offset mod 1024; one spare
+  PredictionEntry widePredictions[kPredictionSlots];  // read only where a slot says so
   std::uint8_t ranks[256];                     // the byte of rank r is entry 255 - r
   std::uint32_t classBase[kClasses];           // first reference of each class
   std::uint32_t selectorBase[16];              // per 4-bit selector: its first reference
