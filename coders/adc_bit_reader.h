@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#define TORQ_BITS_INLINE [[gnu::always_inline]] inline
+
 namespace adc {
 
 class BitReader {
@@ -15,7 +17,7 @@ class BitReader {
       : start_(input), next_(input), end_(input + length) {}
 
   // The next n bits, 0 <= n <= 32.
-  std::uint32_t Get(int n) {
+  TORQ_BITS_INLINE std::uint32_t Get(int n) {
     if (n == 0) return 0;
     if (avail_ < n) Refill();
     const auto v = static_cast<std::uint32_t>(buf_ >> (64 - n));
@@ -23,27 +25,27 @@ class BitReader {
     avail_ -= n;
     return v;
   }
-  std::uint32_t Bit() { return Get(1); }
+  TORQ_BITS_INLINE std::uint32_t Bit() { return Get(1); }
 
   // The bits ahead, first bit at the top, without taking them: at least 32 are valid while the
   // input lasts, zeros follow its end. Skip then takes what a code used, 0 <= n <= 32: a
   // refill leaves fewer than 32 bits only once the input is used up, so no test is needed.
-  std::uint64_t Peek() {
+  TORQ_BITS_INLINE std::uint64_t Peek() {
     if (avail_ < 32) Refill();
     return buf_;
   }
-  void Skip(int n) {
+  TORQ_BITS_INLINE void Skip(int n) {
     buf_ <<= n;
     avail_ -= n;
   }
 
   // Fills the buffer to 56 bits or more while 8 input bytes or more remain, with no test on
   // the count, so that the tests in Peek and Get seldom fire. Only for a reader not marked.
-  void TopUp() {
+  TORQ_BITS_INLINE void TopUp() {
     if (end_ - next_ >= 8) Load8();
   }
 
-  bool overrun() const { return avail_ < 0; }
+  TORQ_BITS_INLINE bool overrun() const { return avail_ < 0; }
   // Bytes up to and including the one that holds the last bit taken.
   std::size_t ConsumedBytes() const {
     const std::size_t bits = static_cast<std::size_t>(next_ - start_) * 8 - avail_;
@@ -53,7 +55,7 @@ class BitReader {
  private:
   // Bits of bytes not yet counted may stand below the counted ones; they are the bytes the
   // next refill ORs in again at the same place. Once the input is used up, only zeros follow.
-  void Refill() {
+  TORQ_BITS_INLINE void Refill() {
     if (avail_ < 0) return;
     if (end_ - next_ >= 8) {
       Load8();
@@ -64,7 +66,7 @@ class BitReader {
       avail_ += 8;
     }
   }
-  void Load8() {
+  TORQ_BITS_INLINE void Load8() {
     std::uint64_t w;
     std::memcpy(&w, next_, 8);
     w = __builtin_bswap64(w);

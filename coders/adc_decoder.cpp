@@ -44,14 +44,14 @@ class Decoder {
   TORQ_HOT bool ADCDSTOE();
   TORQ_HOT void ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
   TORQ_HOT void ADCDUNGL(std::uint32_t start, std::uint32_t count);
-  void UpdateLastDistance(std::uint32_t d) {
+  TORQ_HOT void UpdateLastDistance(std::uint32_t d) {
     if (d > 7 || d > lastDistance_) lastDistance_ = d;
   }
-  void AdvanceEntry() {
+  TORQ_HOT void AdvanceEntry() {
     nextEntry_ = static_cast<std::uint16_t>((nextEntry_ + 1) & kPhraseMask);
     if (nextEntry_ == 0) wrapped_ = true;
   }
-  PredictionEntry PredictionAt(std::uint32_t offset) const {
+  TORQ_HOT PredictionEntry PredictionAt(std::uint32_t offset) const {
     const std::uint64_t slot = s_.predictions[offset & kPredictionMask];
     const auto high = static_cast<std::uint32_t>(slot >> 32);
     const std::uint32_t length = high >> kSlotDistanceBits;
@@ -59,10 +59,10 @@ class Decoder {
       return s_.widePredictions[offset & kPredictionMask];
     return {static_cast<std::uint32_t>(slot), high & ((1u << kSlotDistanceBits) - 1), length};
   }
-  bool Predicted(std::uint32_t offset) const {
+  TORQ_HOT bool Predicted(std::uint32_t offset) const {
     return static_cast<std::uint32_t>(s_.predictions[offset & kPredictionMask]) >= offset;
   }
-  bool Put(std::uint8_t b) {
+  TORQ_HOT bool Put(std::uint8_t b) {
     if (cursor_ >= room_) return false;
     out_[cursor_++] = b;
     return true;
@@ -471,7 +471,7 @@ void Decoder::ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t
   // Two slots per 16-byte store; the slot just past the range is saved first and put back
   // after, so a store that runs one slot over changes nothing (the table has a spare slot).
   const __m128i v = _mm_set1_epi64x(static_cast<long long>(slot));
-  const auto fill = [&](std::uint32_t at, std::uint32_t count) {
+  const auto fill = [&](std::uint32_t at, std::uint32_t count) __attribute__((always_inline)) {
     if (count == 0) return;
     const std::uint64_t keep = slots[at + count];
     for (std::uint32_t i = 0; i < count; i += 2)
