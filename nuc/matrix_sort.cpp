@@ -20,15 +20,37 @@ void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16
   const int stop = length <= 258 ? 3 : length - 256;
   int q = length - 2;
 #if defined(__SSE2__)
+  // Windows ending at q, 64 bytes while the record has them, then 16: bit i of `differ` tells
+  // whether byte base + i is not c, and the bytes at or before the stop count as differing, so
+  // one test per window finds the end of the run. Only bytes of the record are read.
   const __m128i v = _mm_set1_epi8(static_cast<char>(c));
-  while (q - 16 >= stop) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + q - 15));
-    const unsigned differ = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, v))) ^ 0xFFFFu;
+  const auto differ16 = [&](int at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+    return std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, v))) ^ 0xFFFFu};
+  };
+  bool found = false;
+  while (!found && q >= 63) {
+    const int base = q - 63;
+    std::uint64_t differ = differ16(base) | (differ16(base + 16) << 16) |
+                           (differ16(base + 32) << 32) | (differ16(base + 48) << 48);
+    if (base <= stop) differ |= (std::uint64_t{2} << (stop - base)) - 1;
     if (differ) {
-      q = q - 15 + (31 - __builtin_clz(differ));
-      break;
+      q = base + 63 - __builtin_clzll(differ);
+      found = true;
+    } else {
+      q -= 64;
     }
-    q -= 16;
+  }
+  while (!found && q >= 15 && q > stop) {
+    const int base = q - 15;
+    std::uint64_t differ = differ16(base);
+    if (base <= stop) differ |= (std::uint64_t{2} << (stop - base)) - 1;
+    if (differ) {
+      q = base + 63 - __builtin_clzll(differ);
+      found = true;
+    } else {
+      q -= 16;
+    }
   }
 #endif
   while (q > stop && data[q] == c) --q;
