@@ -60,16 +60,21 @@ void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16
 
 namespace {
 
-// Byte-bucket lists: a new index always goes to the head of its bucket's list.
-struct Buckets {
-  std::int16_t head[256];
-  std::int16_t next[256];
-  Buckets() { std::memset(head, 0xFF, sizeof head); }
-  void Put(std::uint8_t key, int index) {
-    next[index] = head[key];
-    head[key] = static_cast<std::int16_t>(index);
+// One stable counting pass: the indices of `in` ordered by key descending.
+void CountingPass(const std::uint8_t* key, int n, const std::uint8_t* in, std::uint8_t* out) {
+  std::uint16_t count[256] = {};
+  for (int i = 0; i < n; ++i) ++count[key[i]];
+  std::uint16_t start[256];
+  unsigned s = 0;
+  for (int b = 255; b >= 0; --b) {
+    start[b] = static_cast<std::uint16_t>(s);
+    s += count[b];
   }
-};
+  for (int j = 0; j < n; ++j) {
+    const std::uint8_t i = in[j];
+    out[start[key[i]]++] = i;
+  }
+}
 
 }  // namespace
 
@@ -128,22 +133,21 @@ void trqsort(const RecordDescriptor* descriptors, int n, SortedDescriptor* sorte
     for (int i = 0; i < n; ++i) sorted[i] = entry[i];
     return;
   }
-  Buckets buckets;
+  // The order is descending by (k2, k1, input index) when both keys count, else by (key,
+  // input index): counting passes from the last index to the first.
+  std::uint8_t order[kNucMaxRecords], pass[kNucMaxRecords];
+  for (int j = 0; j < n; ++j) order[j] = static_cast<std::uint8_t>(n - 1 - j);
   if (both) {
-    Buckets minor;
-    for (int i = n - 1; i >= 0; --i) minor.Put(k1[i], i);
-    for (int b = 0; b < 256; ++b)
-      for (int i = minor.head[b]; i >= 0; i = minor.next[i]) buckets.Put(k2[i], i);
+    CountingPass(k1, n, order, pass);
+    CountingPass(k2, n, pass, order);
   } else {
-    for (int i = 0; i < n; ++i) buckets.Put(key[i], i);
+    CountingPass(key, n, order, pass);
+    std::memcpy(order, pass, static_cast<std::size_t>(n));
   }
-  int out = 0;
-  for (int b = 255; b >= 0; --b) {
-    for (int i = buckets.head[b]; i >= 0; i = buckets.next[i]) {
-      sorted[out] = entry[i];
-      sorted[out].position = static_cast<std::uint8_t>(i + 1);
-      ++out;
-    }
+  for (int j = 0; j < n; ++j) {
+    const int i = order[j];
+    sorted[j] = entry[i];
+    sorted[j].position = static_cast<std::uint8_t>(i + 1);
   }
   matrixKind = 1;
 }
