@@ -8,8 +8,11 @@
 #include <emmintrin.h>
 #endif
 
-void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16_t& newLength,
-                           std::uint8_t& repeatCount) {
+namespace {
+
+// The cut itself, inlined into the matrix sort's pass over the records.
+inline void CutTrailingRepeats(const std::uint8_t* data, std::uint16_t length,
+                               std::uint16_t& newLength, std::uint8_t& repeatCount) {
   newLength = length;
   repeatCount = 0;
   if (length <= 5 || data[length - 1] != data[length - 2]) return;
@@ -58,8 +61,6 @@ void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16
   newLength = static_cast<std::uint16_t>(length - repeatCount);
 }
 
-namespace {
-
 // One stable counting pass: the indices of `in` ordered by key descending.
 void CountingPass(const std::uint8_t* key, int n, const std::uint8_t* in, std::uint8_t* out) {
   std::uint16_t count[256] = {};
@@ -78,6 +79,11 @@ void CountingPass(const std::uint8_t* key, int n, const std::uint8_t* in, std::u
 
 }  // namespace
 
+void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16_t& newLength,
+                           std::uint8_t& repeatCount) {
+  CutTrailingRepeats(data, length, newLength, repeatCount);
+}
+
 void trqsort(const RecordDescriptor* descriptors, int n, SortedDescriptor* sorted,
              std::int32_t& matrixKind) {
   SortedDescriptor entry[kNucMaxRecords];
@@ -89,7 +95,7 @@ void trqsort(const RecordDescriptor* descriptors, int n, SortedDescriptor* sorte
     e.data = descriptors[i].data;
     e.fullLength = descriptors[i].length;
     e.position = 0;
-    NucCutTrailingRepeats(e.data, e.fullLength, e.length, e.repeatCount);
+    CutTrailingRepeats(e.data, e.fullLength, e.length, e.repeatCount);
     if (e.length < shortest) shortest = e.length;
     if (e.length > longest) longest = e.length;
   }
