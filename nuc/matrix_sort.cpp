@@ -55,8 +55,9 @@ inline void CutTrailingRepeats(const std::uint8_t* data, std::uint16_t length,
       q -= 16;
     }
   }
+  if (!found)
 #endif
-  while (q > stop && data[q] == c) --q;
+    while (q > stop && data[q] == c) --q;
   repeatCount = static_cast<std::uint8_t>((length - 2) - q);
   newLength = static_cast<std::uint16_t>(length - repeatCount);
 }
