@@ -176,6 +176,45 @@ constexpr unsigned GroupCodeBits(unsigned prefix) {
   return prefix == 0x1A ? 0 : bits;
 }
 
+inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+  return w;
+}
+inline void StoreBigEndian64(std::uint8_t* p, std::uint64_t w) {
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+  std::memcpy(p, &w, 8);
+}
+inline void StoreBigEndian32(std::uint8_t* p, std::uint32_t w) {
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap32(w);
+  std::memcpy(p, &w, 4);
+}
+
+// How the fields of a group code with first 4 bits p4 become its four bytes (first byte in the
+// top bits): the two halves of the fields, each two fields, then each field shifted up.
+struct Spread {
+  std::uint8_t bits;        // the whole code (0 for the first 4 bits 0000)
+  std::uint8_t half;        // bits in two fields
+  std::uint8_t width;       // bits in one field
+  std::uint8_t shift;       // 8 - width, or 0
+  std::uint32_t halfMask;   // the low half
+  std::uint32_t fieldMask;  // the low field of each 16-bit lane
+  std::uint32_t foldBits;   // bit 3 of each byte for a folded group
+};
+constexpr std::array<Spread, 16> MakeSpread() {
+  std::array<Spread, 16> t{};
+  for (unsigned p4 = 0; p4 < 16; ++p4) {
+    const unsigned w = static_cast<unsigned>(kFieldWidths >> (p4 * 4)) & 15;
+    const std::uint32_t m = (1u << w) - 1;
+    t[p4] = {static_cast<std::uint8_t>(GroupCodeBits(2 * p4 + 1)), static_cast<std::uint8_t>(2 * w), static_cast<std::uint8_t>(w),
+             static_cast<std::uint8_t>((8 - w) & 7), (1u << (2 * w)) - 1, m | (m << 16),
+             (p4 >> 2) == 2 ? 0x08080808u : 0u};
+  }
+  return t;
+}
+constexpr auto kSpread = MakeSpread();
+
 constexpr bool ConstantsMatchTable() {
   for (unsigned q = 0; q < 32; ++q) {
     const PrefixCode& c = kPrefixCode[q];
@@ -219,6 +258,53 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
   const auto check = static_cast<std::uint8_t>(r.Get(8));
   std::int32_t rem = poolLength - 1;  // difference bytes still expected
   std::uint8_t* out = output + 1;
+  // While more than 28 bytes are expected, every group code and every raw code of one to six
+  // groups just adds its bytes: those codes are read here without a branch on their kind. A raw
+  // code's bytes are copied 28 at a time and a group's word is stored in front of them, so both
+  // write the same bytes; whatever lands beyond the code's own bytes is rewritten by the codes
+  // after it. The other codes (end, counted raw, zero run) go to the loop after this one.
+  {
+    std::size_t pos = r.BitPosition();
+    while (rem > 28) {
+      const std::uint64_t win = LoadBigEndian64(code + pos / 8) << (pos % 8);  // 57 bits from pos
+      const auto prefix = static_cast<unsigned>(win >> 59);
+      if ((win >> 53) == 0 || ((0x04000002u >> prefix) & 1) != 0) break;
+      // Everything below is arithmetic on raw (0 or 1): a branch on the kind of code would be
+      // mispredicted often, raw and group codes alternate without a pattern.
+      const unsigned raw = prefix == 0;
+      const unsigned p4 = prefix >> 1;
+      // Raw: groups k from the unary count (1 to 6), 33 bits each after 5 + k.
+      const auto k = static_cast<unsigned>(
+          std::countl_zero(static_cast<std::uint32_t>(((win >> 53) << 26) | (1u << 25)))) + 1;
+      const Spread& sp = kSpread[p4];
+      const unsigned groupBits = sp.bits;
+      const std::size_t next = pos + groupBits + raw * (5 + 33 * k);
+      // The four fields to the top of four bytes: halves to 16-bit lanes, fields to bytes.
+      std::uint32_t word = static_cast<std::uint32_t>((win >> 1) >> (63 - groupBits));
+      word = ((word >> sp.half) << 16) | (word & sp.halfMask);
+      word = (((word >> sp.width) & sp.fieldMask) << 8) | (word & sp.fieldMask);
+      word <<= sp.shift;
+      // A folded group (10) moves bit 3 of each byte back to bit 2 (bit 2 is clear).
+      const std::uint32_t moved = word & sp.foldBits;
+      word ^= moved | (moved >> 1);
+      StoreBigEndian32(out, word);
+      // The raw bytes from bit pos + 5 + k on, 24 of them; for a group they are scratch after
+      // its word.
+      const std::size_t dataPos = pos + 5 + k;
+      const std::uint8_t* d = code + dataPos / 8;
+      const unsigned t = dataPos % 8;
+      std::uint8_t* to = out + 4 - 4 * raw;
+      for (int j = 0; j < 24; j += 8) {
+        const std::uint64_t x = (LoadBigEndian64(d + j) << t) | (std::uint64_t{d[j + 8]} >> (8 - t));
+        StoreBigEndian64(to + j, x);
+      }
+      const unsigned bytes = 4 + raw * 4 * (k - 1);
+      pos = next;
+      out += bytes;
+      rem -= static_cast<std::int32_t>(bytes);
+    }
+    r.Seek(pos);
+  }
   for (;;) {
     // Every code is read from one window: its 5-bit prefix and at most 32 bits after it.
     r.Refill();
