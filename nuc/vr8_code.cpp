@@ -200,21 +200,26 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   int count = 0;
   std::uint32_t poolLength = 0;
   std::uint32_t total = 0;
-  for (;;) {
-    // A code is at most 16 bits: its prefix and the bits after it in one window.
+  // A code is at most 16 bits and a refill leaves 56 bits or more: three codes per refill.
+  for (bool end = false; !end;) {
     r.Refill();
-    const auto v = static_cast<std::uint32_t>(r.Peek(16));
-    r.Skip(static_cast<int>((kCodeWidthsLess1 >> ((v >> 12) * 4)) & 15) + 1);
-    const CodeForm& form = kCodeForms[v >> 11];
-    if (form.sign == 0) break;  // the end code
-    if (count == kMaxCounters) {
-      rc = 61;
-      return;
+    for (int j = 0; j < 3; ++j) {
+      const auto v = static_cast<std::uint32_t>(r.Peek(16));
+      r.Skip(static_cast<int>((kCodeWidthsLess1 >> ((v >> 12) * 4)) & 15) + 1);
+      const CodeForm& form = kCodeForms[v >> 11];
+      if (form.sign == 0) {  // the end code
+        end = true;
+        break;
+      }
+      if (count == kMaxCounters) {
+        rc = 61;
+        return;
+      }
+      const std::int32_t length = form.base + static_cast<std::int32_t>((v >> form.shift) & form.mask);
+      counters[static_cast<std::size_t>(count++)] = static_cast<std::int16_t>(length * form.sign);
+      poolLength += static_cast<std::uint32_t>(form.sign > 0 ? length : 1);
+      total += static_cast<std::uint32_t>(length);
     }
-    const std::int32_t length = form.base + static_cast<std::int32_t>((v >> form.shift) & form.mask);
-    counters[static_cast<std::size_t>(count++)] = static_cast<std::int16_t>(length * form.sign);
-    poolLength += static_cast<std::uint32_t>(form.sign > 0 ? length : 1);
-    total += static_cast<std::uint32_t>(length);
   }
   // The end code must lie inside the input; the pool must fit a piece and the output the room.
   if (r.BitPosition() > std::size_t{inputLength} * 8 || poolLength > kVr8MaxPool ||
@@ -252,10 +257,12 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   int i = 0;
 #if defined(__SSE2__)
   for (; i < count && outEnd - out >= 32; ++i) {
+    // Masks, not branches: literals and runs alternate without a pattern.
     const std::int32_t c = counters[static_cast<std::size_t>(i)];
-    const bool literal = c > 0;
-    const auto len = static_cast<std::size_t>(literal ? c : -c);
-    const __m128i pick = _mm_set1_epi8(static_cast<char>(literal ? -1 : 0));
+    const std::int32_t runMask = c >> 31;  // -1 for a run, 0 for a literal
+    const auto len = static_cast<std::size_t>((c ^ runMask) - runMask);
+    const bool literal = runMask == 0;
+    const __m128i pick = _mm_set1_epi32(~runMask);
     const __m128i run = _mm_set1_epi8(static_cast<char>(*pool));
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool + 16));
@@ -263,12 +270,22 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
                      _mm_or_si128(_mm_and_si128(pick, a), _mm_andnot_si128(pick, run)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
                      _mm_or_si128(_mm_and_si128(pick, b), _mm_andnot_si128(pick, run)));
-    if (len > 32) {
-      if (literal) std::memcpy(out + 32, pool + 32, len - 32);
-      else std::memset(out + 32, *pool, len - 32);
+    if (len > 32) {  // the rest 16 bytes a step, the last step ending at the code's end
+      std::size_t j = 32;
+      if (literal) {
+        for (; j + 16 < len; j += 16) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j),
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool + j)));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + len - 16),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool + len - 16)));
+      } else {
+        for (; j + 16 < len; j += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), run);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + len - 16), run);
+      }
     }
     out += len;
-    pool += literal ? len : 1;
+    pool += ((len - 1) & static_cast<std::size_t>(~static_cast<std::int64_t>(runMask))) + 1;
   }
 #endif
   for (; i < count; ++i) {
