@@ -215,6 +215,24 @@ constexpr std::array<Spread, 16> MakeSpread() {
 }
 constexpr auto kSpread = MakeSpread();
 
+// The bits of a group or raw code (a raw code with its groups) by its first 11 bits; 0 for the
+// codes the fast loop leaves to the careful one (end, counted raw, zero run).
+constexpr std::array<std::uint8_t, 2048> MakeCodeLength() {
+  std::array<std::uint8_t, 2048> t{};
+  for (unsigned q = 0; q < 2048; ++q) {
+    const unsigned prefix = q >> 6;
+    unsigned bits = GroupCodeBits(prefix);
+    if (prefix == 0 && (q & 63) != 0) {
+      unsigned k = 1;
+      while (((q >> (6 - k)) & 1) == 0) ++k;
+      bits = 5 + 33 * k;
+    }
+    t[q] = static_cast<std::uint8_t>(bits);
+  }
+  return t;
+}
+constexpr auto kCodeLength = MakeCodeLength();
+
 constexpr bool ConstantsMatchTable() {
   for (unsigned q = 0; q < 32; ++q) {
     const PrefixCode& c = kPrefixCode[q];
@@ -268,7 +286,8 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
     while (rem > 28) {
       const std::uint64_t win = LoadBigEndian64(code + pos / 8) << (pos % 8);  // 57 bits from pos
       const auto prefix = static_cast<unsigned>(win >> 59);
-      if ((win >> 53) == 0 || ((0x04000002u >> prefix) & 1) != 0) break;
+      const unsigned length = kCodeLength[win >> 53];
+      if (length == 0) break;
       // Everything below is arithmetic on raw (0 or 1): a branch on the kind of code would be
       // mispredicted often, raw and group codes alternate without a pattern.
       const unsigned raw = prefix == 0;
@@ -278,7 +297,7 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
           std::countl_zero(static_cast<std::uint32_t>(((win >> 53) << 26) | (1u << 25)))) + 1;
       const Spread& sp = kSpread[p4];
       const unsigned groupBits = sp.bits;
-      const std::size_t next = pos + groupBits + raw * (5 + 33 * k);
+      const std::size_t next = pos + length;
       // The four fields to the top of four bytes: halves to 16-bit lanes, fields to bytes.
       std::uint32_t word = static_cast<std::uint32_t>((win >> 1) >> (63 - groupBits));
       word = ((word >> sp.half) << 16) | (word & sp.halfMask);
