@@ -5,6 +5,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "nuc/bitio.h"
 #include "nuc/vr8.h"
 #include "nuc/vr8_pool.h"
@@ -245,6 +249,33 @@ constexpr bool ConstantsMatchTable() {
 }
 static_assert(ConstantsMatchTable());
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TORQ_VR8_WIDE_UNRANK 1
+// The unrank table as four 64-byte vectors, looked up 64 bytes at a time with the byte permutes
+// of the AVX-512 VBMI instructions, on processors that have them. Returns the bytes done: all
+// whole 64-byte blocks from the start.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::int32_t UnrankWide(
+    const std::uint8_t* unrank, std::uint8_t* p, std::int32_t n) {
+  const __m512i t0 = _mm512_loadu_si512(unrank);
+  const __m512i t1 = _mm512_loadu_si512(unrank + 64);
+  const __m512i t2 = _mm512_loadu_si512(unrank + 128);
+  const __m512i t3 = _mm512_loadu_si512(unrank + 192);
+  std::int32_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    const __m512i x = _mm512_loadu_si512(p + i);
+    const __m512i low = _mm512_permutex2var_epi8(t0, x, t1);   // entries 0-127
+    const __m512i high = _mm512_permutex2var_epi8(t2, x, t3);  // entries 128-255
+    _mm512_storeu_si512(p + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), low, high));
+  }
+  return i;
+}
+const bool kWideUnrank = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vbmi");
+}();
+#endif
+
 }  // namespace
 
 void torqflc(const std::uint8_t* encodeTables, std::uint8_t* pool, std::int32_t length,
@@ -413,6 +444,29 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
   const std::int32_t p = poolLength;
   std::uint8_t carry = 0;
   std::int32_t i = 0;
+#if defined(TORQ_VR8_WIDE_UNRANK)
+  if (kWideUnrank) {
+    // The XOR first, then the table 64 bytes at a time by the vector byte permutes.
+    for (; i + 8 <= p; i += 8) {
+      std::uint64_t x;
+      std::memcpy(&x, output + i, 8);
+      x ^= x << 8;
+      x ^= x << 16;
+      x ^= x << 32;
+      x ^= 0x0101010101010101ull * carry;
+      carry = static_cast<std::uint8_t>(x >> 56);
+      std::memcpy(output + i, &x, 8);
+    }
+    for (; i < p; ++i) {
+      carry = static_cast<std::uint8_t>(carry ^ output[i]);
+      output[i] = carry;
+    }
+    i = UnrankWide(unrank, output, p);
+    for (; i < p; ++i) output[i] = unrank[output[i]];
+    if (output[p - 1] != check) return 74;
+    return 0;
+  }
+#endif
   for (; i + 8 <= p; i += 8) {
     std::uint64_t x;
     std::memcpy(&x, output + i, 8);
