@@ -251,22 +251,51 @@ static_assert(ConstantsMatchTable());
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define TORQ_VR8_WIDE_UNRANK 1
-// The unrank table as four 64-byte vectors, looked up 64 bytes at a time with the byte permutes
-// of the AVX-512 VBMI instructions, on processors that have them. Returns the bytes done: all
-// whole 64-byte blocks from the start.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::int32_t UnrankWide(
-    const std::uint8_t* unrank, std::uint8_t* p, std::int32_t n) {
+// The running XOR and the unrank table 64 bytes at a time, with the AVX-512 VBMI byte
+// permutes, on processors that have them: the XOR inside each 8-byte lane, then the lanes'
+// totals carried across the lanes and from the block before; the table as four 64-byte
+// vectors. Does the whole 64-byte blocks from the start; returns their bytes and leaves the
+// running XOR after them in carry.
+// (The masked forms with every lane set stand for the plain ones, which leave an undefined
+// source that the compiler warns about.)
+constexpr __mmask8 kAll8 = 0xFF;
+constexpr __mmask64 kAll64 = ~__mmask64{0};
+constexpr auto kLaneTop = [] {
+  std::array<std::uint8_t, 64> t{};
+  for (int b = 0; b < 64; ++b) t[b] = static_cast<std::uint8_t>((b & 8) + 7);
+  return t;
+}();
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::int32_t RebuildWide(
+    const std::uint8_t* unrank, std::uint8_t* p, std::int32_t n, std::uint8_t& carry) {
   const __m512i t0 = _mm512_loadu_si512(unrank);
   const __m512i t1 = _mm512_loadu_si512(unrank + 64);
   const __m512i t2 = _mm512_loadu_si512(unrank + 128);
   const __m512i t3 = _mm512_loadu_si512(unrank + 192);
+  const __m512i zero = _mm512_setzero_si512();
+  // Byte 7 of each 8-byte lane to all its bytes (the shuffle works inside 16-byte parts).
+  const __m512i laneTop = _mm512_loadu_si512(kLaneTop.data());
+  const __m512i lastByte = _mm512_set1_epi8(63);
+  __m512i run = _mm512_set1_epi8(static_cast<char>(carry));
   std::int32_t i = 0;
   for (; i + 64 <= n; i += 64) {
-    const __m512i x = _mm512_loadu_si512(p + i);
+    __m512i x = _mm512_loadu_si512(p + i);
+    x = _mm512_xor_si512(x, _mm512_maskz_slli_epi64(kAll8, x, 8));
+    x = _mm512_xor_si512(x, _mm512_maskz_slli_epi64(kAll8, x, 16));
+    x = _mm512_xor_si512(x, _mm512_maskz_slli_epi64(kAll8, x, 32));
+    // Each lane takes the XOR of the totals of the lanes before it.
+    __m512i e = _mm512_maskz_alignr_epi64(kAll8, _mm512_shuffle_epi8(x, laneTop), zero, 7);
+    e = _mm512_xor_si512(e, _mm512_maskz_alignr_epi64(kAll8, e, zero, 7));
+    e = _mm512_xor_si512(e, _mm512_maskz_alignr_epi64(kAll8, e, zero, 6));
+    e = _mm512_xor_si512(e, _mm512_maskz_alignr_epi64(kAll8, e, zero, 4));
+    x = _mm512_xor_si512(x, _mm512_xor_si512(e, run));
+    run = _mm512_maskz_permutexvar_epi8(kAll64, lastByte, x);
     const __m512i low = _mm512_permutex2var_epi8(t0, x, t1);   // entries 0-127
     const __m512i high = _mm512_permutex2var_epi8(t2, x, t3);  // entries 128-255
     _mm512_storeu_si512(p + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), low, high));
   }
+  alignas(64) std::uint8_t last[64];
+  _mm512_store_si512(last, run);
+  carry = last[0];
   return i;
 }
 const bool kWideUnrank = [] {
@@ -445,27 +474,7 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
   std::uint8_t carry = 0;
   std::int32_t i = 0;
 #if defined(TORQ_VR8_WIDE_UNRANK)
-  if (kWideUnrank) {
-    // The XOR first, then the table 64 bytes at a time by the vector byte permutes.
-    for (; i + 8 <= p; i += 8) {
-      std::uint64_t x;
-      std::memcpy(&x, output + i, 8);
-      x ^= x << 8;
-      x ^= x << 16;
-      x ^= x << 32;
-      x ^= 0x0101010101010101ull * carry;
-      carry = static_cast<std::uint8_t>(x >> 56);
-      std::memcpy(output + i, &x, 8);
-    }
-    for (; i < p; ++i) {
-      carry = static_cast<std::uint8_t>(carry ^ output[i]);
-      output[i] = carry;
-    }
-    i = UnrankWide(unrank, output, p);
-    for (; i < p; ++i) output[i] = unrank[output[i]];
-    if (output[p - 1] != check) return 74;
-    return 0;
-  }
+  if (kWideUnrank) i = RebuildWide(unrank, output, p, carry);  // whole 64-byte blocks
 #endif
   for (; i + 8 <= p; i += 8) {
     std::uint64_t x;
