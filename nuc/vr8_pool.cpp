@@ -237,6 +237,28 @@ constexpr std::array<std::uint8_t, 2048> MakeCodeLength() {
 }
 constexpr auto kCodeLength = MakeCodeLength();
 
+// Where the fast loop's bytes of a code go, by its first 11 bits: the bits before a raw code's
+// bytes, the bytes the code gives, and where the 24 bytes copied from there land (after a
+// group's word, which they do not belong to).
+struct CodeBytes {
+  std::uint8_t skip;
+  std::uint8_t bytes;
+  std::uint8_t copyTo;
+};
+constexpr std::array<CodeBytes, 2048> MakeCodeBytes() {
+  std::array<CodeBytes, 2048> t{};
+  for (unsigned q = 0; q < 2048; ++q) {
+    t[q] = {0, 4, 4};
+    if ((q >> 6) == 0 && (q & 63) != 0) {
+      unsigned k = 1;
+      while (((q >> (6 - k)) & 1) == 0) ++k;
+      t[q] = {static_cast<std::uint8_t>(5 + k), static_cast<std::uint8_t>(4 * k), 0};
+    }
+  }
+  return t;
+}
+constexpr auto kCodeBytes = MakeCodeBytes();
+
 constexpr bool ConstantsMatchTable() {
   for (unsigned q = 0; q < 32; ++q) {
     const PrefixCode& c = kPrefixCode[q];
@@ -337,29 +359,23 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
   std::int32_t rem = poolLength - 1;  // difference bytes still expected
   std::uint8_t* out = output + 1;
   // While more than 28 bytes are expected, every group code and every raw code of one to six
-  // groups just adds its bytes: those codes are read here without a branch on their kind. A raw
-  // code's bytes are copied 28 at a time and a group's word is stored in front of them, so both
-  // write the same bytes; whatever lands beyond the code's own bytes is rewritten by the codes
-  // after it. The other codes (end, counted raw, zero run) go to the loop after this one.
+  // groups just adds its bytes: those codes are read here without a branch on their kind. Each
+  // code writes a group's word and 24 bytes copied from where a raw code's bytes start, after
+  // the word for a group and over it for a raw code; whatever lands beyond the code's own
+  // bytes (never more than 28 bytes from its start) is rewritten by the codes after it. The
+  // other codes (end, counted raw, zero run) go to the loop after this one.
   {
     std::size_t pos = r.BitPosition();
     while (rem > 28) {
       const std::uint64_t win = LoadBigEndian64(code + pos / 8) << (pos % 8);  // 57 bits from pos
-      const auto prefix = static_cast<unsigned>(win >> 59);
-      const unsigned length = kCodeLength[win >> 53];
+      const auto first = static_cast<unsigned>(win >> 53);
+      const unsigned length = kCodeLength[first];
       if (length == 0) break;
-      // Everything below is arithmetic on raw (0 or 1): a branch on the kind of code would be
-      // mispredicted often, raw and group codes alternate without a pattern.
-      const unsigned raw = prefix == 0;
-      const unsigned p4 = prefix >> 1;
-      // Raw: groups k from the unary count (1 to 6), 33 bits each after 5 + k.
-      const auto k = static_cast<unsigned>(
-          std::countl_zero(static_cast<std::uint32_t>(((win >> 53) << 26) | (1u << 25)))) + 1;
-      const Spread& sp = kSpread[p4];
-      const unsigned groupBits = sp.bits;
-      const std::size_t next = pos + length;
+      // No branch on the kind of code below: raw and group codes alternate without a pattern.
+      const CodeBytes& cb = kCodeBytes[first];
+      const Spread& sp = kSpread[first >> 7];
       // The four fields to the top of four bytes: halves to 16-bit lanes, fields to bytes.
-      std::uint32_t word = static_cast<std::uint32_t>((win >> 1) >> (63 - groupBits));
+      std::uint32_t word = static_cast<std::uint32_t>((win >> 1) >> (63 - sp.bits));
       word = ((word >> sp.half) << 16) | (word & sp.halfMask);
       word = (((word >> sp.width) & sp.fieldMask) << 8) | (word & sp.fieldMask);
       word <<= sp.shift;
@@ -367,20 +383,18 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
       const std::uint32_t moved = word & sp.foldBits;
       word ^= moved | (moved >> 1);
       StoreBigEndian32(out, word);
-      // The raw bytes from bit pos + 5 + k on, 24 of them; for a group they are scratch after
-      // its word.
-      const std::size_t dataPos = pos + 5 + k;
+      // 24 bytes from the bit where a raw code's bytes start.
+      const std::size_t dataPos = pos + cb.skip;
       const std::uint8_t* d = code + dataPos / 8;
       const unsigned t = dataPos % 8;
-      std::uint8_t* to = out + 4 - 4 * raw;
+      std::uint8_t* to = out + cb.copyTo;
       for (int j = 0; j < 24; j += 8) {
         const std::uint64_t x = (LoadBigEndian64(d + j) << t) | (std::uint64_t{d[j + 8]} >> (8 - t));
         StoreBigEndian64(to + j, x);
       }
-      const unsigned bytes = 4 + raw * 4 * (k - 1);
-      pos = next;
-      out += bytes;
-      rem -= static_cast<std::int32_t>(bytes);
+      pos += length;
+      out += cb.bytes;
+      rem -= cb.bytes;
     }
     r.Seek(pos);
   }
