@@ -86,4 +86,22 @@ const std::vector<Bytes>& Records(Input input) {
   return total;
 }
 
+// The records back to back in one buffer with the end of each, as the record layer hands them
+// to the utility one after the other from its own buffer.
+struct FlatRecords {
+  Bytes bytes;
+  std::vector<std::size_t> ends;
+};
+
+[[maybe_unused]] FlatRecords Flatten(const std::vector<Bytes>& records) {
+  FlatRecords flat;
+  flat.bytes.reserve(TotalBytes(records));
+  flat.ends.reserve(records.size());
+  for (const Bytes& r : records) {
+    flat.bytes.insert(flat.bytes.end(), r.begin(), r.end());
+    flat.ends.push_back(flat.bytes.size());
+  }
+  return flat;
+}
+
 }  // namespace

@@ -17,25 +17,14 @@
 
 #include "bench_records.h"
 #include "cmp/record_interface.h"
-#include "tests/cmp/trq_roundtrip.h"
+#include "tests/cmp/secured_roundtrip.h"
 
 namespace {
 
 constexpr const char kPassword[] = "bench password";
 
-struct Flat {
-  Bytes bytes;
-  std::vector<std::size_t> ends;
-};
-
-const Flat& Cards() {
-  static Flat flat;
-  if (flat.ends.empty()) {
-    for (const Bytes& r : Records(kCards)) {
-      flat.bytes.insert(flat.bytes.end(), r.begin(), r.end());
-      flat.ends.push_back(flat.bytes.size());
-    }
-  }
+const FlatRecords& Cards() {
+  static const FlatRecords flat = Flatten(Records(kCards));
   return flat;
 }
 
@@ -47,35 +36,20 @@ std::string BenchPath(const char* what) {
 // `aes` is set; 32,760-byte var_2b blocks, 32 KB matrices.
 bool Write(const std::string& path, bool aes) {
   RecordHandle* slot = nullptr;
-  std::int32_t rc = 0;
-  const std::int32_t one = 1, mode = 1, option = 0;
-  trqopn(slot, rc, one, mode, path.c_str(), option);
-  if (rc != 0) return false;
-  char name[1024];
-  std::snprintf(name, sizeof name, "%s", path.c_str());
-  std::int32_t nameLength = 254, organisation = 0, format = 0, length = 32760, block = 0, close = 0, device = 0;
-  std::uint32_t delimiter = 0;
-  const std::int32_t pass = 0, what = 2, on = 1;
-  trqopd(slot, rc, one, nameLength, name, organisation, format, length, delimiter, pass, block, close, device);
-  if (rc == 0) trqset(slot, rc, what, on);
-  std::int32_t level = 2, charCode = 0, modeWord = aes ? 0x23 : 0x03, bufferSize = 32768, security = 0,
-               most = 255, fixed = 0;
-  if (rc == 0)
-    trqopf(slot, rc, level, charCode, modeWord, bufferSize, security, most, nullptr, fixed, "", "");
-  if (rc == 0 && aes)
-    trqpwd(slot, rc, static_cast<std::int32_t>(sizeof kPassword - 1), reinterpret_cast<const std::uint8_t*>(kPassword));
+  const trqtest::Layout layout{0, 32760, aes ? 0x23 : 0x03, 0, 32768, 255, 0};
+  std::int32_t rc = securedtest::OpenSecured(slot, path, layout, aes ? kPassword : "").rc;
   std::int32_t cardName = 5, cardOrganisation = 0, cardFormat = 1, cardLength = 80, cardBlock = 0, more = 0;
   const std::uint8_t origin[2] = {0x00, 0xE0};
   if (rc == 0)
     trqphd(slot, rc, cardName, "cards", cardOrganisation, cardFormat, cardLength, nullptr, nullptr, cardBlock,
            nullptr, origin, more);
-  const Flat& cards = Cards();
+  const FlatRecords& cards = Cards();
   std::size_t begin = 0;
   for (std::size_t i = 0; i < cards.ends.size() && rc == 0; ++i) {
     trqput(slot, rc, static_cast<std::int32_t>(cards.ends[i] - begin), cards.bytes.data() + begin);
     begin = cards.ends[i];
   }
-  const bool closed = trqtest::Close(slot).rc == 0;
+  const bool closed = slot != nullptr && trqtest::Close(slot).rc == 0;
   return rc == 0 && closed;
 }
 
@@ -89,7 +63,7 @@ bool Read(const std::string& path, bool aes, bool check) {
   std::int32_t rc = 0;
   if (aes)
     trqpwd(slot, rc, static_cast<std::int32_t>(sizeof kPassword - 1), reinterpret_cast<const std::uint8_t*>(kPassword));
-  const Flat& cards = Cards();
+  const FlatRecords& cards = Cards();
   std::size_t n = 0, at = 0;
   bool same = true;
   while (rc == 0) {

@@ -40,22 +40,10 @@ const std::vector<Bytes>& Cards(std::size_t megabytes) {
   return large;
 }
 
-// The records back to back in one buffer, as the record layer hands them to the utility one
-// after the other from its own buffer.
-struct Flat {
-  Bytes bytes;
-  std::vector<std::size_t> ends;
-};
-
-const Flat& FlatCards(std::size_t megabytes) {
-  static Flat small, large;
-  Flat& cache = megabytes > 4 ? large : small;
-  if (cache.ends.empty()) {
-    for (const Bytes& r : Cards(megabytes)) {
-      cache.bytes.insert(cache.bytes.end(), r.begin(), r.end());
-      cache.ends.push_back(cache.bytes.size());
-    }
-  }
+const FlatRecords& FlatCards(std::size_t megabytes) {
+  static FlatRecords small, large;
+  FlatRecords& cache = megabytes > 4 ? large : small;
+  if (cache.ends.empty()) cache = Flatten(Cards(megabytes));
   return cache;
 }
 
@@ -68,7 +56,7 @@ trqtest::Layout Options(const BenchLayout& l) {
 }
 
 // Writes the records as one member; the heap's highest level above `base` into *peak.
-bool Write(const std::string& path, const BenchLayout& l, const Flat& records,
+bool Write(const std::string& path, const BenchLayout& l, const FlatRecords& records,
            std::uint32_t base, std::uint32_t* peak) {
   RecordHandle* slot = nullptr;
   trqtest::Layout options = Options(l);
@@ -123,7 +111,7 @@ void BM_TrqWrite(benchmark::State& state, BenchLayout l, std::size_t megabytes) 
   const std::vector<Bytes>& records = Cards(megabytes);
   const std::size_t bytes = TotalBytes(records);
   const std::string path = BenchPath("write");
-  const Flat& flat = FlatCards(megabytes);
+  const FlatRecords& flat = FlatCards(megabytes);
   const std::uint32_t base = rmGetHeapCount();
   std::uint32_t peak = 0;
   for (auto _ : state) {

@@ -11,35 +11,29 @@ namespace securedtest {
 
 using namespace trqtest;
 
+// Opens a container for writing with the security option set before trqopf and, when one is
+// given, the password after it.
+inline Result OpenSecured(RecordHandle*& slot, const std::string& path, Layout layout,
+                          const std::string& password = "") {
+  layout.securityTrailers = true;
+  Result r = OpenForWriting(slot, path, layout);
+  if (r.rc == 0 && !password.empty()) {
+    std::int32_t rc = 0;
+    trqpwd(slot, rc, static_cast<std::int32_t>(password.size()),
+           reinterpret_cast<const std::uint8_t*>(password.data()));
+    r.Note(rc, "trqpwd");
+  }
+  return r;
+}
+
 // As WriteContainer, with the security option set before the container is opened. Without
 // endLast the last member is left open for the close to end (its headers and records put, no
 // trqflu).
 inline Result WriteSecured(const std::string& path, Layout layout, const std::vector<Member>& members,
                     const std::string& password = "", bool endLast = true) {
   RecordHandle* slot = nullptr;
-  Result r;
+  Result r = OpenSecured(slot, path, layout, password);
   std::int32_t rc = 0;
-  const std::int32_t one = 1, mode = 1, option = 0;
-  trqopn(slot, rc, one, mode, path.c_str(), option);
-  if (!r.Note(rc, "trqopn")) return r;
-  char name[1024];
-  std::snprintf(name, sizeof name, "%s", path.c_str());
-  std::int32_t nameLength = 254, organisation = 0, block = 0, close = 0, device = 0;
-  std::uint32_t delimiter = 0;
-  const std::int32_t pass = 0;
-  trqopd(slot, rc, one, nameLength, name, organisation, layout.recordFormat, layout.recordLength,
-         delimiter, pass, block, close, device);
-  const std::int32_t what = 2, on = 1;
-  if (r.Note(rc, "trqopd")) trqset(slot, rc, what, on);
-  std::int32_t level = 2, security = 0;
-  if (r.Note(rc, "trqset"))
-    trqopf(slot, rc, level, layout.charCode, layout.modeWord, layout.bufferSize, security,
-           layout.mostRecords, nullptr, layout.fixedBlock, "", "");
-  if (r.Note(rc, "trqopf") && !password.empty()) {
-    trqpwd(slot, rc, static_cast<std::int32_t>(password.size()),
-           reinterpret_cast<const std::uint8_t*>(password.data()));
-    r.Note(rc, "trqpwd");
-  }
   for (std::size_t i = 0; i < members.size() && r.rc == 0; ++i) {
     const Member& m = members[i];
     if (endLast || i + 1 < members.size()) {

@@ -37,6 +37,7 @@ struct Layout {
   std::int32_t bufferSize = 32768;
   std::int32_t mostRecords = 255;
   std::int32_t fixedBlock = 1;
+  bool securityTrailers = false;  // trqset's security option, set before trqopf
 };
 
 struct Counts {
@@ -72,6 +73,11 @@ inline Result OpenForWriting(RecordHandle*& slot, const std::string& path, Layou
   trqopd(slot, rc, one, nameLength, name, organisation, layout.recordFormat, layout.recordLength,
          delimiter, pass, block, close, device);
   if (!r.Note(rc, "trqopd")) return r;
+  if (layout.securityTrailers) {
+    const std::int32_t what = 2, on = 1;
+    trqset(slot, rc, what, on);
+    if (!r.Note(rc, "trqset")) return r;
+  }
   std::int32_t level = 2, security = 0;
   trqopf(slot, rc, level, layout.charCode, layout.modeWord, layout.bufferSize, security,
          layout.mostRecords, nullptr, layout.fixedBlock, "", "");
