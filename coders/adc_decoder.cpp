@@ -45,11 +45,11 @@ class Decoder {
   TORQ_HOT void ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length);
   TORQ_HOT void ADCDUNGL(std::uint32_t start, std::uint32_t count);
   void UpdateLastDistance(std::uint32_t d) {
-    if (d > 7 || d > s_.lastDistance) s_.lastDistance = d;
+    if (d > 7 || d > lastDistance_) lastDistance_ = d;
   }
   void AdvanceEntry() {
-    s_.nextEntry = static_cast<std::uint16_t>((s_.nextEntry + 1) & kPhraseMask);
-    if (s_.nextEntry == 0) wrapped_ = true;
+    nextEntry_ = static_cast<std::uint16_t>((nextEntry_ + 1) & kPhraseMask);
+    if (nextEntry_ == 0) wrapped_ = true;
   }
   const PredictionEntry& PredictionAt(std::uint32_t offset) const {
     return s_.predictions[offset & kPredictionMask];
@@ -63,6 +63,17 @@ class Decoder {
   // Copies n bytes from `from` to the cursor as if byte by byte, so that an overlapping source
   // repeats the bytes it has just produced.
   TORQ_HOT bool CopyFrom(std::uint32_t from, std::uint32_t n) {
+    // Most copies: a source 16 or more bytes back and 32 bytes to spare behind the copy, so
+    // whole 16-byte moves may run past its end into bytes written later.
+    if (from + 16 <= cursor_ && std::uint64_t{n} + 32 <= room_ - cursor_) {
+      std::uint8_t* const d = out_ + cursor_;
+      const std::uint8_t* const s = out_ + from;
+      cursor_ += n;
+      nuc::Copy16(d, s);
+      nuc::Copy16(d + 16, s + 16);
+      for (std::uint32_t i = 32; i < n; i += 16) nuc::Copy16(d + i, s + i);
+      return true;
+    }
     if (n == 0) return true;
     if (from >= cursor_ || n > room_ - cursor_) return false;
     std::uint8_t* const d = out_ + cursor_;
@@ -136,6 +147,8 @@ class Decoder {
       s_.selectorBase[sel] = s_.classBase[c] + ((sel - kClassFirstSelector[c]) << width);
     }
   }
+  TORQ_HOT std::uint32_t WideCode(std::uint64_t w, int zeros);
+  TORQ_HOT std::uint32_t NarrowCode(std::uint64_t w, int zeros, bool& narrow);
   TORQ_HOT std::uint8_t ReadLiteralFirst(bool& narrow);
   // The rank of a further literal; -1 for the end mark, -2 for a damaged code.
   TORQ_HOT std::int32_t ReadLiteralFurther(bool& narrow, std::uint32_t n);
@@ -149,6 +162,15 @@ class Decoder {
   std::int32_t balance_ = 0;
   std::uint32_t wideLiterals_ = 0;
   std::uint32_t rankUpdates_ = 0;
+  // Scalar model state, kept here rather than in the context so that output stores cannot
+  // alias it and it can stay in registers.
+  std::uint32_t nextEntry_ = 2;
+  std::uint32_t growthClass_ = kStartGrowthClass;
+  std::uint32_t lastDistance_ = 1;
+  std::uint32_t horizon_ = 0;    // greatest end + 1 of the registered predictions
+  bool afterRun_ = false;        // the last token was a literal run
+  bool afterPrediction_ = false; // a copy or a prediction has just ended
+  bool escape_ = false;          // a class growth came just before
   bool wrapped_ = false;
   bool ended_ = false;
 };
@@ -166,18 +188,17 @@ DecodeResult Decoder::Run() {
     s_.classBase[c] = kStartClassSize * static_cast<std::uint32_t>(c);
   }
   SetSelectors();
-  s_.growthClass = kStartGrowthClass;
-  s_.lastDistance = 1;
-  s_.distance = 1;
-  s_.horizon = 0;
-  s_.afterRun = s_.afterPrediction = s_.escape = 0;
+  growthClass_ = kStartGrowthClass;
+  lastDistance_ = 1;
+  horizon_ = 0;
 
   const DecodeResult bad{kCorrupt, 0, 0};
   const auto first = static_cast<std::uint8_t>(bits_.Get(8));
   if (bits_.overrun() || !Put(first)) return bad;
   s_.phrases[1] = {0, 2};
-  s_.nextEntry = 2;
+  nextEntry_ = 2;
   while (!ended_) {
+    bits_.TopUp();
     bool ok;
     if (Predicted(cursor_)) {
       const PredictionEntry e = PredictionAt(cursor_);
@@ -192,17 +213,21 @@ DecodeResult Decoder::Run() {
 }
 
 // Leading one bits of w, at most `most`; codes of the form 1..10 or all ones.
-inline int Ones(std::uint64_t w, int most) { return std::min(std::countl_one(w), most); }
+inline int Ones(std::uint64_t w, int most) {
+  // The bit planted at position `most` stops the count there; most < 64.
+  return __builtin_clzll(~w | (std::uint64_t{1} << (63 - most)));
+}
 // Bits taken by a code of `ones` leading ones in a family whose longest member has `most`.
 inline int PrefixBits(int ones, int most) { return ones < most ? ones + 1 : most; }
-// The `width` bits after the first `skip` bits of w, 0 <= width <= 32.
+// The `width` bits after the first `skip` bits of w, 1 <= width <= 32 (every code field has a
+// bit at least; reference classes start at two).
 inline std::uint32_t Field(std::uint64_t w, int skip, int width) {
-  return width == 0 ? 0 : static_cast<std::uint32_t>((w << skip) >> (64 - width));
+  return static_cast<std::uint32_t>((w << skip) >> (64 - width));
 }
 
 bool Decoder::Token() {
   const std::uint64_t w = bits_.Peek();
-  if (s_.afterRun != 0) {
+  if (afterRun_) {
     const int ones = Ones(w, 3);
     bits_.Skip(PrefixBits(ones, 3));
     switch (ones) {
@@ -223,120 +248,97 @@ bool Decoder::Token() {
   }
 }
 
-// The literal codes, read from one peek: the count of leading zeros picks the code.
+// The literal codes, read from one peek: the count of leading zeros picks the code. The
+// shortest codes are shared by the first and the further literals of a run.
+
+// A wide code with at most two leading zeros: 1 + 5 bits, 01 + 5, 001 + 6.
+std::uint32_t Decoder::WideCode(std::uint64_t w, int zeros) {
+  switch (zeros) {
+    case 0: bits_.Skip(6); return Field(w, 1, 5);
+    case 1: bits_.Skip(7); return 32 + Field(w, 2, 5);
+    default: bits_.Skip(9); return 64 + Field(w, 3, 6);
+  }
+}
+
+// A narrow code with at most three leading zeros: 1 + 4 bits, 01 + 4, 001 + 5, 00010 + 5,
+// 00011 + 5 (wide from here).
+std::uint32_t Decoder::NarrowCode(std::uint64_t w, int zeros, bool& narrow) {
+  switch (zeros) {
+    case 0: bits_.Skip(5); return Field(w, 1, 4);
+    case 1: bits_.Skip(6); return 16 + Field(w, 2, 4);
+    case 2: bits_.Skip(8); return 32 + Field(w, 3, 5);
+    default:
+      bits_.Skip(10);
+      if (((w >> 59) & 1) == 0) return 64 + Field(w, 5, 5);
+      narrow = false;
+      ++wideLiterals_;
+      return 96 + Field(w, 5, 5);
+  }
+}
+
 std::uint8_t Decoder::ReadLiteralFirst(bool& narrow) {
   const std::uint64_t w = bits_.Peek();
   const int zeros = std::countl_zero(w);
-  std::uint32_t v;
   if (wideLiterals_ > 16) {
     narrow = false;
-    // 1 + 5 bits, 01 + 5, 001 + 6, 000 + 7.
-    switch (zeros) {
-      case 0: v = Field(w, 1, 5); bits_.Skip(6); break;
-      case 1: v = 32 + Field(w, 2, 5); bits_.Skip(7); break;
-      case 2: v = 64 + Field(w, 3, 6); bits_.Skip(9); break;
-      default: v = 128 + Field(w, 3, 7); bits_.Skip(10); break;
-    }
-    return static_cast<std::uint8_t>(v);
+    // Then 000 + 7.
+    if (zeros < 3) return static_cast<std::uint8_t>(WideCode(w, zeros));
+    bits_.Skip(10);
+    return static_cast<std::uint8_t>(128 + Field(w, 3, 7));
   }
   narrow = true;
-  // 1 + 4 bits, 01 + 4, 001 + 5, 00010 + 5, 00011 + 5 (wide from here), 0000 + 7.
-  switch (zeros) {
-    case 0: v = Field(w, 1, 4); bits_.Skip(5); break;
-    case 1: v = 16 + Field(w, 2, 4); bits_.Skip(6); break;
-    case 2: v = 32 + Field(w, 3, 5); bits_.Skip(8); break;
-    case 3:
-      if (((w >> 59) & 1) == 0) {
-        v = 64 + Field(w, 5, 5);
-      } else {
-        narrow = false;
-        ++wideLiterals_;
-        v = 96 + Field(w, 5, 5);
-      }
-      bits_.Skip(10);
-      break;
-    default:
-      narrow = false;
-      ++wideLiterals_;
-      v = 128 + Field(w, 4, 7);
-      bits_.Skip(11);
-      break;
-  }
-  return static_cast<std::uint8_t>(v);
+  // Then 0000 + 7 (wide).
+  if (zeros < 4) return static_cast<std::uint8_t>(NarrowCode(w, zeros, narrow));
+  narrow = false;
+  ++wideLiterals_;
+  bits_.Skip(11);
+  return static_cast<std::uint8_t>(128 + Field(w, 4, 7));
 }
 
 std::int32_t Decoder::ReadLiteralFurther(bool& narrow, std::uint32_t n) {
   const std::uint64_t w = bits_.Peek();
   const int zeros = std::countl_zero(w);
-  std::uint32_t v;
   if (!narrow) {
-    // 1 + 5 bits, 01 + 5, 001 + 6; then 000 + 7 up to the fourth literal, else 0001 + 7 or
-    // the end mark 0000.
-    switch (zeros) {
-      case 0: v = Field(w, 1, 5); bits_.Skip(6); break;
-      case 1: v = 32 + Field(w, 2, 5); bits_.Skip(7); break;
-      case 2: v = 64 + Field(w, 3, 6); bits_.Skip(9); break;
-      default:
-        if (n <= 4) {
-          v = 128 + Field(w, 3, 7);
-          bits_.Skip(10);
-        } else if (zeros == 3) {
-          v = 128 + Field(w, 4, 7);
-          bits_.Skip(11);
-        } else {
-          bits_.Skip(4);
-          if (n >= 6) return -1;
-          // An end mark where a sixth literal was announced stands only before a 1 bit.
-          return ((w >> 59) & 1) != 0 ? -1 : -2;
-        }
-        break;
-    }
-    return static_cast<std::int32_t>(v);
-  }
-  // 1 + 4 bits, 01 + 4, 001 + 5, 00010 + 5, 00011 + 5 (wide from here); 00001 + 6 up to the
-  // fourth literal, else + 7; 00000: the end mark from the sixth literal on, damage at the
-  // fifth, else + 6.
-  switch (zeros) {
-    case 0: v = Field(w, 1, 4); bits_.Skip(5); break;
-    case 1: v = 16 + Field(w, 2, 4); bits_.Skip(6); break;
-    case 2: v = 32 + Field(w, 3, 5); bits_.Skip(8); break;
-    case 3:
-      if (((w >> 59) & 1) == 0) {
-        v = 64 + Field(w, 5, 5);
-      } else {
-        narrow = false;
-        ++wideLiterals_;
-        v = 96 + Field(w, 5, 5);
-      }
+    // Then 000 + 7 up to the fourth literal, else 0001 + 7 or the end mark 0000.
+    if (zeros < 3) return static_cast<std::int32_t>(WideCode(w, zeros));
+    if (n <= 4) {
       bits_.Skip(10);
-      break;
-    case 4:
-      narrow = false;
-      ++wideLiterals_;
-      if (n <= 4) {
-        v = 192 + Field(w, 5, 6);
-        bits_.Skip(11);
-      } else {
-        v = 128 + Field(w, 5, 7);
-        bits_.Skip(12);
-      }
-      break;
-    default:
-      if (n >= 6) {
-        bits_.Skip(5);
-        return -1;
-      }
-      if (n == 5) {
-        bits_.Skip(5);
-        return -2;
-      }
-      narrow = false;
-      ++wideLiterals_;
-      v = 128 + Field(w, 5, 6);
+      return static_cast<std::int32_t>(128 + Field(w, 3, 7));
+    }
+    if (zeros == 3) {
       bits_.Skip(11);
-      break;
+      return static_cast<std::int32_t>(128 + Field(w, 4, 7));
+    }
+    bits_.Skip(4);
+    if (n >= 6) return -1;
+    // An end mark where a sixth literal was announced stands only before a 1 bit.
+    return ((w >> 59) & 1) != 0 ? -1 : -2;
   }
-  return static_cast<std::int32_t>(v);
+  // Then 00001 + 6 up to the fourth literal, else + 7; 00000: the end mark from the sixth
+  // literal on, damage at the fifth, else + 6.
+  if (zeros < 4) return static_cast<std::int32_t>(NarrowCode(w, zeros, narrow));
+  if (zeros == 4) {
+    narrow = false;
+    ++wideLiterals_;
+    if (n <= 4) {
+      bits_.Skip(11);
+      return static_cast<std::int32_t>(192 + Field(w, 5, 6));
+    }
+    bits_.Skip(12);
+    return static_cast<std::int32_t>(128 + Field(w, 5, 7));
+  }
+  if (n >= 6) {
+    bits_.Skip(5);
+    return -1;
+  }
+  if (n == 5) {
+    bits_.Skip(5);
+    return -2;
+  }
+  narrow = false;
+  ++wideLiterals_;
+  bits_.Skip(11);
+  return static_cast<std::int32_t>(128 + Field(w, 5, 6));
 }
 
 void Decoder::RankUpdate(std::uint32_t r, std::uint32_t n) {
@@ -357,9 +359,9 @@ void Decoder::RankUpdate(std::uint32_t r, std::uint32_t n) {
 }
 
 void Decoder::ADCDUNGL(std::uint32_t start, std::uint32_t count) {
-  s_.afterPrediction = 0;
+  afterPrediction_ = false;
   for (std::uint32_t i = 0; i < count; ++i) {
-    s_.phrases[s_.nextEntry] = {static_cast<std::uint16_t>(start + i), 2};
+    s_.phrases[nextEntry_] = {static_cast<std::uint16_t>(start + i), 2};
     AdvanceEntry();
   }
 }
@@ -378,7 +380,7 @@ bool Decoder::LiteralRun() {
       const PredictionEntry e = PredictionAt(cursor_);
       UpdateLastDistance(e.distance);
       ADCDUNGL(start, n);
-      s_.nextEntry = static_cast<std::uint16_t>((s_.nextEntry - 1) & kPhraseMask);
+      nextEntry_ = static_cast<std::uint16_t>((nextEntry_ - 1) & kPhraseMask);
       return ADCDVORR(e);
     }
     if (n <= 5 && bits_.Bit() == 1) break;
@@ -386,7 +388,7 @@ bool Decoder::LiteralRun() {
     if (r == -2) return false;
     if (r == -1) break;
   }
-  s_.afterRun = 0xFF;
+  afterRun_ = true;
   ADCDUNGL(start, cursor_ - start);
   return true;
 }
@@ -402,9 +404,9 @@ bool Decoder::Copy() {
     if (((w >> 62) & 1) == 0) return false;
     d = Field(w, 2, 10);
     used = 12;
-    s_.afterPrediction = 0;
+    afterPrediction_ = false;
   } else {
-    d = s_.lastDistance;
+    d = lastDistance_;
     used = 1;
   }
   const int ones = Ones(w << used, 3);
@@ -415,20 +417,19 @@ bool Decoder::Copy() {
   if (ones == 0 && v == 0) {
     len = 1;
     d = 2;
-    s_.afterPrediction = 0;
+    afterPrediction_ = false;
   }
   if (bits_.overrun() || d == 0) return false;
   return ADCDVORM(d, len);
 }
 
 bool Decoder::ADCDVORM(std::uint32_t d, std::uint32_t len) {
-  s_.distance = d;
   UpdateLastDistance(d);
-  if (s_.afterPrediction != 0) {
-    s_.afterPrediction = 0;
+  if (afterPrediction_) {
+    afterPrediction_ = false;
     if (bits_.Bit() == 0) {
-      if (s_.lastDistance > cursor_) return false;
-      const std::uint8_t b = out_[cursor_ - s_.lastDistance];
+      if (lastDistance_ > cursor_) return false;
+      const std::uint8_t b = out_[cursor_ - lastDistance_];
       std::uint8_t lead;
       if (bits_.Bit() == 0) {
         lead = static_cast<std::uint8_t>(b + 1);
@@ -445,7 +446,7 @@ bool Decoder::ADCDVORM(std::uint32_t d, std::uint32_t len) {
 }
 
 void Decoder::ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t length) {
-  if (start + length > s_.horizon) s_.horizon = start + length;
+  if (start + length > horizon_) horizon_ = start + length;
   const PredictionEntry e{start + length - 1, distance, length, 0};
   const std::uint32_t entries = std::min(length, kMaxPredictionEntries);
   const std::uint32_t first = start & kPredictionMask;
@@ -455,18 +456,29 @@ void Decoder::ADCDVOR(std::uint32_t start, std::uint32_t distance, std::uint32_t
   const __m128i v = _mm_set_epi32(0, static_cast<int>(e.length), static_cast<int>(e.distance),
                                   static_cast<int>(e.end));
   __m128i* const slots = reinterpret_cast<__m128i*>(s_.predictions);
-  for (std::uint32_t i = 0; i < upto; ++i) _mm_store_si128(slots + first + i, v);
-  for (std::uint32_t i = 0; i < entries - upto; ++i) _mm_store_si128(slots + i, v);
+  // Two slots per step; the slot just past the range is saved first and put back after, so a
+  // step that runs one slot over changes nothing (the table has a spare slot at its end).
+  const auto fill = [&](std::uint32_t at, std::uint32_t count) {
+    if (count == 0) return;
+    const __m128i keep = _mm_load_si128(slots + at + count);
+    for (std::uint32_t i = 0; i < count; i += 2) {
+      _mm_store_si128(slots + at + i, v);
+      _mm_store_si128(slots + at + i + 1, v);
+    }
+    _mm_store_si128(slots + at + count, keep);
+  };
+  fill(first, upto);
+  fill(0, entries - upto);
 #else
   PredictionEntry* const slots = s_.predictions;
   for (std::uint32_t i = 0; i < upto; ++i) slots[first + i] = e;
   for (std::uint32_t i = 0; i < entries - upto; ++i) slots[i] = e;
 #endif
-  s_.afterRun = 0;
+  afterRun_ = false;
 }
 
 bool Decoder::ADCDVORR(PredictionEntry e) {
-  s_.afterRun = 0;
+  afterRun_ = false;
   if (e.distance == 0 || e.distance > cursor_) return false;
   if (!CopyFrom(cursor_ - e.distance, e.end - cursor_ + 1)) return false;
   const std::uint64_t next = std::uint64_t{cursor_} + e.distance;
@@ -493,7 +505,7 @@ bool Decoder::ADCDVORR(PredictionEntry e) {
 }
 
 bool Decoder::ADCDSTOE() {
-  s_.afterPrediction = 0xFF;
+  afterPrediction_ = true;
   const std::uint32_t p = cursor_;
   if (Predicted(p) || !Predicted(p + 1)) return true;
   const std::uint32_t d = PredictionAt(p + 1).distance;
@@ -521,22 +533,22 @@ bool Decoder::ADCDKOVN() {
   const std::uint32_t e = kBase[ones] + Field(w, prefix, kWidth[ones]);
   bits_.Skip(prefix + kWidth[ones]);
   std::int32_t n = static_cast<std::int32_t>(e);
-  if (cursor_ < s_.horizon) n = e == 2 ? -1 : n - 1;
+  if (cursor_ < horizon_) n = e == 2 ? -1 : n - 1;
   return ADCDKONN(n);
 }
 
 bool Decoder::ADCDKONN(std::int32_t extension) {
-  s_.afterPrediction = 0;
+  afterPrediction_ = false;
   const std::uint64_t w = bits_.Peek();
   const auto sel = static_cast<std::uint32_t>(w >> 60);
   std::uint32_t k;
-  if (s_.escape == 0) {
+  if (!escape_) {
     const int width = s_.selectorWidth[sel];
     k = s_.selectorBase[sel] + Field(w, 4, width);
     bits_.Skip(4 + width);
   } else {
     bits_.Skip(4);
-    s_.escape = 0;
+    escape_ = false;
     const int w7 = s_.classWidth[7];
     if (extension != 0) {
       k = s_.classBase[7] + (sel << (w7 - 4)) + bits_.Get(w7 - 4);
@@ -552,11 +564,11 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
       ended_ = true;
       return true;
     }
-    const std::uint16_t g = s_.growthClass;
+    const std::uint16_t g = growthClass_;
     s_.classSize[g] = static_cast<std::uint16_t>(s_.classSize[g] * 2);
     ++s_.classWidth[g];
-    s_.growthClass = s_.growthOrder[g];
-    s_.escape = 0xFF;
+    growthClass_ = s_.growthOrder[g];
+    escape_ = true;
     std::uint32_t total = 0;
     for (int c = 0; c < kClasses; ++c) {
       s_.classBase[c] = total;
@@ -565,10 +577,11 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
     SetSelectors();
     return total <= kMaxClassTotal;
   }
-  s_.afterRun = 0;
+  afterRun_ = false;
   // Before the list first wraps, only entries 1 .. next - 1 have been made.
-  if (!wrapped_ && k >= s_.nextEntry) return false;
-  const std::uint32_t h = (s_.nextEntry - k) & kPhraseMask;
+  const std::uint32_t made = wrapped_ ? ~std::uint32_t{0} : nextEntry_;
+  if (k >= made) return false;
+  const std::uint32_t h = (nextEntry_ - k) & kPhraseMask;
   const Phrase ph = s_.phrases[h];
   if (extension < 0) return RunForm(ph.offset, ph.second);
   const std::uint32_t q = cursor_;
@@ -580,7 +593,7 @@ bool Decoder::ADCDKONN(std::int32_t extension) {
   }
   // Offsets travel in 16 bits; a full output takes no further phrase.
   if (m >= q || q > 0xFFFF) return true;
-  s_.phrases[s_.nextEntry] = ph;
+  s_.phrases[nextEntry_] = ph;
   s_.phrases[h] = {static_cast<std::uint16_t>(q), static_cast<std::uint16_t>(m)};
   AdvanceEntry();
   return true;
@@ -637,8 +650,8 @@ bool Decoder::RunForm(std::uint32_t offset, std::uint32_t length) {
   }
   if (!CopyFrom(offset, t - offset)) return false;
   const std::uint8_t c = out_[t];
-  if (s_.lastDistance > cursor_) return false;
-  const std::uint32_t u = cursor_ - s_.lastDistance;
+  if (lastDistance_ > cursor_) return false;
+  const std::uint32_t u = cursor_ - lastDistance_;
   const std::uint64_t cc = 0x0101010101010101ULL * c;
   std::uint32_t z = u;
   found = false;

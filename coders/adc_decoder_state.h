@@ -16,7 +16,7 @@ struct alignas(16) PredictionEntry {
 
 struct DecoderState {
   Phrase phrases[kPhraseEntries];              // start offset and length of earlier phrases
-  PredictionEntry predictions[kPredictionSlots];  // by output offset modulo 1024
+  PredictionEntry predictions[kPredictionSlots + 1];  // by output offset modulo 1024; one spare
   std::uint8_t ranks[256];                     // the byte of rank r is entry 255 - r
   std::uint32_t classBase[kClasses];           // first reference of each class
   std::uint32_t selectorBase[16];              // per 4-bit selector: its first reference
@@ -24,14 +24,6 @@ struct DecoderState {
   std::uint16_t classSize[kClasses];
   std::uint16_t classWidth[kClasses];
   std::uint16_t growthOrder[kClasses];
-  std::uint16_t growthClass;
-  std::uint16_t nextEntry;
-  std::uint32_t lastDistance;
-  std::uint32_t distance;
-  std::uint32_t horizon;                       // greatest end + 1 of the registered predictions
-  std::uint8_t afterRun;                       // 0xFF: the last token was a literal run
-  std::uint8_t afterPrediction;                // 0xFF: a copy or a prediction has just ended
-  std::uint8_t escape;                         // 0xFF: a class growth came just before
 };
 
 }  // namespace adc

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "nuc/byte_copy.h"
+#include "nuc/cx8.h"
+#include "nuc/cx8_decode.h"
 #include "nuc/matrix.h"
 #include "nuc/transpose.h"
 
@@ -64,11 +66,54 @@ class MatrixDecoder {
                           capacity, rc, size);
     return rc;
   }
-  bool AtEnd() const { return reader_.AtEnd(); }
+  bool AtEnd() const { return ahead_ < 0 && reader_.AtEnd(); }
+
+  // Whether chunks can be decoded two at a time (the CX8 byte coder).
+  bool Paired() const { return ctx_.decompressRecord == rldcx8; }
+  // Chunk for the paired decoder: the next chunk (begun by the call before, into the buffer
+  // given there as `ahead`, or now into `output`) is finished, and the one after it, if any, is
+  // begun into `ahead` beside it. Work buffers have `room` bytes (at least kChunkBufferSize).
+  // Results and failures come in the order single calls of Chunk would give them.
+  std::int32_t ChunkAhead(std::uint8_t* output, std::uint16_t& size, std::uint8_t* ahead,
+                          std::uint32_t room) {
+    Cx8Chunk* first = &chunks_[0];
+    if (ahead_ >= 0) {
+      first = &chunks_[ahead_];
+      if (aheadRc_) return aheadRc_;  // its length ran past the coded matrix
+    } else {
+      *first = Cx8Chunk{};
+      if (const std::int32_t rc = reader_.Next(first->input, first->length)) return rc;
+      Place(*first, output, room);
+    }
+    ahead_ = -1;
+    Cx8Chunk* next = nullptr;
+    if (!reader_.AtEnd()) {
+      ahead_ = first == &chunks_[0] ? 1 : 0;
+      next = &chunks_[ahead_];
+      *next = Cx8Chunk{};
+      aheadRc_ = reader_.Next(next->input, next->length);
+      if (aheadRc_) next = nullptr;
+      else Place(*next, ahead, room);
+    }
+    pipe_.Run(*first, next);
+    size = first->rc == 0 ? first->outLength : 0;
+    return first->rc == 0 && size > kNucLargestChunk ? kCorrupt : first->rc;
+  }
 
  private:
+  void Place(Cx8Chunk& c, std::uint8_t* output, std::uint32_t room) const {
+    c.readEnd = reader_.end;
+    c.output = output;
+    c.capacity = kChunkBufferSize;
+    c.room = room;
+  }
+
   const NucContext& ctx_;
   ChunkReader reader_;
+  Cx8ChunkPipe pipe_{ctx_.spaceChar, ctx_.zeroChar};
+  Cx8Chunk chunks_[2] = {};
+  int ahead_ = -1;  // chunks_ entry of the chunk begun ahead, if any
+  std::int32_t aheadRc_ = 0;
 };
 
 // CX7 header letters back to bytes: byte i from letter i (high) and letter count + i (low).
@@ -157,25 +202,35 @@ inline void FillRepeats(std::uint8_t* data, std::uint16_t length, std::uint8_t r
   nuc::Fill(d, v, repeats);
 }
 
-// A decoded column chunk and what follows it: the byte coders' wide stores, and zeros behind
-// the decoded bytes for the whole 16-byte row loads of the transpose, which reach at most
-// 255 + 15 bytes past a column that ends there.
+// A decoded column chunk and what follows it: the byte coders' wide stores, and initialised
+// bytes (zeros the first time) behind the decoded ones for the whole 16-byte row loads of the
+// transpose, which reach at most 255 + 15 bytes past a column that ends there; no record takes
+// those lanes.
 constexpr std::size_t kRowLoadReach = 272;
 struct ColumnBuffer {
   std::uint8_t bytes[kNucLargestChunk + kRowLoadReach];
 };
-static_assert(sizeof(ColumnBuffer) >= kChunkBufferSize);
+// The CX8 coder's fast path wants 160 bytes of room after its capacity.
+static_assert(sizeof(ColumnBuffer) >= kChunkBufferSize + 160);
 
 std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, bool letters,
                               std::int32_t matrixKind, int n, std::uint8_t* buffer,
                               std::uint8_t* dataEnd) {
-  // Two buffers take the chunks in turn, so that a group of columns may run from one chunk into
+  // The buffers take the chunks in turn, so that a group of columns may run from one chunk into
   // the next and still be read where it was decoded.
-  ColumnBuffer columnBuffers[2];
+  ColumnBuffer columnBuffers[4];
   std::uint16_t size = 0;
+  // The CX8 coder decodes two chunks at a time.
+  const bool paired = decoder.Paired();
   {
     std::uint8_t* header = columnBuffers[0].bytes;
-    if (const std::int32_t rc = decoder.Chunk(header, size)) return rc;
+    if (paired) {
+      // The first column chunk is begun beside the header, into buffer 1.
+      if (const std::int32_t rc = decoder.ChunkAhead(header, size, columnBuffers[1].bytes, sizeof(ColumnBuffer)))
+        return rc;
+    } else if (const std::int32_t rc = decoder.Chunk(header, size)) {
+      return rc;
+    }
     const int headerBytes = 4 * n;
     if (size != (letters ? 2 * headerBytes : headerBytes)) return kCorrupt;
     if (letters) LettersToBytes(ctx, header, headerBytes);
@@ -188,21 +243,52 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
   std::uint16_t lengths[kNucMaxRecords];
   std::uint8_t* const first = buffer + kNucDescriptorArea;
   const auto room = static_cast<std::size_t>(dataEnd - first);
-  std::size_t offset = 0;
   unsigned previous = kNucMaxLength;
-  unsigned longest = 0;
   bool bad = false;
-  for (int i = 0; i < n; ++i) {
+  int i = 0;
+#if defined(__SSE2__)
+  {
+    // 16 records a step: lengths from their two planes, each compared with the one before.
+    const __m128i zero = _mm_setzero_si128(), four = _mm_set1_epi16(4);
+    __m128i before = _mm_cvtsi32_si128(static_cast<int>(previous));  // the length before, in lane 0
+    __m128i flags = zero;
+    for (; i + 16 <= n; i += 16) {
+      const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes + i));
+      const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes + n + i));
+      const __m128i rep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes + 3 * n + i));
+      const __m128i len[2] = {_mm_unpacklo_epi8(lo, hi), _mm_unpackhi_epi8(lo, hi)};
+      const __m128i reps[2] = {_mm_unpacklo_epi8(rep, zero), _mm_unpackhi_epi8(rep, zero)};
+      for (int h = 0; h < 2; ++h) {
+        const __m128i prev = _mm_or_si128(_mm_slli_si128(len[h], 2), before);
+        before = _mm_srli_si128(len[h], 14);
+        const __m128i grows = _mm_subs_epu16(len[h], prev);     // nonzero: longer than the one before
+        const __m128i tooShort = _mm_subs_epu16(four, len[h]);  // nonzero: below 4
+        const __m128i noData = _mm_andnot_si128(_mm_cmpeq_epi16(reps[h], zero),
+                                                _mm_cmpeq_epi16(_mm_subs_epu16(len[h], four), zero));
+        flags = _mm_or_si128(flags, _mm_or_si128(_mm_or_si128(grows, tooShort), noData));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lengths + i + 8 * h), len[h]);
+      }
+    }
+    bad = _mm_movemask_epi8(_mm_cmpeq_epi8(flags, zero)) != 0xFFFF;
+    if (i > 0) previous = lengths[i - 1];
+  }
+#endif
+  for (; i < n; ++i) {
     const unsigned length = (unsigned{planes[i]} << 8) | planes[n + i];
     const unsigned repeats = planes[3 * n + i];
     bad |= (length > previous) | (length < 4) | ((repeats > 0) & (length <= 4));
     previous = length;
-    longest = std::max(longest, length);
-    records[i] = first + std::min(offset, room);
-    offset += (length + repeats + 3) & ~3u;
     lengths[i] = static_cast<std::uint16_t>(length);
   }
-  if (bad || offset > room) return kCorrupt;
+  if (bad) return kCorrupt;
+  // Lengths do not grow (and are at most kNucMaxLength): the first is the longest.
+  const unsigned longest = n > 0 ? lengths[0] : 0;
+  std::size_t offset = 0;
+  for (i = 0; i < n; ++i) {
+    records[i] = first + std::min(offset, room);
+    offset += (lengths[i] + planes[3 * n + i] + 3u) & ~3u;
+  }
+  if (offset > room) return kCorrupt;
   std::uint8_t positions[kNucMaxRecords];
   std::uint8_t repeatCounts[kNucMaxRecords];
   std::memcpy(positions, planes + 2 * n, static_cast<std::size_t>(n));
@@ -250,28 +336,30 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
       for (int r = cols; r < 8; ++r) rows[r] = rows[0];
       int full = 0;
       if (cols == 8) {
-        full = groupActive;
-        while (full > 0 && lengths[full - 1] - group < 8) --full;
+        if (group + 7 < kTabledColumns) {
+          full = activeAt[group + 7];  // the records longer than group + 7
+        } else {
+          full = groupActive;
+          while (full > 0 && lengths[full - 1] - group < 8) --full;
+        }
       }
       nuc::RowsToRecords(rows, groupActive, full, records, lengths, group, cols);
     };
-    while (!decoder.AtEnd()) {
-      for (int r = 0; r < j - group; ++r) {
-        if (rowBuffer[r] != current) continue;
-        std::uint8_t* row = stage + r * nuc::kStageStride;
-        for (int i = 0; i < groupActive; i += 16) nuc::Copy16(row + i, rows[r] + i);
-        rows[r] = row;
-        rowBuffer[r] = -1;
+    // Takes a decoded chunk's columns into the group.
+    int written[4] = {};  // bytes of each buffer written so far (from its start)
+    const auto take = [&](std::uint8_t* chunk, int chunkBuffer) -> std::int32_t {
+      const int reach = size + static_cast<int>(kRowLoadReach);
+      if (written[chunkBuffer] < reach) {
+        const int from = std::max<int>(size, written[chunkBuffer]);
+        std::memset(chunk + from, 0, static_cast<std::size_t>(reach - from));
+        written[chunkBuffer] = reach;
       }
-      std::uint8_t* chunk = columnBuffers[current].bytes;
-      if (const std::int32_t rc = decoder.Chunk(chunk, size)) return rc;
-      std::memset(chunk + size, 0, kRowLoadReach);
       int used = 0;
       while (used < size) {
         active = reaching(j);
         if (active == 0 || size - used < active) return kBadColumns;
         rows[j - group] = chunk + used;
-        rowBuffer[j - group] = current;
+        rowBuffer[j - group] = chunkBuffer;
         used += active;
         if (++j - group == 8) {
           flush(8);
@@ -280,7 +368,27 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
           groupActive = active;
         }
       }
-      current ^= 1;
+      return 0;
+    };
+    // Chunks go into buffers 0 and 1 in turn, or (paired, each begun while the one before is
+    // finished) into buffers 0 to 3 in turn. A buffer about to be written has its rows of the
+    // group staged first.
+    if (paired) current = 1;
+    while (!decoder.AtEnd()) {
+      const int written = paired ? (current + 1) & 3 : current;
+      for (int r = 0; r < j - group; ++r) {
+        if (rowBuffer[r] != written) continue;
+        std::uint8_t* row = stage + r * nuc::kStageStride;
+        for (int i = 0; i < groupActive; i += 16) nuc::Copy16(row + i, rows[r] + i);
+        rows[r] = row;
+        rowBuffer[r] = -1;
+      }
+      std::uint8_t* chunk = columnBuffers[current].bytes;
+      if (const std::int32_t rc = paired ? decoder.ChunkAhead(chunk, size, columnBuffers[written].bytes, sizeof(ColumnBuffer))
+                                         : decoder.Chunk(chunk, size))
+        return rc;
+      if (const std::int32_t rc = take(chunk, current)) return rc;
+      current = paired ? written : current ^ 1;
     }
     if (j > group) flush(j - group);
     if (reaching(j) > 0) return kBadRecordLength;  // the coded matrix ended before every column
@@ -289,14 +397,19 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
   // Back to input order by position number; each of 1..n must occur exactly once.
   auto* descriptors = reinterpret_cast<RecordDescriptor*>(buffer);
   if (matrixKind != 0) {
-    std::uint64_t seen[4] = {};
+    // Counted per number: n numbers were counted, so all of 1..n counted once is the test.
+    alignas(16) std::uint8_t seen[kNucMaxRecords + 1 + 16] = {};
+    for (int i = 0; i < n; ++i) ++seen[positions[i]];
     bool bad = false;
-    for (int i = 0; i < n; ++i) {
-      const unsigned position = positions[i];
-      const std::uint64_t bit = std::uint64_t{1} << (position & 63);
-      bad |= (position == 0) | (position > static_cast<unsigned>(n)) | ((seen[position >> 6] & bit) != 0);
-      seen[position >> 6] |= bit;
-    }
+    int p = 1;
+#if defined(__SSE2__)
+    __m128i wrong = _mm_setzero_si128();
+    for (; p + 16 <= n + 1; p += 16)
+      wrong = _mm_or_si128(wrong, _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(seen + p)),
+                                                _mm_set1_epi8(1)));
+    bad = _mm_movemask_epi8(_mm_cmpeq_epi8(wrong, _mm_setzero_si128())) != 0xFFFF;
+#endif
+    for (; p <= n; ++p) bad |= seen[p] != 1;
     if (bad) return kBadPositions;
   }
   for (int i = 0; i < n; ++i) {

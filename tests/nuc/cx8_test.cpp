@@ -130,13 +130,24 @@ TEST(Cx8, DecoderRefusesBadChunks) {
       {"literal beyond capacity", Of({0x03, 'a', 'b', 'c', 'd'}), 60, 3},
       {"second code beyond capacity", Of({0x9F, 0x00, 'x'}), 60, 32},
   };
+  // The same chunks behind 600 bytes of good codes (literals and runs in turn), which the
+  // decoder takes on its fast path: the same results.
+  Bytes lead(600);
+  for (std::size_t i = 0; i < lead.size(); ++i)
+    lead[i] = (i / 7) % 2 == 0 ? 0x20 : static_cast<std::uint8_t>('a' + i % 26);
+  const Bytes leadCoded = Code(lead, 1);
+  const auto leadSize = static_cast<std::uint32_t>(lead.size());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Decoded d = Decode(c.coded, 1, c.capacity);
     EXPECT_EQ(d.rc, c.rc);
     EXPECT_EQ(d.outLength, 0xBEEF);  // left alone on failure
+    const Decoded led = Decode(Cat({leadCoded, c.coded}), 1, c.capacity + leadSize);
+    EXPECT_EQ(led.rc, c.rc);
+    EXPECT_EQ(led.outLength, 0xBEEF);
   }
   EXPECT_EQ(Decode(Of({0x9F}), 1, 32).rc, 0);  // exactly the capacity is fine
+  EXPECT_EQ(Decode(Cat({leadCoded, Of({0x9F})}), 1, 32 + leadSize).rc, 0);
 }
 
 TEST(Cx8, RunCodeTable) {
