@@ -320,14 +320,26 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::int32_t RebuildWide(
   carry = last[0];
   return i;
 }
-const bool kWideUnrank = [] {
+bool WideRebuildAvailable() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
          __builtin_cpu_supports("avx512vbmi");
-}();
+}
+bool gWideRebuild = WideRebuildAvailable();
 #endif
 
 }  // namespace
+
+bool Vr8SelectWideRebuild(bool wanted) {
+#if defined(TORQ_VR8_WIDE_UNRANK)
+  const bool before = gWideRebuild;
+  gWideRebuild = wanted && WideRebuildAvailable();
+  return before;
+#else
+  (void)wanted;
+  return false;
+#endif
+}
 
 void torqflc(const std::uint8_t* encodeTables, std::uint8_t* pool, std::int32_t length,
              std::uint8_t* destination, std::uint16_t& outLength) {
@@ -488,7 +500,7 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
   std::uint8_t carry = 0;
   std::int32_t i = 0;
 #if defined(TORQ_VR8_WIDE_UNRANK)
-  if (kWideUnrank) i = RebuildWide(unrank, output, p, carry);  // whole 64-byte blocks
+  if (gWideRebuild) i = RebuildWide(unrank, output, p, carry);  // whole 64-byte blocks
 #endif
   for (; i + 8 <= p; i += 8) {
     std::uint64_t x;
