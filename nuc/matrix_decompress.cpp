@@ -343,7 +343,10 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
           while (full > 0 && lengths[full - 1] - group < 8) --full;
         }
       }
-      nuc::RowsToRecords(rows, groupActive, full, records, lengths, group, cols);
+      // Records lie in sorted order, each rounded up to 4 bytes and reaching at least column
+      // group + 1 >= 5, so the 8-byte windows of two records never meet.
+      nuc::RowsToRecords(rows, groupActive, full, records, lengths, group, cols,
+                         reinterpret_cast<std::uintptr_t>(dataEnd));
     };
     // Takes a decoded chunk's columns into the group.
     int written[4] = {};  // bytes of each buffer written so far (from its start)
