@@ -224,6 +224,14 @@ class WideBitReader {
   std::size_t BitPosition() const {
     return static_cast<std::size_t>(next_ - base_) * 8 - static_cast<std::size_t>(count_);
   }
+  // Goes on reading at bit pos (counted from the start of the buffer).
+  void Seek(std::size_t pos) {
+    next_ = base_ + pos / 8;
+    buffer_ = 0;
+    count_ = 0;
+    Refill();
+    Skip(static_cast<int>(pos % 8));
+  }
   // Copies count whole bytes from the current bit position.
   void GetBytes(std::uint8_t* out, std::size_t count) {
     const std::size_t pos = BitPosition();

@@ -6,6 +6,10 @@
 #include "nuc/byte_copy.h"
 #include "nuc/run_scan.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The EBCDIC byte of a letter, digit or space.
@@ -60,6 +64,16 @@ constexpr std::array<std::uint8_t, 256> DecodeActions(std::uint8_t charCode) {
   t[0x7F] = kEnd;
   return t;
 }
+
+// The nibble of each nibble letter, 0 for every other byte.
+constexpr std::array<std::uint8_t, 256> LetterNibbleTable(std::uint8_t charCode) {
+  std::array<std::uint8_t, 256> t{};
+  for (unsigned v = 1; v < 16; ++v) t[Letter(v, charCode)] = static_cast<std::uint8_t>(v);
+  return t;
+}
+
+constexpr auto kNibblesEbcdic = LetterNibbleTable(0);
+constexpr auto kNibblesAscii = LetterNibbleTable(1);
 
 constexpr auto kActionsEbcdic = DecodeActions(0);
 constexpr auto kActionsAscii = DecodeActions(1);
@@ -170,6 +184,65 @@ void Cx7FillDecodeTables(std::uint8_t* decodeTables, std::uint8_t charCode) {
     decodeTables[Letter(v, charCode)] = static_cast<std::uint8_t>(16 * v);
     decodeTables[256 + Letter(v, charCode)] = static_cast<std::uint8_t>(v);
   }
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// The nibble letters of 16 nibbles (0-15): 'A'-'P' in ASCII; in EBCDIC A-I and J-P lie in two
+// rows of the code.
+inline __m128i NibbleLetters(__m128i v, std::uint8_t charCode) {
+  if (charCode != 0) return _mm_add_epi8(v, _mm_set1_epi8('A'));
+  const __m128i second = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(8)), _mm_set1_epi8(7));
+  return _mm_add_epi8(_mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0xC1))), second);
+}
+
+// The nibbles of 16 letters; 0 for a byte that is no nibble letter.
+inline __m128i LetterNibbles(__m128i b, std::uint8_t charCode) {
+  const auto within = [](__m128i t, int top) {  // t where t <= top (unsigned), else 0
+    return _mm_and_si128(t, _mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(static_cast<char>(top))), t));
+  };
+  if (charCode != 0) return within(_mm_sub_epi8(b, _mm_set1_epi8('A')), 15);
+  const __m128i first = within(_mm_sub_epi8(b, _mm_set1_epi8(static_cast<char>(0xC1))), 8);
+  const __m128i secondRow = _mm_sub_epi8(b, _mm_set1_epi8(static_cast<char>(0xD1)));
+  const __m128i inSecond =
+      _mm_cmpeq_epi8(_mm_min_epu8(secondRow, _mm_set1_epi8(6)), secondRow);
+  return _mm_or_si128(first, _mm_and_si128(_mm_add_epi8(secondRow, _mm_set1_epi8(9)), inSecond));
+}
+
+}  // namespace
+#endif
+
+void Cx7BytesToLetters(std::uint8_t charCode, const std::uint8_t* bytes, int count,
+                       std::uint8_t* high, std::uint8_t* low) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i nibble = _mm_set1_epi8(0x0F);
+  for (; i + 16 <= count; i += 16) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(high + i),
+                     NibbleLetters(_mm_and_si128(_mm_srli_epi16(b, 4), nibble), charCode));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(low + i), NibbleLetters(_mm_and_si128(b, nibble), charCode));
+  }
+#endif
+  for (; i < count; ++i) {
+    high[i] = Letter(bytes[i] >> 4, charCode);
+    low[i] = Letter(bytes[i] & 15, charCode);
+  }
+}
+
+void Cx7LettersToBytes(std::uint8_t charCode, std::uint8_t* letters, int count) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= count; i += 16) {
+    const __m128i h = LetterNibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(letters + i)), charCode);
+    const __m128i l = LetterNibbles(_mm_loadu_si128(reinterpret_cast<const __m128i*>(letters + count + i)), charCode);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(letters + i), _mm_or_si128(_mm_slli_epi16(h, 4), l));
+  }
+#endif
+  const auto& nibble = charCode == 0 ? kNibblesEbcdic : kNibblesAscii;
+  for (; i < count; ++i)
+    letters[i] = static_cast<std::uint8_t>(nibble[letters[i]] << 4 | nibble[letters[count + i]]);
 }
 
 void rlccx7(std::uint8_t* source, std::int32_t sourceLength, const std::uint8_t* encodeTables,

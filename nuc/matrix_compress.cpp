@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "nuc/byte_copy.h"
+#include "nuc/cx7.h"
 #include "nuc/matrix.h"
 #include "nuc/transpose.h"
 
@@ -56,12 +57,7 @@ std::int32_t HeaderPiece(const NucContext& ctx, bool letters, const std::uint8_t
     std::memcpy(piece, bytes, static_cast<std::size_t>(count));
     return count;
   }
-  const std::uint8_t* high = ctx.encodeTables;
-  const std::uint8_t* low = ctx.encodeTables + 256;
-  for (int i = 0; i < count; ++i) {
-    piece[i] = high[bytes[i]];
-    piece[count + i] = low[bytes[i]];
-  }
+  Cx7BytesToLetters(ctx.charCode, bytes, count, piece, piece + count);
   return 2 * count;
 }
 

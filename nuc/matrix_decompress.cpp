@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "nuc/byte_copy.h"
+#include "nuc/cx7.h"
 #include "nuc/cx8.h"
 #include "nuc/cx8_decode.h"
 #include "nuc/matrix.h"
@@ -119,10 +120,7 @@ class MatrixDecoder {
 
 // CX7 header letters back to bytes: byte i from letter i (high) and letter count + i (low).
 void LettersToBytes(const NucContext& ctx, std::uint8_t* letters, int count) {
-  const std::uint8_t* high = ctx.decodeTables;
-  const std::uint8_t* low = ctx.decodeTables + 256;
-  for (int i = 0; i < count; ++i)
-    letters[i] = static_cast<std::uint8_t>(high[letters[i]] | low[letters[count + i]]);
+  Cx7LettersToBytes(ctx.charCode, letters, count);
 }
 
 // Appends the trailing repeats of a decoded record.

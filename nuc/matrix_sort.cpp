@@ -8,8 +8,11 @@
 #include <emmintrin.h>
 #endif
 
-void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16_t& newLength,
-                           std::uint8_t& repeatCount) {
+namespace {
+
+// The cut itself, inlined into the matrix sort's pass over the records.
+inline void CutTrailingRepeats(const std::uint8_t* data, std::uint16_t length,
+                               std::uint16_t& newLength, std::uint8_t& repeatCount) {
   newLength = length;
   repeatCount = 0;
   if (length <= 5 || data[length - 1] != data[length - 2]) return;
@@ -20,36 +23,67 @@ void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16
   const int stop = length <= 258 ? 3 : length - 256;
   int q = length - 2;
 #if defined(__SSE2__)
+  // Windows ending at q, 64 bytes while the record has them, then 16: bit i of `differ` tells
+  // whether byte base + i is not c, and the bytes at or before the stop count as differing, so
+  // one test per window finds the end of the run. Only bytes of the record are read.
   const __m128i v = _mm_set1_epi8(static_cast<char>(c));
-  while (q - 16 >= stop) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + q - 15));
-    const unsigned differ = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, v))) ^ 0xFFFFu;
+  const auto differ16 = [&](int at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+    return std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, v))) ^ 0xFFFFu};
+  };
+  bool found = false;
+  while (!found && q >= 63) {
+    const int base = q - 63;
+    std::uint64_t differ = differ16(base) | (differ16(base + 16) << 16) |
+                           (differ16(base + 32) << 32) | (differ16(base + 48) << 48);
+    if (base <= stop) differ |= (std::uint64_t{2} << (stop - base)) - 1;
     if (differ) {
-      q = q - 15 + (31 - __builtin_clz(differ));
-      break;
+      q = base + 63 - __builtin_clzll(differ);
+      found = true;
+    } else {
+      q -= 64;
     }
-    q -= 16;
   }
+  while (!found && q >= 15 && q > stop) {
+    const int base = q - 15;
+    std::uint64_t differ = differ16(base);
+    if (base <= stop) differ |= (std::uint64_t{2} << (stop - base)) - 1;
+    if (differ) {
+      q = base + 63 - __builtin_clzll(differ);
+      found = true;
+    } else {
+      q -= 16;
+    }
+  }
+  if (!found)
 #endif
-  while (q > stop && data[q] == c) --q;
+    while (q > stop && data[q] == c) --q;
   repeatCount = static_cast<std::uint8_t>((length - 2) - q);
   newLength = static_cast<std::uint16_t>(length - repeatCount);
 }
 
-namespace {
-
-// Byte-bucket lists: a new index always goes to the head of its bucket's list.
-struct Buckets {
-  std::int16_t head[256];
-  std::int16_t next[256];
-  Buckets() { std::memset(head, 0xFF, sizeof head); }
-  void Put(std::uint8_t key, int index) {
-    next[index] = head[key];
-    head[key] = static_cast<std::int16_t>(index);
+// One stable counting pass: the indices of `in` ordered by key descending.
+void CountingPass(const std::uint8_t* key, int n, const std::uint8_t* in, std::uint8_t* out) {
+  std::uint16_t count[256] = {};
+  for (int i = 0; i < n; ++i) ++count[key[i]];
+  std::uint16_t start[256];
+  unsigned s = 0;
+  for (int b = 255; b >= 0; --b) {
+    start[b] = static_cast<std::uint16_t>(s);
+    s += count[b];
   }
-};
+  for (int j = 0; j < n; ++j) {
+    const std::uint8_t i = in[j];
+    out[start[key[i]]++] = i;
+  }
+}
 
 }  // namespace
+
+void NucCutTrailingRepeats(std::uint8_t* data, std::uint16_t length, std::uint16_t& newLength,
+                           std::uint8_t& repeatCount) {
+  CutTrailingRepeats(data, length, newLength, repeatCount);
+}
 
 void trqsort(const RecordDescriptor* descriptors, int n, SortedDescriptor* sorted,
              std::int32_t& matrixKind) {
@@ -62,7 +96,7 @@ void trqsort(const RecordDescriptor* descriptors, int n, SortedDescriptor* sorte
     e.data = descriptors[i].data;
     e.fullLength = descriptors[i].length;
     e.position = 0;
-    NucCutTrailingRepeats(e.data, e.fullLength, e.length, e.repeatCount);
+    CutTrailingRepeats(e.data, e.fullLength, e.length, e.repeatCount);
     if (e.length < shortest) shortest = e.length;
     if (e.length > longest) longest = e.length;
   }
@@ -106,22 +140,21 @@ void trqsort(const RecordDescriptor* descriptors, int n, SortedDescriptor* sorte
     for (int i = 0; i < n; ++i) sorted[i] = entry[i];
     return;
   }
-  Buckets buckets;
+  // The order is descending by (k2, k1, input index) when both keys count, else by (key,
+  // input index): counting passes from the last index to the first.
+  std::uint8_t order[kNucMaxRecords], pass[kNucMaxRecords];
+  for (int j = 0; j < n; ++j) order[j] = static_cast<std::uint8_t>(n - 1 - j);
   if (both) {
-    Buckets minor;
-    for (int i = n - 1; i >= 0; --i) minor.Put(k1[i], i);
-    for (int b = 0; b < 256; ++b)
-      for (int i = minor.head[b]; i >= 0; i = minor.next[i]) buckets.Put(k2[i], i);
+    CountingPass(k1, n, order, pass);
+    CountingPass(k2, n, pass, order);
   } else {
-    for (int i = 0; i < n; ++i) buckets.Put(key[i], i);
+    CountingPass(key, n, order, pass);
+    std::memcpy(order, pass, static_cast<std::size_t>(n));
   }
-  int out = 0;
-  for (int b = 255; b >= 0; --b) {
-    for (int i = buckets.head[b]; i >= 0; i = buckets.next[i]) {
-      sorted[out] = entry[i];
-      sorted[out].position = static_cast<std::uint8_t>(i + 1);
-      ++out;
-    }
+  for (int j = 0; j < n; ++j) {
+    const int i = order[j];
+    sorted[j] = entry[i];
+    sorted[j].position = static_cast<std::uint8_t>(i + 1);
   }
   matrixKind = 1;
 }

@@ -200,21 +200,26 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   int count = 0;
   std::uint32_t poolLength = 0;
   std::uint32_t total = 0;
-  for (;;) {
-    // A code is at most 16 bits: its prefix and the bits after it in one window.
+  // A code is at most 16 bits and a refill leaves 56 bits or more: three codes per refill.
+  for (bool end = false; !end;) {
     r.Refill();
-    const auto v = static_cast<std::uint32_t>(r.Peek(16));
-    r.Skip(static_cast<int>((kCodeWidthsLess1 >> ((v >> 12) * 4)) & 15) + 1);
-    const CodeForm& form = kCodeForms[v >> 11];
-    if (form.sign == 0) break;  // the end code
-    if (count == kMaxCounters) {
-      rc = 61;
-      return;
+    for (int j = 0; j < 3; ++j) {
+      const auto v = static_cast<std::uint32_t>(r.Peek(16));
+      r.Skip(static_cast<int>((kCodeWidthsLess1 >> ((v >> 12) * 4)) & 15) + 1);
+      const CodeForm& form = kCodeForms[v >> 11];
+      if (form.sign == 0) {  // the end code
+        end = true;
+        break;
+      }
+      if (count == kMaxCounters) {
+        rc = 61;
+        return;
+      }
+      const std::int32_t length = form.base + static_cast<std::int32_t>((v >> form.shift) & form.mask);
+      counters[static_cast<std::size_t>(count++)] = static_cast<std::int16_t>(length * form.sign);
+      poolLength += static_cast<std::uint32_t>(form.sign > 0 ? length : 1);
+      total += static_cast<std::uint32_t>(length);
     }
-    const std::int32_t length = form.base + static_cast<std::int32_t>((v >> form.shift) & form.mask);
-    counters[static_cast<std::size_t>(count++)] = static_cast<std::int16_t>(length * form.sign);
-    poolLength += static_cast<std::uint32_t>(form.sign > 0 ? length : 1);
-    total += static_cast<std::uint32_t>(length);
   }
   // The end code must lie inside the input; the pool must fit a piece and the output the room.
   if (r.BitPosition() > std::size_t{inputLength} * 8 || poolLength > kVr8MaxPool ||
@@ -225,7 +230,7 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
   std::uint8_t* poolStart = work.data() + (r.BitPosition() + 7) / 8;
   const std::size_t poolInputLength =
       inputLength - static_cast<std::size_t>(poolStart - work.data());
-  std::array<std::uint8_t, kVr8MaxPool + 32> decodedPool;  // 3 bytes of group fill, 32-byte moves
+  std::array<std::uint8_t, kVr8MaxPool + 64> decodedPool;  // 3 bytes of group fill, 64-byte moves
   const std::uint8_t* pool;
   if (poolLength >= 16) {
     ZeroBytes(work.data() + copied, kVr8PoolZeroPad);
@@ -244,31 +249,44 @@ void rldvr8(const std::uint8_t* input, std::uint16_t inputLength, std::uint32_t 
     }
     pool = poolStart;
   }
-  // Literals and runs into the output. While the output has 32 bytes of room, every code moves
-  // 32 bytes at once, pool bytes or copies of the run byte chosen without a branch (the pool
-  // buffers have that slack after the pool); longer ones finish with a plain copy.
+  // Literals and runs into the output. While the output has 64 bytes of room (the caller's
+  // capacity may be used), every code moves 64 bytes at once, pool bytes or copies of the run
+  // byte chosen without a branch (the pool buffers have that slack after the pool); longer ones
+  // go on 16 bytes a step.
   std::uint8_t* out = output;
-  std::uint8_t* const outEnd = output + total;
+  std::uint8_t* const outLimit = output + outputCapacity;
   int i = 0;
 #if defined(__SSE2__)
-  for (; i < count && outEnd - out >= 32; ++i) {
+  for (; i < count && outLimit - out >= 64; ++i) {
+    // Masks, not branches: literals and runs alternate without a pattern.
     const std::int32_t c = counters[static_cast<std::size_t>(i)];
-    const bool literal = c > 0;
-    const auto len = static_cast<std::size_t>(literal ? c : -c);
-    const __m128i pick = _mm_set1_epi8(static_cast<char>(literal ? -1 : 0));
+    const std::int32_t runMask = c >> 31;  // -1 for a run, 0 for a literal
+    const auto len = static_cast<std::size_t>((c ^ runMask) - runMask);
+    const bool literal = runMask == 0;
+    const __m128i pick = _mm_set1_epi32(~runMask);
     const __m128i run = _mm_set1_epi8(static_cast<char>(*pool));
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool + 16));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                     _mm_or_si128(_mm_and_si128(pick, a), _mm_andnot_si128(pick, run)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
-                     _mm_or_si128(_mm_and_si128(pick, b), _mm_andnot_si128(pick, run)));
-    if (len > 32) {
-      if (literal) std::memcpy(out + 32, pool + 32, len - 32);
-      else std::memset(out + 32, *pool, len - 32);
+    const __m128i runPart = _mm_andnot_si128(pick, run);
+    for (int j = 0; j < 64; j += 16) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool + j));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j),
+                       _mm_or_si128(_mm_and_si128(pick, a), runPart));
+    }
+    if (len > 64) {  // the rest 16 bytes a step, the last step ending at the code's end
+      std::size_t j = 64;
+      if (literal) {
+        for (; j + 16 < len; j += 16) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j),
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool + j)));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + len - 16),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(pool + len - 16)));
+      } else {
+        for (; j + 16 < len; j += 16) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), run);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + len - 16), run);
+      }
     }
     out += len;
-    pool += literal ? len : 1;
+    pool += ((len - 1) & static_cast<std::size_t>(~static_cast<std::int64_t>(runMask))) + 1;
   }
 #endif
   for (; i < count; ++i) {

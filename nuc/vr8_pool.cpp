@@ -5,6 +5,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "nuc/bitio.h"
 #include "nuc/vr8.h"
 #include "nuc/vr8_pool.h"
@@ -176,6 +180,85 @@ constexpr unsigned GroupCodeBits(unsigned prefix) {
   return prefix == 0x1A ? 0 : bits;
 }
 
+inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+  return w;
+}
+inline void StoreBigEndian64(std::uint8_t* p, std::uint64_t w) {
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+  std::memcpy(p, &w, 8);
+}
+inline void StoreBigEndian32(std::uint8_t* p, std::uint32_t w) {
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap32(w);
+  std::memcpy(p, &w, 4);
+}
+
+// How the fields of a group code with first 4 bits p4 become its four bytes (first byte in the
+// top bits): the two halves of the fields, each two fields, then each field shifted up.
+struct Spread {
+  std::uint8_t bits;        // the whole code (0 for the first 4 bits 0000)
+  std::uint8_t half;        // bits in two fields
+  std::uint8_t width;       // bits in one field
+  std::uint8_t shift;       // 8 - width, or 0
+  std::uint32_t halfMask;   // the low half
+  std::uint32_t fieldMask;  // the low field of each 16-bit lane
+  std::uint32_t foldBits;   // bit 3 of each byte for a folded group
+};
+constexpr std::array<Spread, 16> MakeSpread() {
+  std::array<Spread, 16> t{};
+  for (unsigned p4 = 0; p4 < 16; ++p4) {
+    const unsigned w = static_cast<unsigned>(kFieldWidths >> (p4 * 4)) & 15;
+    const std::uint32_t m = (1u << w) - 1;
+    t[p4] = {static_cast<std::uint8_t>(GroupCodeBits(2 * p4 + 1)), static_cast<std::uint8_t>(2 * w), static_cast<std::uint8_t>(w),
+             static_cast<std::uint8_t>((8 - w) & 7), (1u << (2 * w)) - 1, m | (m << 16),
+             (p4 >> 2) == 2 ? 0x08080808u : 0u};
+  }
+  return t;
+}
+constexpr auto kSpread = MakeSpread();
+
+// The bits of a group or raw code (a raw code with its groups) by its first 11 bits; 0 for the
+// codes the fast loop leaves to the careful one (end, counted raw, zero run).
+constexpr std::array<std::uint8_t, 2048> MakeCodeLength() {
+  std::array<std::uint8_t, 2048> t{};
+  for (unsigned q = 0; q < 2048; ++q) {
+    const unsigned prefix = q >> 6;
+    unsigned bits = GroupCodeBits(prefix);
+    if (prefix == 0 && (q & 63) != 0) {
+      unsigned k = 1;
+      while (((q >> (6 - k)) & 1) == 0) ++k;
+      bits = 5 + 33 * k;
+    }
+    t[q] = static_cast<std::uint8_t>(bits);
+  }
+  return t;
+}
+constexpr auto kCodeLength = MakeCodeLength();
+
+// Where the fast loop's bytes of a code go, by its first 11 bits: the bits before a raw code's
+// bytes, the bytes the code gives, and where the 24 bytes copied from there land (after a
+// group's word, which they do not belong to).
+struct CodeBytes {
+  std::uint8_t skip;
+  std::uint8_t bytes;
+  std::uint8_t copyTo;
+};
+constexpr std::array<CodeBytes, 2048> MakeCodeBytes() {
+  std::array<CodeBytes, 2048> t{};
+  for (unsigned q = 0; q < 2048; ++q) {
+    t[q] = {0, 4, 4};
+    if ((q >> 6) == 0 && (q & 63) != 0) {
+      unsigned k = 1;
+      while (((q >> (6 - k)) & 1) == 0) ++k;
+      t[q] = {static_cast<std::uint8_t>(5 + k), static_cast<std::uint8_t>(4 * k), 0};
+    }
+  }
+  return t;
+}
+constexpr auto kCodeBytes = MakeCodeBytes();
+
 constexpr bool ConstantsMatchTable() {
   for (unsigned q = 0; q < 32; ++q) {
     const PrefixCode& c = kPrefixCode[q];
@@ -188,7 +271,75 @@ constexpr bool ConstantsMatchTable() {
 }
 static_assert(ConstantsMatchTable());
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TORQ_VR8_WIDE_UNRANK 1
+// The running XOR and the unrank table 64 bytes at a time, with the AVX-512 VBMI byte
+// permutes, on processors that have them: the XOR inside each 8-byte lane, then the lanes'
+// totals carried across the lanes and from the block before; the table as four 64-byte
+// vectors. Does the whole 64-byte blocks from the start; returns their bytes and leaves the
+// running XOR after them in carry.
+// (The masked forms with every lane set stand for the plain ones, which leave an undefined
+// source that the compiler warns about.)
+constexpr __mmask8 kAll8 = 0xFF;
+constexpr __mmask64 kAll64 = ~__mmask64{0};
+constexpr auto kLaneTop = [] {
+  std::array<std::uint8_t, 64> t{};
+  for (int b = 0; b < 64; ++b) t[b] = static_cast<std::uint8_t>((b & 8) + 7);
+  return t;
+}();
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::int32_t RebuildWide(
+    const std::uint8_t* unrank, std::uint8_t* p, std::int32_t n, std::uint8_t& carry) {
+  const __m512i t0 = _mm512_loadu_si512(unrank);
+  const __m512i t1 = _mm512_loadu_si512(unrank + 64);
+  const __m512i t2 = _mm512_loadu_si512(unrank + 128);
+  const __m512i t3 = _mm512_loadu_si512(unrank + 192);
+  const __m512i zero = _mm512_setzero_si512();
+  // Byte 7 of each 8-byte lane to all its bytes (the shuffle works inside 16-byte parts).
+  const __m512i laneTop = _mm512_loadu_si512(kLaneTop.data());
+  const __m512i lastByte = _mm512_set1_epi8(63);
+  __m512i run = _mm512_set1_epi8(static_cast<char>(carry));
+  std::int32_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    __m512i x = _mm512_loadu_si512(p + i);
+    x = _mm512_xor_si512(x, _mm512_maskz_slli_epi64(kAll8, x, 8));
+    x = _mm512_xor_si512(x, _mm512_maskz_slli_epi64(kAll8, x, 16));
+    x = _mm512_xor_si512(x, _mm512_maskz_slli_epi64(kAll8, x, 32));
+    // Each lane takes the XOR of the totals of the lanes before it.
+    __m512i e = _mm512_maskz_alignr_epi64(kAll8, _mm512_shuffle_epi8(x, laneTop), zero, 7);
+    e = _mm512_xor_si512(e, _mm512_maskz_alignr_epi64(kAll8, e, zero, 7));
+    e = _mm512_xor_si512(e, _mm512_maskz_alignr_epi64(kAll8, e, zero, 6));
+    e = _mm512_xor_si512(e, _mm512_maskz_alignr_epi64(kAll8, e, zero, 4));
+    x = _mm512_xor_si512(x, _mm512_xor_si512(e, run));
+    run = _mm512_maskz_permutexvar_epi8(kAll64, lastByte, x);
+    const __m512i low = _mm512_permutex2var_epi8(t0, x, t1);   // entries 0-127
+    const __m512i high = _mm512_permutex2var_epi8(t2, x, t3);  // entries 128-255
+    _mm512_storeu_si512(p + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), low, high));
+  }
+  alignas(64) std::uint8_t last[64];
+  _mm512_store_si512(last, run);
+  carry = last[0];
+  return i;
+}
+bool WideRebuildAvailable() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vbmi");
+}
+bool gWideRebuild = WideRebuildAvailable();
+#endif
+
 }  // namespace
+
+bool Vr8SelectWideRebuild(bool wanted) {
+#if defined(TORQ_VR8_WIDE_UNRANK)
+  const bool before = gWideRebuild;
+  gWideRebuild = wanted && WideRebuildAvailable();
+  return before;
+#else
+  (void)wanted;
+  return false;
+#endif
+}
 
 void torqflc(const std::uint8_t* encodeTables, std::uint8_t* pool, std::int32_t length,
              std::uint8_t* destination, std::uint16_t& outLength) {
@@ -219,6 +370,46 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
   const auto check = static_cast<std::uint8_t>(r.Get(8));
   std::int32_t rem = poolLength - 1;  // difference bytes still expected
   std::uint8_t* out = output + 1;
+  // While more than 28 bytes are expected, every group code and every raw code of one to six
+  // groups just adds its bytes: those codes are read here without a branch on their kind. Each
+  // code writes a group's word and 24 bytes copied from where a raw code's bytes start, after
+  // the word for a group and over it for a raw code; whatever lands beyond the code's own
+  // bytes (never more than 28 bytes from its start) is rewritten by the codes after it. The
+  // other codes (end, counted raw, zero run) go to the loop after this one.
+  {
+    std::size_t pos = r.BitPosition();
+    while (rem > 28) {
+      const std::uint64_t win = LoadBigEndian64(code + pos / 8) << (pos % 8);  // 57 bits from pos
+      const auto first = static_cast<unsigned>(win >> 53);
+      const unsigned length = kCodeLength[first];
+      if (length == 0) break;
+      // No branch on the kind of code below: raw and group codes alternate without a pattern.
+      const CodeBytes& cb = kCodeBytes[first];
+      const Spread& sp = kSpread[first >> 7];
+      // The four fields to the top of four bytes: halves to 16-bit lanes, fields to bytes.
+      std::uint32_t word = static_cast<std::uint32_t>((win >> 1) >> (63 - sp.bits));
+      word = ((word >> sp.half) << 16) | (word & sp.halfMask);
+      word = (((word >> sp.width) & sp.fieldMask) << 8) | (word & sp.fieldMask);
+      word <<= sp.shift;
+      // A folded group (10) moves bit 3 of each byte back to bit 2 (bit 2 is clear).
+      const std::uint32_t moved = word & sp.foldBits;
+      word ^= moved | (moved >> 1);
+      StoreBigEndian32(out, word);
+      // 24 bytes from the bit where a raw code's bytes start.
+      const std::size_t dataPos = pos + cb.skip;
+      const std::uint8_t* d = code + dataPos / 8;
+      const unsigned t = dataPos % 8;
+      std::uint8_t* to = out + cb.copyTo;
+      for (int j = 0; j < 24; j += 8) {
+        const std::uint64_t x = (LoadBigEndian64(d + j) << t) | (std::uint64_t{d[j + 8]} >> (8 - t));
+        StoreBigEndian64(to + j, x);
+      }
+      pos += length;
+      out += cb.bytes;
+      rem -= cb.bytes;
+    }
+    r.Seek(pos);
+  }
   for (;;) {
     // Every code is read from one window: its 5-bit prefix and at most 32 bits after it.
     r.Refill();
@@ -308,6 +499,9 @@ std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
   const std::int32_t p = poolLength;
   std::uint8_t carry = 0;
   std::int32_t i = 0;
+#if defined(TORQ_VR8_WIDE_UNRANK)
+  if (gWideRebuild) i = RebuildWide(unrank, output, p, carry);  // whole 64-byte blocks
+#endif
   for (; i + 8 <= p; i += 8) {
     std::uint64_t x;
     std::memcpy(&x, output + i, 8);

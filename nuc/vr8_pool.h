@@ -27,3 +27,8 @@ constexpr std::size_t kVr8PoolZeroPad = 320;
 std::int32_t Vr8DecodePool(const std::uint8_t* decodeTables, std::uint8_t* code,
                            std::size_t codeLength, std::uint8_t* output,
                            std::uint16_t poolLength);
+
+// Whether pools are rebuilt 64 bytes at a time with AVX-512 VBMI (the default where the processor
+// has it) or by the plain loop; a request the processor cannot serve selects the plain loop.
+// Returns the choice in force before. For tests that compare both.
+bool Vr8SelectWideRebuild(bool wanted);

@@ -190,3 +190,41 @@ TEST(Cx7, RandomPiecesRoundTrip) {
     ASSERT_EQ(d.out, piece);
   }
 }
+
+// The header letter routines against the tables, for every byte and counts that leave tails
+// of every length after the whole 16-byte steps.
+TEST(Cx7, HeaderLettersAsTheTablesGiveThem) {
+  for (std::uint8_t code = 0; code < 2; ++code) {
+    std::uint8_t enc[772] = {};
+    std::uint8_t dec[1548] = {};
+    Cx7FillEncodeTables(enc, code);
+    Cx7FillDecodeTables(dec, code);
+    for (int count : {1, 15, 16, 17, 255, 256, 1020}) {
+      Bytes bytes(count), high(count), low(count);
+      for (int i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + count);
+      Cx7BytesToLetters(code, bytes.data(), count, high.data(), low.data());
+      for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(high[i], enc[bytes[i]]) << i;
+        ASSERT_EQ(low[i], enc[256 + bytes[i]]) << i;
+      }
+    }
+    // Every pair of a high and a low byte, letters or not.
+    const int count = 256 * 256;
+    Bytes letters(2 * count);
+    for (int i = 0; i < count; ++i) {
+      letters[i] = static_cast<std::uint8_t>(i >> 8);
+      letters[count + i] = static_cast<std::uint8_t>(i);
+    }
+    Bytes want(count);
+    for (int i = 0; i < count; ++i) want[i] = static_cast<std::uint8_t>(dec[letters[i]] | dec[256 + letters[count + i]]);
+    Cx7LettersToBytes(code, letters.data(), count);
+    ASSERT_EQ(Bytes(letters.begin(), letters.begin() + count), want);
+    for (int count : {1, 15, 17, 255}) {
+      Bytes some(2 * count), expect(count);
+      for (int i = 0; i < 2 * count; ++i) some[i] = static_cast<std::uint8_t>(i * 37 + 0xC0);
+      for (int i = 0; i < count; ++i) expect[i] = static_cast<std::uint8_t>(dec[some[i]] | dec[256 + some[count + i]]);
+      Cx7LettersToBytes(code, some.data(), count);
+      ASSERT_EQ(Bytes(some.begin(), some.begin() + count), expect) << count;
+    }
+  }
+}

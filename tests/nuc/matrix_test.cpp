@@ -106,6 +106,28 @@ TEST(MatrixCut, TrailingRepeats) {
   }
 }
 
+// Every record length up to 600 with a trailing run of every length, an odd byte right before
+// the run or none, against the plain backward scan; the record is held in a buffer of exactly
+// its length, so a read past either end shows under the address sanitizer.
+TEST(MatrixCut, TrailingRepeatsAgainstPlainScan) {
+  for (int length = 1; length <= 600; ++length) {
+    for (int run = 1; run <= length; run += (run < 80 || length - run < 80) ? 1 : 7) {
+      Bytes record(static_cast<std::size_t>(length));
+      for (int i = 0; i < length; ++i) record[i] = static_cast<std::uint8_t>(i < length - run ? 'x' - (i & 1) : ' ');
+      const int stop = length <= 258 ? 3 : length - 256;
+      int q = length - 2;
+      if (length > 5 && record[length - 1] == record[length - 2])
+        while (q > stop && record[q] == record[length - 1]) --q;
+      const int want = length > 5 && record[length - 1] == record[length - 2] ? length - 2 - q : 0;
+      std::uint16_t newLength = 0;
+      std::uint8_t repeats = 0;
+      NucCutTrailingRepeats(record.data(), static_cast<std::uint16_t>(length), newLength, repeats);
+      ASSERT_EQ(repeats, want) << length << " " << run;
+      ASSERT_EQ(newLength, length - want) << length << " " << run;
+    }
+  }
+}
+
 TEST(MatrixLayout, FourRecordExample) {
   for (int mode = 0; mode < 2; ++mode) {
     Context ctx(mode, 1);

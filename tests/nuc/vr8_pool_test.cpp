@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "nuc/vr8_pool.h"
 #include "tests/nuc/vr8_test_support.h"
 
 namespace {
@@ -240,23 +241,32 @@ TEST(Vr8Pool, BytesAfterTheInputUnchanged) {
   }
 }
 
+// Both ways of rebuilding the pool bytes: the wide one where the processor has it, and the
+// plain loop, which every other processor runs.
 TEST(Vr8Pool, RandomRoundTrips) {
-  std::mt19937 rng(3);
-  for (int round = 0; round < 400; ++round) {
-    const std::size_t len = 16 + rng() % (2048 - 15);
-    Bytes pool(len);
-    const int kind = static_cast<int>(rng() % 4);
-    for (auto& b : pool) {
-      if (kind == 0) b = static_cast<std::uint8_t>('0' + rng() % 10);
-      else if (kind == 1) b = static_cast<std::uint8_t>(rng());
-      else if (kind == 2) b = static_cast<std::uint8_t>(rng() % 2 ? 0xF0 + rng() % 10 : 0x40);
-      else b = static_cast<std::uint8_t>(rng() % 4 == 0 ? rng() : 'A' + rng() % 26);
+  struct Restore {
+    bool wide = Vr8SelectWideRebuild(true);
+    ~Restore() { Vr8SelectWideRebuild(wide); }
+  } restore;
+  for (const bool wide : {true, false}) {
+    Vr8SelectWideRebuild(wide);
+    std::mt19937 rng(3);
+    for (int round = 0; round < 400; ++round) {
+      const std::size_t len = 16 + rng() % (2048 - 15);
+      Bytes pool(len);
+      const int kind = static_cast<int>(rng() % 4);
+      for (auto& b : pool) {
+        if (kind == 0) b = static_cast<std::uint8_t>('0' + rng() % 10);
+        else if (kind == 1) b = static_cast<std::uint8_t>(rng());
+        else if (kind == 2) b = static_cast<std::uint8_t>(rng() % 2 ? 0xF0 + rng() % 10 : 0x40);
+        else b = static_cast<std::uint8_t>(rng() % 4 == 0 ? rng() : 'A' + rng() % 26);
+      }
+      const auto code = static_cast<std::uint8_t>(rng() % 2);
+      const Bytes coded = CodePool(pool, code);
+      const PoolResult r = DecodePool(coded, static_cast<std::uint16_t>(len), code);
+      ASSERT_EQ(r.rc, 0) << round << (wide ? " wide" : " plain");
+      ASSERT_EQ(r.pool, pool) << round << (wide ? " wide" : " plain");
     }
-    const auto code = static_cast<std::uint8_t>(rng() % 2);
-    const Bytes coded = CodePool(pool, code);
-    const PoolResult r = DecodePool(coded, static_cast<std::uint16_t>(len), code);
-    ASSERT_EQ(r.rc, 0) << round;
-    ASSERT_EQ(r.pool, pool) << round;
   }
 }
 
