@@ -2,6 +2,7 @@
 // column chunks fill the records in sorted order, then the trailing repeats come back and the
 // descriptors return to input order. Everything read from the coded matrix is checked first.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -341,7 +342,10 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
           while (full > 0 && lengths[full - 1] - group < 8) --full;
         }
       }
-      nuc::RowsToRecords(rows, groupActive, full, records, lengths, group, cols);
+      // Records lie in sorted order, each rounded up to 4 bytes and reaching at least column
+      // group + 1 >= 5, so the 8-byte windows of two records never meet.
+      nuc::RowsToRecords(rows, groupActive, full, records, lengths, group, cols,
+                         reinterpret_cast<std::uintptr_t>(dataEnd));
     };
     // Takes a decoded chunk's columns into the group.
     int written[4] = {};  // bytes of each buffer written so far (from its start)
@@ -410,10 +414,20 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
     for (; p <= n; ++p) bad |= seen[p] != 1;
     if (bad) return kBadPositions;
   }
-  for (int i = 0; i < n; ++i) {
+  // Each descriptor in two 8-byte stores: the length (position, repeats and reserved zero) and
+  // the data pointer.
+  static_assert(offsetof(RecordDescriptor, data) == 8);
+  const auto describe = [&](int i, int at) {
     if (repeatCounts[i] > 0) FillRepeats(records[i], lengths[i], repeatCounts[i], dataEnd);
-    descriptors[matrixKind != 0 ? positions[i] - 1 : i] = RecordDescriptor{
-        static_cast<std::uint16_t>(lengths[i] + repeatCounts[i]), 0, 0, 0, records[i]};
+    const std::uint64_t head = static_cast<std::uint16_t>(lengths[i] + repeatCounts[i]);
+    auto* d = reinterpret_cast<std::uint8_t*>(descriptors + at);
+    std::memcpy(d, &head, 8);
+    std::memcpy(d + 8, &records[i], 8);
+  };
+  if (matrixKind != 0) {
+    for (int i = 0; i < n; ++i) describe(i, positions[i] - 1);
+  } else {
+    for (int i = 0; i < n; ++i) describe(i, i);
   }
   return 0;
 }

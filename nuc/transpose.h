@@ -102,34 +102,34 @@ inline void Fill(std::uint8_t* d, std::uint8_t v, int n) {
 // whole 16-record steps stay inside a row.
 constexpr int kStageStride = 256;
 
-#if defined(__SSE2__)
-// Stores record k's bytes (the low half of t[p] for k = 2p, the high half for 2p + 1).
-inline void StoreRecordPair(const __m128i& t, std::uint8_t* a, int na, std::uint8_t* b, int nb) {
-  if (na == 8)
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(a), t);
-  else
-    StoreLow(a, static_cast<std::uint64_t>(_mm_cvtsi128_si64(t)), na);
-  if (nb <= 0) return;
-  const __m128i h = _mm_unpackhi_epi64(t, t);
-  if (nb == 8)
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(b), h);
-  else
-    StoreLow(b, static_cast<std::uint64_t>(_mm_cvtsi128_si64(h)), nb);
-}
-#endif
-
 // `cols` (1-8) columns into bytes j0.. of records 0..m-1, with one transpose per 16 records:
 // byte k of rows[i] goes to byte j0 + i of record k. Record k takes min(cols, lengths[k] - j0)
 // bytes (at least 1: every record reaches j0); no other byte of a record is written. The first
 // `full` records must take all 8 (cols is 8 and they reach j0 + 8): they take them without a
 // look at their length. Each row is read in whole 16-byte steps up to m rounded up to 16, and
 // all 8 rows are read (those past cols only for lanes no record takes).
+// A record whose 8 bytes from j0 lie below `blendEnd` (an address; 0 for none) takes its bytes
+// with one 8-byte store that puts back the bytes it does not take, without a branch on the
+// count: the caller guarantees that no other store of this call touches those 8 bytes.
 inline void RowsToRecords(const std::uint8_t* const rows[8], int m, int full,
                           std::uint8_t* const* records, const std::uint16_t* lengths, int j0,
-                          int cols) {
+                          int cols, std::uintptr_t blendEnd = 0) {
   const auto take = [&](int k) {
     const int left = lengths[k] - j0;
     return left < cols ? left : cols;
+  };
+  const auto store = [&](int k, std::uint64_t v) {
+    std::uint8_t* d = records[k] + j0;
+    const int count = take(k);
+    if (reinterpret_cast<std::uintptr_t>(d) + 8 <= blendEnd) {
+      std::uint64_t old;
+      std::memcpy(&old, d, 8);
+      const std::uint64_t mask = ~std::uint64_t{0} >> (64 - 8 * count);
+      v = (v & mask) | (old & ~mask);
+      std::memcpy(d, &v, 8);
+    } else {
+      StoreLow(d, v, count);
+    }
   };
   int k = 0;
 #if defined(__SSE2__)
@@ -149,15 +149,16 @@ inline void RowsToRecords(const std::uint8_t* const rows[8], int m, int full,
     const int last = m - k < 16 ? m - k : 16;
     for (int p = 0; 2 * p < last; ++p) {
       const int a = k + 2 * p;
-      StoreRecordPair(t[p], records[a] + j0, take(a), 2 * p + 1 < last ? records[a + 1] + j0 : nullptr,
-                      2 * p + 1 < last ? take(a + 1) : 0);
+      store(a, static_cast<std::uint64_t>(_mm_cvtsi128_si64(t[p])));
+      if (2 * p + 1 < last)
+        store(a + 1, static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(t[p], t[p]))));
     }
   }
 #endif
   for (; k < m; ++k) {
     std::uint64_t s = 0;
     for (int j = 0; j < 8; ++j) s |= std::uint64_t{rows[j][k]} << (8 * j);
-    StoreLow(records[k] + j0, s, take(k));
+    store(k, s);
   }
 }
 
