@@ -34,7 +34,6 @@ constexpr std::int32_t kTooManyOutputs = 102;
 constexpr std::int32_t kNothingSelected = 104;
 constexpr std::int32_t kNoDelimiterAtEnd = 105;
 constexpr std::int32_t kNoFileHeader = 106;
-constexpr std::int32_t kNotGivenMarker = static_cast<std::int32_t>(0x80000001u);
 constexpr std::int32_t kInvalidContainerPattern = static_cast<std::int32_t>(0xF0000027u);
 constexpr std::int32_t kNoMemberSelected = static_cast<std::int32_t>(0xA0000027u);
 
@@ -47,7 +46,7 @@ void CopySlot(std::uint8_t* to, const std::uint8_t* from) { SetSlot(to, SlotView
 class NameList {
  public:
   NameList(std::int32_t count, std::uint8_t* givenName, std::uint8_t* list, std::uint8_t* pattern)
-      : cursor_(count > 1 ? list : pattern), pattern_(pattern) {
+      : cursor_(count > 1 ? list : pattern) {
     if (count <= 1) CopySlot(pattern, givenName);
   }
   void Next(std::uint8_t* slot) {
@@ -63,7 +62,6 @@ class NameList {
 
  private:
   std::uint8_t* cursor_;
-  std::uint8_t* pattern_;
 };
 
 class Expansion {
