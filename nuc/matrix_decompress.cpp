@@ -2,6 +2,7 @@
 // column chunks fill the records in sorted order, then the trailing repeats come back and the
 // descriptors return to input order. Everything read from the coded matrix is checked first.
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -377,20 +378,21 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
     // group staged first.
     if (paired) current = 1;
     while (!decoder.AtEnd()) {
-      const int written = paired ? (current + 1) & 3 : current;
+      // The buffer written next: the one the following chunk is begun in when paired.
+      const int ahead = paired ? (current + 1) & 3 : current;
       for (int r = 0; r < j - group; ++r) {
-        if (rowBuffer[r] != written) continue;
+        if (rowBuffer[r] != ahead) continue;
         std::uint8_t* row = stage + r * nuc::kStageStride;
         for (int i = 0; i < groupActive; i += 16) nuc::Copy16(row + i, rows[r] + i);
         rows[r] = row;
         rowBuffer[r] = -1;
       }
       std::uint8_t* chunk = columnBuffers[current].bytes;
-      if (const std::int32_t rc = paired ? decoder.ChunkAhead(chunk, size, columnBuffers[written].bytes, sizeof(ColumnBuffer))
+      if (const std::int32_t rc = paired ? decoder.ChunkAhead(chunk, size, columnBuffers[ahead].bytes, sizeof(ColumnBuffer))
                                          : decoder.Chunk(chunk, size))
         return rc;
       if (const std::int32_t rc = take(chunk, current)) return rc;
-      current = paired ? written : current ^ 1;
+      current = paired ? ahead : current ^ 1;
     }
     if (j > group) flush(j - group);
     if (reaching(j) > 0) return kBadRecordLength;  // the coded matrix ended before every column
@@ -417,6 +419,7 @@ std::int32_t DecompressMatrix(const NucContext& ctx, MatrixDecoder& decoder, boo
   // Each descriptor in two 8-byte stores: the length (position, repeats and reserved zero) and
   // the data pointer.
   static_assert(offsetof(RecordDescriptor, data) == 8);
+  static_assert(std::endian::native == std::endian::little, "the length is the head word's low bytes");
   const auto describe = [&](int i, int at) {
     if (repeatCounts[i] > 0) FillRepeats(records[i], lengths[i], repeatCounts[i], dataEnd);
     const std::uint64_t head = static_cast<std::uint16_t>(lengths[i] + repeatCounts[i]);

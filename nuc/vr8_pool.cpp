@@ -219,19 +219,22 @@ constexpr std::array<Spread, 16> MakeSpread() {
 }
 constexpr auto kSpread = MakeSpread();
 
+// The groups of a raw code of one to six groups by its first 11 bits (prefix 00000, then the
+// count as the place of the first 1 among the next six bits); 0 for any other code.
+constexpr unsigned RawGroups(unsigned q) {
+  if ((q >> 6) != 0 || (q & 63) == 0) return 0;
+  unsigned k = 1;
+  while (((q >> (6 - k)) & 1) == 0) ++k;
+  return k;
+}
+
 // The bits of a group or raw code (a raw code with its groups) by its first 11 bits; 0 for the
 // codes the fast loop leaves to the careful one (end, counted raw, zero run).
 constexpr std::array<std::uint8_t, 2048> MakeCodeLength() {
   std::array<std::uint8_t, 2048> t{};
   for (unsigned q = 0; q < 2048; ++q) {
-    const unsigned prefix = q >> 6;
-    unsigned bits = GroupCodeBits(prefix);
-    if (prefix == 0 && (q & 63) != 0) {
-      unsigned k = 1;
-      while (((q >> (6 - k)) & 1) == 0) ++k;
-      bits = 5 + 33 * k;
-    }
-    t[q] = static_cast<std::uint8_t>(bits);
+    const unsigned k = RawGroups(q);
+    t[q] = static_cast<std::uint8_t>(k > 0 ? 5 + 33 * k : GroupCodeBits(q >> 6));
   }
   return t;
 }
@@ -248,12 +251,9 @@ struct CodeBytes {
 constexpr std::array<CodeBytes, 2048> MakeCodeBytes() {
   std::array<CodeBytes, 2048> t{};
   for (unsigned q = 0; q < 2048; ++q) {
-    t[q] = {0, 4, 4};
-    if ((q >> 6) == 0 && (q & 63) != 0) {
-      unsigned k = 1;
-      while (((q >> (6 - k)) & 1) == 0) ++k;
-      t[q] = {static_cast<std::uint8_t>(5 + k), static_cast<std::uint8_t>(4 * k), 0};
-    }
+    const unsigned k = RawGroups(q);
+    t[q] = k > 0 ? CodeBytes{static_cast<std::uint8_t>(5 + k), static_cast<std::uint8_t>(4 * k), 0}
+                 : CodeBytes{0, 4, 4};
   }
   return t;
 }
