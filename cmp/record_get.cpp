@@ -50,6 +50,13 @@ std::int32_t NewMember(RecordHandle& h, const MemberAttributes& a, std::int32_t 
   return kTrqNewMember;
 }
 
+// A matrix whose attributes begin a member of their own. A secured member ends only behind its
+// member trailer: while that is still to come, the member was cut short or altered.
+std::int32_t MatrixBeginsMember(RecordHandle& h, const MemberAttributes& a) {
+  if (h.container->secinf == 1) return kTrqBadFormat;
+  return NewMember(h, a, 128);
+}
+
 // Takes the next matrix: reads the header (or takes the pending one), fits the coder, reads
 // and decodes the matrix. 0 with records to deliver, or the answer.
 std::int32_t NextMatrix(RecordHandle& h) {
@@ -81,18 +88,18 @@ std::int32_t NextMatrix(RecordHandle& h) {
       a.bufferSize = h.bufferSize;  // a file header names no buffer size
       return NewMember(h, a, 1);
     }
-    if (kind == 8) return NewMember(h, a, 128);
+    if (kind == 8) return MatrixBeginsMember(h, a);
     if (kind != 0) return kTrqBadFormat;
 
     // Every matrix is compared with the one before it, the first with its file header.
     const MemberAttributes member = Kept(h);
-    if (h.matricesRead > 0 && !(a == member)) return NewMember(h, a, 128);
+    if (h.matricesRead > 0 && !(a == member)) return MatrixBeginsMember(h, a);
     std::int32_t rc = 0;
     if (h.headerState == 1) {
       if (a.charCode != member.charCode || a.formatLevel != member.formatLevel)
-        return NewMember(h, a, 128);
+        return MatrixBeginsMember(h, a);
       if ((a.mode & 15) != (member.mode & 15) && ((member.mode & 15) != 0 || a.mode == 9))
-        return NewMember(h, a, 128);
+        return MatrixBeginsMember(h, a);
       Keep(h, a);
       rc = new_file(&h, a.mode, a.charCode, a.formatLevel, a.bufferSize);
     } else {

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -55,6 +57,38 @@ std::string TemporaryName(const std::string& target) {
   static unsigned counter = 0;
   std::snprintf(suffix, sizeof suffix, ".torq4-%u-%u.tmp", static_cast<unsigned>(getpid()), ++counter);
   return folder + suffix;
+}
+
+// A record length or block size as the record layer reads it: the not-given marker is none,
+// a negative value counts by its size.
+std::uint32_t AsRecordLayerReads(std::int32_t value) {
+  if (value == kNotGiven || value == INT32_MIN) return 0;
+  return value < 0 ? static_cast<std::uint32_t>(-value) : static_cast<std::uint32_t>(value);
+}
+
+// No record format holds a record longer than a matrix carries (65,536 bytes) or a block larger
+// than the record layer moves at once. A member header that says more is damaged, and must
+// not size the output's buffers.
+bool RecordSizesFit(std::int32_t recordLength, std::int32_t blockSize) {
+  constexpr std::uint32_t kLongestRecord = 65536;
+  return AsRecordLayerReads(recordLength) <= kLongestRecord && AsRecordLayerReads(blockSize) <= kIoPieceSize;
+}
+
+// Takes back an output that was not written whole: its temporary file goes, and a target
+// appended to in place is cut back to what stood there before (or removed when the open made it).
+void DiscardOutput(RunState& state) {
+  if (!state.temporaryName.empty()) {
+    unlink(state.temporaryName.c_str());
+  } else if (state.keptLength >= 0 && !state.targetName.empty()) {
+    if (state.targetCreated) {
+      unlink(state.targetName.c_str());
+    } else if (truncate(state.targetName.c_str(), static_cast<off_t>(state.keptLength)) != 0) {
+      MsgPutSystemError(errno);
+    }
+  }
+  state.temporaryName.clear();
+  state.keptLength = -1;
+  state.targetCreated = false;
 }
 
 
@@ -178,24 +212,35 @@ void open_torqout(RunContext*& handle) {
   if (ctx.fileOpen) return;
   if (ctx.oUserio == 1) ctx.oDevice = 7;
   if (ctx.streamformat > 1) ctx.oRecform = ctx.streamformat;
+  const std::string target(SlotView(ctx.outputName));
+  if (!RecordSizesFit(ctx.oRecsize, ctx.oBlksize)) {
+    ctx.stepRc = Tagged(kOutputTag, kFioLengthError);
+    MsgPut(2013, target.c_str());
+    MsgPutErrorNoInserts(2, kFioLengthError);
+    return;
+  }
   RunState* state = CurrentRunState();
-  std::string target(SlotView(ctx.outputName));
-  std::int32_t openMode = ctx.outOpenMode;
+  const std::int32_t openMode = ctx.outOpenMode;
   std::string opened = target;
   if (state != nullptr) {
     state->targetName = target;
     state->temporaryName.clear();
+    state->keptLength = -1;
+    state->targetCreated = false;
     state->outputFailed = false;
-    const bool createdHere = std::find(state->createdOutputs.begin(), state->createdOutputs.end(), target) !=
-                             state->createdOutputs.end();
-    if (createdHere) openMode = 9;
-    // A file written whole goes under a temporary name first; appending writes in place, and
-    // so do devices and standard output.
+    // Each output is written under a temporary name and replaces what stood there only when
+    // whole; appending writes in place and can be cut back. Standard output, devices and the
+    // user I/O exit are written as they come.
     struct stat info {};
-    const bool regularOrAbsent = stat(target.c_str(), &info) != 0 || S_ISREG(info.st_mode);
-    if (!target.empty() && openMode != 9 && ctx.oUserio != 1 && regularOrAbsent) {
-      state->temporaryName = TemporaryName(target);
-      opened = state->temporaryName;
+    const bool exists = stat(target.c_str(), &info) == 0;
+    if (!target.empty() && ctx.oDevice != 7 && (!exists || S_ISREG(info.st_mode))) {
+      if (openMode == kOpenAppend) {
+        state->keptLength = exists ? static_cast<std::int64_t>(info.st_size) : 0;
+        state->targetCreated = !exists;
+      } else {
+        state->temporaryName = TemporaryName(target);
+        opened = state->temporaryName;
+      }
     }
   }
   char name[kRunNameSlot] = {};
@@ -207,17 +252,13 @@ void open_torqout(RunContext*& handle) {
          ctx.oOrg, ctx.oRecform, ctx.oRecsize, ctx.oDelim, ctx.exitWord, ctx.oBlksize, ctx.exitWord, ctx.oDevice,
          ctx.attrLength, ctx.attributes, scratchOrigin);
   if (rc != 0) {
-    if (state != nullptr && !state->temporaryName.empty()) {
-      unlink(state->temporaryName.c_str());
-      state->temporaryName.clear();
-    }
+    if (state != nullptr) DiscardOutput(*state);
     ctx.stepRc = Tagged(kOutputTag, rc);
     MsgPut(2013, target.c_str());
     MsgPutErrorNoInserts(2, rc);
     return;
   }
   ctx.fileOpen = 1;
-  if (state != nullptr && !target.empty() && openMode != 9) state->createdOutputs.push_back(target);
 }
 
 void deko_file(RunContext*& handle) {
@@ -304,15 +345,20 @@ void close_torqout(RunContext*& handle) {
   fiocls(ctx.fileSlot, rc);
   if (rc != 0) KeepFirst(ctx, Tagged(kOutputTag, rc));
   if (RunState* state = CurrentRunState(); state != nullptr) {
-    const bool whole = rc == 0 && !state->outputFailed;
-    if (!state->temporaryName.empty()) {
-      if (!whole || std::rename(state->temporaryName.c_str(), state->targetName.c_str()) != 0) {
-        unlink(state->temporaryName.c_str());
-        if (whole) KeepFirst(ctx, static_cast<std::int32_t>(kOutputTag | 0x0F000000u | (errno & 0xFFFFFF)));
-      }
+    bool whole = rc == 0 && !state->outputFailed;
+    if (whole && !state->temporaryName.empty() &&
+        std::rename(state->temporaryName.c_str(), state->targetName.c_str()) != 0) {
+      KeepFirst(ctx, static_cast<std::int32_t>(kOutputTag | 0x0F000000u | (errno & 0xFFFFFF)));
+      whole = false;
     }
-    if (whole && !state->targetName.empty()) state->writtenFiles.push_back(state->targetName);
-    state->temporaryName.clear();
+    if (whole) {
+      if (!state->targetName.empty()) state->writtenFiles.push_back(state->targetName);
+      state->temporaryName.clear();
+      state->keptLength = -1;
+      state->targetCreated = false;
+    } else {
+      DiscardOutput(*state);
+    }
     state->outputFailed = false;
   }
   if (Shows(ctx, {kShowAll, kShowStatistic})) {

@@ -286,6 +286,13 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
         ctx.stepRc = 0;
         get_header(handle);
         if (ctx.stepRc == 9) ctx.stepRc = 0;
+        if (ctx.stepRc != 0) {
+          // The next member's headers failed: the output lacks its members and is not kept, and
+          // the code ends the container instead of a fresh open that would replace the output.
+          last = ctx.stepRc;
+          state.outputFailed = true;
+          break;
+        }
         ctx.memberListPending = 1;
       }
       ctx.stepRc = 0;

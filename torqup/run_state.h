@@ -11,9 +11,10 @@
 struct RunState {
   std::vector<std::string> processedInputs;    // inputs compressed, containers read completely
   std::vector<std::string> writtenFiles;       // containers and outputs written, synced before deletion
-  std::vector<std::string> createdOutputs;     // plain outputs this run created (later ones append)
   std::string targetName;                      // the output file being restored
   std::string temporaryName;                   // where it is written until complete; empty: in place
+  std::int64_t keptLength = -1;                // appending in place: the target's length before; -1 none
+  bool targetCreated = false;                  // appending in place: the open created the target
   bool outputFailed = false;                   // a member of the open output was not restored whole
   bool firstRecordRead = false;                // the member's method was taken from its first record
   std::vector<std::uint8_t> translated;        // a translated copy of a restored record

@@ -185,9 +185,13 @@ TEST_F(Torq4Members, NoSelectedMemberGives104) {
   EXPECT_TRUE(Outputs().empty());
 }
 
-TEST_F(Torq4Members, PlainOutputFedByTwoContainersKeepsBoth) {
+TEST_F(Torq4Members, PlainOutputFedByTwoContainersHoldsTheSecondUnlessAppending) {
   ASSERT_EQ(Run({"compress", "torqin=" + S("in/a.txt"), "torqfile=" + S("a.tq"), "show=none"}).status, 0);
-  const RunResult r = Run({"decompress", "torqfile=(" + S("a.tq") + "," + S("m.tq") + ")", "torqout=" + S("all.txt"), "show=none"});
+  RunResult r = Run({"decompress", "torqfile=(" + S("a.tq") + "," + S("m.tq") + ")", "torqout=" + S("all.txt"), "show=none"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(P("all.txt")), "aaa\nbbb\nbbb\nccc\n");
+  fs::remove(P("all.txt"));
+  r = Run({"decompress", "torqfile=(" + S("a.tq") + "," + S("m.tq") + ")", "torqout=" + S("all.txt"), "append", "show=none"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(P("all.txt")), "aaa\naaa\nbbb\nbbb\nccc\n");
 }
