@@ -21,6 +21,7 @@
 #include "torqup/output_names.h"
 #include "torqup/run_state.h"
 #include "torqup/steps.h"
+#include "torqup/temporary_files.h"
 #include "torqup/two_part_counts.h"
 
 TORQ_BUILD_STAMP("TorqDeko")
@@ -45,16 +46,6 @@ bool SystemHeaderExpected(const std::uint8_t* origin) {
   if (system == 1 && maker == 6) return true;
   if (system == 13) return maker >= 3;
   return system >= 2 && maker >= 2;
-}
-
-// A temporary name in the target's folder, unique to this process.
-std::string TemporaryName(const std::string& target) {
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  char suffix[40];
-  static unsigned counter = 0;
-  std::snprintf(suffix, sizeof suffix, ".torq4-%u-%u.tmp", static_cast<unsigned>(getpid()), ++counter);
-  return folder + suffix;
 }
 
 
@@ -209,6 +200,7 @@ void open_torqout(RunContext*& handle) {
   if (rc != 0) {
     if (state != nullptr && !state->temporaryName.empty()) {
       unlink(state->temporaryName.c_str());
+      ReleaseTemporary(state->temporaryName);
       state->temporaryName.clear();
     }
     ctx.stepRc = Tagged(kOutputTag, rc);
@@ -312,6 +304,7 @@ void close_torqout(RunContext*& handle) {
       }
     }
     if (whole && !state->targetName.empty()) state->writtenFiles.push_back(state->targetName);
+    ReleaseTemporary(state->temporaryName);
     state->temporaryName.clear();
     state->outputFailed = false;
   }
