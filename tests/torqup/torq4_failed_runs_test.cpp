@@ -148,19 +148,26 @@ TEST_F(Torq4FailedRuns, FixedRecordRemainderLeavesNoContainer) {
   }
 }
 
-// A signal that lands while the container is being written ends the run by that signal and
-// takes the temporary file with it; the input comes through a pipe the test holds open.
-TEST_F(Torq4FailedRuns, SignalLeavesNoContainerOrTheOldOne) {
+// A signal that lands while a file is being written ends the run by that signal and takes the
+// temporary file with it: a new container, a container being added to, or a restored output.
+// The input comes through a pipe the test holds open, so the run is surely in the middle.
+TEST_F(Torq4FailedRuns, SignalLeavesNothingOrTheOldContainer) {
+  enum Kind { kNewContainer, kAdd, kRestore };
   struct Case {
     int signal;
-    bool add;
+    Kind kind;
   };
-  for (const Case c : {Case{SIGINT, false}, Case{SIGTERM, false}, Case{SIGHUP, false}, Case{SIGINT, true},
-                       Case{SIGTERM, true}, Case{SIGHUP, true}}) {
-    SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.add ? ", add" : ", new container"));
+  const std::string lines = NoisyText(512 * 1024);
+  WriteFile(P("big.txt"), lines);
+  ASSERT_EQ(Run({"compress", "torqin=" + S("big.txt"), "torqfile=" + S("big.tq"), "mode=cx8", "show=none"}).status, 0);
+  const std::string bigContainer = ReadFile(P("big.tq"));
+  for (const Case c : {Case{SIGINT, kNewContainer}, Case{SIGTERM, kNewContainer}, Case{SIGHUP, kNewContainer},
+                       Case{SIGINT, kAdd}, Case{SIGTERM, kAdd}, Case{SIGHUP, kAdd}, Case{SIGINT, kRestore},
+                       Case{SIGTERM, kRestore}}) {
+    SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.kind == kAdd ? ", add" : c.kind == kRestore ? ", restore" : ""));
     fs::remove(P("c.tq"));
     std::string before;
-    if (c.add) {
+    if (c.kind == kAdd) {
       MakeContainer(P("c.tq"), {"mode=cx8"});
       before = ReadFile(P("c.tq"));
     }
@@ -168,28 +175,49 @@ TEST_F(Torq4FailedRuns, SignalLeavesNoContainerOrTheOldOne) {
     ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
     std::vector<std::string> args{"compress", "torqin=", "torqfile=" + S("c.tq"), "options=nopath", "mode=cx8",
                                   "show=none"};
-    if (c.add) args.push_back("add");
+    if (c.kind == kAdd) args.push_back("add");
+    if (c.kind == kRestore) args = {"decompress", "torqfile=", "torqout=" + S("out.txt"), "show=none"};
     const pid_t pid = Start(args, pipeFds[0]);
     close(pipeFds[0]);
-    const std::string lines = NoisyText(512 * 1024);
-    ASSERT_EQ(write(pipeFds[1], lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
-    // The run is now writing the container and waits for more input.
+    const std::string_view fed = c.kind == kRestore ? std::string_view(bigContainer).substr(0, bigContainer.size() / 2)
+                                                     : std::string_view(lines);
+    ASSERT_EQ(write(pipeFds[1], fed.data(), fed.size()), static_cast<ssize_t>(fed.size()));
+    // The run now writes its file and waits for more input.
     bool started = false;
     for (int i = 0; i < 1000 && !started; ++i) {
       started = !Temporaries(dir_).empty();
       if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    EXPECT_TRUE(started) << "no temporary container appeared";
+    EXPECT_TRUE(started) << "no temporary file appeared";
     kill(pid, c.signal);
     close(pipeFds[1]);  // should the signal not end it, the run ends at the end of its input
     EXPECT_EQ(Wait(pid), 1000 + c.signal);
-    EXPECT_EQ(fs::exists(P("c.tq")), c.add);
-    if (c.add) {
+    EXPECT_EQ(fs::exists(P("c.tq")), c.kind == kAdd);
+    EXPECT_FALSE(fs::exists(P("out.txt")));
+    if (c.kind == kAdd) {
       EXPECT_TRUE(ReadFile(P("c.tq")) == before) << "the old container changed";
       ExpectRestoresA(P("c.tq"));
     }
     EXPECT_TRUE(Temporaries(dir_).empty());
   }
+}
+
+// Where one run writes several containers, each takes its place when it is closed whole: a
+// failure in the second leaves the first in place and the second nowhere.
+TEST_F(Torq4FailedRuns, EachContainerTakesItsPlaceWhenClosedWhole) {
+  WriteFile(P("a.bin"), std::string(160, 'a'));
+  WriteFile(P("b.bin"), std::string(151, 'b'));  // not a multiple of 80
+  const RunResult r = Run({"compress", "torqin=(" + S("a.bin") + "," + S("b.bin") + ")",
+                           "torqfile=(" + S("a.tq") + "," + S("b.tq") + ")", "informat=fix", "inrecsize=80",
+                           "mode=cx8", "options=nopath", "show=none"});
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(fs::exists(P("a.tq")));
+  EXPECT_FALSE(fs::exists(P("b.tq")));
+  EXPECT_TRUE(Temporaries(dir_).empty());
+  const RunResult d = Run({"decompress", "torqfile=" + S("a.tq"), "torqout=[]", "outpath=" + S("restored"),
+                           "outformat=fix", "outrecsize=80", "show=none"});
+  EXPECT_EQ(d.status, 0) << d.err;
+  EXPECT_EQ(ReadFile(P("restored/a.bin")), std::string(160, 'a'));
 }
 
 // An add whose blocks would be of another form than the container's is refused before anything
