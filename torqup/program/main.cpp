@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
     result = Run(argc, argv, parameters);
   } catch (...) {
     result = -3;
+    RemoveTemporaries();
   }
   if (result >= 0) {
     rmHeapFree0(&parameters);
