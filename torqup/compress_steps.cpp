@@ -29,6 +29,8 @@ constexpr std::uint32_t kContainerSystemTag = 0xFF000000u;
 constexpr std::int32_t kDefaultRecordBuffer = 32768;
 constexpr std::int32_t kRcInvalidMode = 22;
 constexpr std::int32_t kRcInvalidCharCode = 26;
+constexpr std::int32_t kRcReadError = 98;
+constexpr std::int32_t kRcWriteError = 99;
 
 void ReleaseRecordBuffer(RunContext& ctx) {
   if (ctx.recordBuffer != nullptr && ctx.recordBuffer != ctx.builtinRecord) rmHeapFree(ctx.recordBuffer);
@@ -76,7 +78,26 @@ void FinishContainerFile(RunContext& ctx, RunState& state) {
   }
 }
 
+// A code of the container side that becomes the step's code is reported as such.
+void KeepContainerFailure(RunContext& ctx, std::int32_t rc) {
+  if (ctx.stepRc != 0 || rc == 0) return;
+  ctx.stepRc = rc;
+  ReportFileFailure(ctx, rc);
+}
+
 }  // namespace
+
+void ReportFileFailure(const RunContext& ctx, std::int32_t rc) {
+  const auto code = static_cast<std::uint32_t>(rc);
+  const bool container = (code >> 28) == 0xF;
+  const char* name = SlotText(container ? ctx.containerName : ctx.inputName);
+  MsgPutF("*ERROR* %s\n", *name != '\0' ? name : (container ? "STDOUT$" : "STDIN$"));
+  if ((code & 0x0F000000u) == 0x0F000000u) {
+    MsgPutErrorNoInserts(2, container ? kRcWriteError : kRcReadError);
+  } else {
+    MsgPutErrorNoInserts(2, rc & 0xFFFF);
+  }
+}
 
 void open_torqin(RunContext*& handle) {
   RunContext& ctx = *handle;
@@ -288,7 +309,7 @@ void flush_komp_torqfile(RunContext*& handle) {
   if (rc == 0) {
     for (int i = 0; i < 6; ++i) ctx.containerTotals[i] = static_cast<std::int32_t>(t[i]);
   }
-  KeepFirst(ctx, rc);
+  KeepContainerFailure(ctx, rc);
   TwoPartDifference(ctx.containerTotals, previous, ctx.memberCounts);
 }
 
@@ -331,7 +352,7 @@ void close_komp_torqfile(RunContext*& handle) {
     ctx.uncompressedTotals[i] = static_cast<std::int32_t>(u[i]);
     ctx.compressedTotals[i] = static_cast<std::int32_t>(c[i]);
   }
-  KeepFirst(ctx, rc);
+  KeepContainerFailure(ctx, rc);
   if (Shows(ctx, {kShowAll, kShowStatistic})) {
     msg_komp_torqfile(handle);
     stat_komp(handle, ctx.compressedTotals[0], ctx.compressedTotals[1], ctx.compressedTotals[2]);

@@ -35,24 +35,8 @@ constexpr std::int32_t kTooManyOutputs = 102;
 constexpr std::int32_t kNothingSelected = 104;
 constexpr std::int32_t kNoDelimiterAtEnd = 105;
 constexpr std::int32_t kNoFileHeader = 106;
-constexpr std::int32_t kReadError = 98;
-constexpr std::int32_t kWriteError = 99;
 constexpr std::int32_t kInvalidContainerPattern = static_cast<std::int32_t>(0xF0000027u);
 constexpr std::int32_t kNoMemberSelected = static_cast<std::int32_t>(0xA0000027u);
-
-// Names the file a failed copy concerns: the container for a code its side tagged, else the
-// input. A system error's number is no message number; its text came with the failed call.
-void ReportCopyFailure(const RunContext& ctx) {
-  const auto code = static_cast<std::uint32_t>(ctx.stepRc);
-  const bool container = (code >> 28) == 0xF;
-  const char* name = container ? SlotText(ctx.containerName) : SlotText(ctx.inputName);
-  MsgPutF("*ERROR* %s\n", *name != '\0' ? name : (container ? "STDOUT$" : "STDIN$"));
-  if ((code & 0x0F000000u) == 0x0F000000u) {
-    MsgPutErrorNoInserts(2, container ? kWriteError : kReadError);
-  } else {
-    MsgPutErrorNoInserts(2, ctx.stepRc & 0xFFFF);
-  }
-}
 
 bool ShowsTitle(std::int32_t show) { return show >= kShowAll && show <= kShowStatistic; }
 
@@ -207,7 +191,7 @@ void Driver::Compress() {
             MsgPutError(1, kNoDelimiterAtEnd);
             ctx.stepRc = 0;
           } else if (ctx.stepRc != 0) {
-            ReportCopyFailure(ctx);
+            ReportFileFailure(ctx, ctx.stepRc);
           }
         }
         flush_komp_torqfile(handle);

@@ -265,13 +265,19 @@ TEST_F(Torq4FailedRuns, AddOfAnotherFormIsRefused) {
 // behind, an added-to container stays as it was, and the messages name the container.
 TEST_F(Torq4FailedRuns, FullDiskLeavesNothingOrTheOldContainer) {
   WriteFile(P("big.txt"), NoisyText(600 * 1024));
+  WriteFile(P("small.txt"), NoisyText(30 * 1024));
   struct Case {
     bool smallFileSystem;  // else a file size limit makes the writes fail
     bool add;
+    std::uintmax_t filled;  // bytes of the small file system taken before the run
+    const char* input;
   };
-  for (const Case c : {Case{true, false}, Case{true, true}, Case{false, false}, Case{false, true}}) {
+  // With the file system almost full before the run, the last write, at the close, fails.
+  for (const Case c : {Case{true, false, 0, "big.txt"}, Case{true, true, 0, "big.txt"},
+                       Case{true, false, 244 * 1024, "small.txt"}, Case{false, false, 0, "big.txt"},
+                       Case{false, true, 0, "big.txt"}}) {
     SCOPED_TRACE(std::string(c.smallFileSystem ? "small file system" : "file size limit") +
-                 (c.add ? ", add" : ", new container"));
+                 (c.add ? ", add" : ", new container") + (c.filled != 0 ? ", almost full" : ""));
     fs::path folder = dir_;
     if (c.smallFileSystem) {
       if (mounted_.empty()) folder = SmallFileSystem("256k");
@@ -280,6 +286,8 @@ TEST_F(Torq4FailedRuns, FullDiskLeavesNothingOrTheOldContainer) {
         std::cout << "[  SKIPPED ] no small file system (needs root)\n";
         continue;
       }
+      fs::remove(folder / "filler");
+      if (c.filled != 0) WriteFile(folder / "filler", std::string(c.filled, '\0'));
     }
     const fs::path container = folder / "c.tq";
     fs::remove(container);
@@ -288,7 +296,7 @@ TEST_F(Torq4FailedRuns, FullDiskLeavesNothingOrTheOldContainer) {
       MakeContainer(container, {"mode=cx8"});
       before = ReadFile(container);
     }
-    std::vector<std::string> args{"compress", "torqin=" + S("big.txt"), "torqfile=" + container.string(),
+    std::vector<std::string> args{"compress", "torqin=" + S(c.input), "torqfile=" + container.string(),
                                   "mode=cx8", "indelete", "show=error"};
     if (c.add) args.push_back("add");
     const RunResult r = c.smallFileSystem ? Run(args) : RunLimited(args, 64 * 1024);
@@ -298,7 +306,7 @@ TEST_F(Torq4FailedRuns, FullDiskLeavesNothingOrTheOldContainer) {
       EXPECT_TRUE(ReadFile(container) == before) << "the old container changed";
       ExpectRestoresA(container);
     }
-    EXPECT_TRUE(fs::exists(P("big.txt"))) << "an input was deleted by a failed run";
+    EXPECT_TRUE(fs::exists(P(c.input))) << "an input was deleted by a failed run";
     EXPECT_TRUE(Temporaries(folder).empty());
     // The failed write is put down to the container, not to the input file.
     EXPECT_NE(r.err.find("*ERROR* " + container.string()), std::string::npos) << r.err;
