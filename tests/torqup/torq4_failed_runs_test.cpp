@@ -75,7 +75,7 @@ class Torq4FailedRuns : public Torq4 {
   // The run's exit code, or 1000 + the signal that ended it.
   static int Wait(pid_t pid) {
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
   }
 
