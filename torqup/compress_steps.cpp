@@ -1,17 +1,23 @@
-#include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
-#include "support/build_stamp.h"
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
+
+#include "support/build_stamp.h"
 
 #include "cmp/record_interface.h"
 #include "fio/fio.h"
 #include "support/heap.h"
 #include "support/message_output.h"
 #include "support/paths.h"
+#include "support/torqutil.h"
 #include "torqup/listings.h"
 #include "torqup/run_state.h"
 #include "torqup/steps.h"
+#include "torqup/temporary_files.h"
 #include "torqup/two_part_counts.h"
 
 TORQ_BUILD_STAMP("TorqKomp")
@@ -19,14 +25,79 @@ TORQ_BUILD_STAMP("TorqKomp")
 namespace {
 
 constexpr std::uint32_t kInputTag = 0xE0000000u;
+constexpr std::uint32_t kContainerSystemTag = 0xFF000000u;
 constexpr std::int32_t kDefaultRecordBuffer = 32768;
+constexpr std::int32_t kRcInvalidMode = 22;
+constexpr std::int32_t kRcInvalidCharCode = 26;
+constexpr std::int32_t kRcReadError = 98;
+constexpr std::int32_t kRcWriteError = 99;
 
 void ReleaseRecordBuffer(RunContext& ctx) {
   if (ctx.recordBuffer != nullptr && ctx.recordBuffer != ctx.builtinRecord) rmHeapFree(ctx.recordBuffer);
   ctx.recordBuffer = nullptr;
 }
 
+// A container file holds blocks of one form: 7-bit letters in one character code, or 8-bit
+// binary. Adding members of another form would leave a file no reader can take, so `add` to
+// an existing container is refused unless the run writes the container's own form: 22 for
+// the other form, 26 for 7-bit letters of the other character code; 0 when it fits or the
+// file is too short to tell.
+std::int32_t CheckAddedForm(const RunContext& ctx, const char* name) {
+  const int fd = open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return 0;
+  std::uint8_t head[18] = {};
+  std::size_t got = 0;
+  while (got < sizeof head) {
+    const ssize_t n = read(fd, head + got, sizeof head - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  close(fd);
+  if (got < sizeof head) return 0;
+  const bool ascii = torqutil::TorqFileIsCx7Ascii(head) != 0;
+  const bool ebcdic = !ascii && torqutil::TorqFileIsCx7Ebcdic(head) != 0;
+  const bool sevenBitRun = (ctx.cryptmode | ctx.mode) == 1;
+  if ((ascii || ebcdic) != sevenBitRun) return kRcInvalidMode;
+  if (sevenBitRun && ascii != (ctx.torqcode != 0)) return kRcInvalidCharCode;
+  return 0;
+}
+
+// The container takes its name only when it was closed whole; otherwise its temporary goes.
+void FinishContainerFile(RunContext& ctx, RunState& state) {
+  if (!state.container.Active()) return;
+  if (ctx.stepRc != 0) {
+    state.container.Discard();
+    return;
+  }
+  const std::string target = state.container.Target();
+  if (const int error = state.container.Commit(); error != 0) {
+    ctx.stepRc = Tagged(kContainerSystemTag, error & 0xFFFFFF);
+    MsgPutSystemError(error);
+    MsgPutF("*ERROR* %s\n", target.c_str());
+  }
+}
+
+// A code of the container side that becomes the step's code is reported as such.
+void KeepContainerFailure(RunContext& ctx, std::int32_t rc) {
+  if (ctx.stepRc != 0 || rc == 0) return;
+  ctx.stepRc = rc;
+  ReportFileFailure(ctx, rc);
+}
+
 }  // namespace
+
+void ReportFileFailure(const RunContext& ctx, std::int32_t rc) {
+  const auto code = static_cast<std::uint32_t>(rc);
+  const bool container = (code >> 28) == 0xF;
+  const char* name = SlotText(container ? ctx.containerName : ctx.inputName);
+  MsgPutF("*ERROR* %s\n", *name != '\0' ? name : (container ? "STDOUT$" : "STDIN$"));
+  if ((code & 0x0F000000u) == 0x0F000000u) {
+    MsgPutErrorNoInserts(2, container ? kRcWriteError : kRcReadError);
+  } else {
+    MsgPutErrorNoInserts(2, rc & 0xFFFF);
+  }
+}
 
 void open_torqin(RunContext*& handle) {
   RunContext& ctx = *handle;
@@ -78,16 +149,42 @@ void open_komp_torqfile(RunContext*& handle) {
       return;
     }
   }
+  // A container file is written under a temporary name and takes its own name when it is
+  // closed whole (close_komp_torqfile); with add the old container is copied there first, so
+  // a failed or interrupted run leaves it as it was. Standard output, devices and the user
+  // I/O exit are written in place.
+  char opened[kTorqMaxPath] = {};
+  char* written = name;
+  RunState* state = CurrentRunState();
+  const std::string target(SlotView(ctx.containerName));
+  if (state != nullptr && ctx.kUserio != 1 && WritesThroughTemporary(target)) {
+    const bool add = ctx.containerOpenMode == 9;
+    if (add) {
+      if (const std::int32_t form = CheckAddedForm(ctx, target.c_str()); form != 0) {
+        MsgPutF("*ERROR* %s\n", target.c_str());
+        ctx.stepRc = form;
+        return;
+      }
+    }
+    if (const int error = state->container.Begin(target, add); error != 0) {
+      ctx.stepRc = Tagged(kContainerSystemTag, error & 0xFFFFFF);
+      MsgPutSystemError(error);
+      MsgPutF("*ERROR* %s\n", target.c_str());
+      return;
+    }
+    std::strncpy(opened, state->container.Name().c_str(), sizeof opened - 1);
+    written = opened;
+  }
   std::int32_t rc = 0;
-  trqopn(ctx.recordHandle, rc, 1, ctx.containerOpenMode, name, ctx.show);
+  trqopn(ctx.recordHandle, rc, 1, ctx.containerOpenMode, written, ctx.show);
   SetSlotLength(ctx.containerName);
   if (rc != 0) {
     ctx.stepRc = rc;
     return;
   }
   if (ctx.kUserio == 1) ctx.kDevice = 7;
-  std::int32_t nameLength = 254;
-  trqopd(ctx.recordHandle, rc, 1, nameLength, name, ctx.kOrg, ctx.kRecform, ctx.kRecsize, ctx.kDelim, ctx.trqopdWord,
+  std::int32_t nameLength = written == name ? 254 : static_cast<std::int32_t>(sizeof opened - 1);
+  trqopd(ctx.recordHandle, rc, 1, nameLength, written, ctx.kOrg, ctx.kRecform, ctx.kRecsize, ctx.kDelim, ctx.trqopdWord,
          ctx.kBlksize, ctx.kClosedisp, ctx.kDevice);
   SetSlotLength(ctx.containerName);
   if (rc != 0) {
@@ -212,7 +309,7 @@ void flush_komp_torqfile(RunContext*& handle) {
   if (rc == 0) {
     for (int i = 0; i < 6; ++i) ctx.containerTotals[i] = static_cast<std::int32_t>(t[i]);
   }
-  KeepFirst(ctx, rc);
+  KeepContainerFailure(ctx, rc);
   TwoPartDifference(ctx.containerTotals, previous, ctx.memberCounts);
 }
 
@@ -239,6 +336,8 @@ void close_komp_torqfile(RunContext*& handle) {
   RunContext& ctx = *handle;
   if (!ctx.containerOpen) {
     ReleaseHalfOpenContainer(ctx);
+    // A container whose open failed was never whole.
+    if (RunState* state = CurrentRunState(); state != nullptr) state->container.Discard();
     return;
   }
   std::int32_t rc = 0;
@@ -253,13 +352,16 @@ void close_komp_torqfile(RunContext*& handle) {
     ctx.uncompressedTotals[i] = static_cast<std::int32_t>(u[i]);
     ctx.compressedTotals[i] = static_cast<std::int32_t>(c[i]);
   }
-  KeepFirst(ctx, rc);
+  KeepContainerFailure(ctx, rc);
   if (Shows(ctx, {kShowAll, kShowStatistic})) {
     msg_komp_torqfile(handle);
     stat_komp(handle, ctx.compressedTotals[0], ctx.compressedTotals[1], ctx.compressedTotals[2]);
   }
   ctx.containerOpen = 0;
-  if (RunState* state = CurrentRunState(); state != nullptr) state->writtenFiles.emplace_back(SlotText(ctx.containerName));
+  if (RunState* state = CurrentRunState(); state != nullptr) {
+    FinishContainerFile(ctx, *state);
+    if (ctx.stepRc == 0) state->writtenFiles.emplace_back(SlotText(ctx.containerName));
+  }
 }
 
 void rec_form_delim(RunContext*& handle) {

@@ -23,6 +23,7 @@
 #include "torqup/output_names.h"
 #include "torqup/run_state.h"
 #include "torqup/steps.h"
+#include "torqup/temporary_files.h"
 #include "torqup/two_part_counts.h"
 
 TORQ_BUILD_STAMP("TorqDeko")
@@ -49,16 +50,6 @@ bool SystemHeaderExpected(const std::uint8_t* origin) {
   return system >= 2 && maker >= 2;
 }
 
-// A temporary name in the target's folder, unique to this process.
-std::string TemporaryName(const std::string& target) {
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  char suffix[40];
-  static unsigned counter = 0;
-  std::snprintf(suffix, sizeof suffix, ".torq4-%u-%u.tmp", static_cast<unsigned>(getpid()), ++counter);
-  return folder + suffix;
-}
-
 // A record length or block size as the record layer reads it: the not-given marker is none,
 // a negative value counts by its size.
 std::uint32_t AsRecordLayerReads(std::int32_t value) {
@@ -79,6 +70,7 @@ bool RecordSizesFit(std::int32_t recordLength, std::int32_t blockSize) {
 void DiscardOutput(RunState& state) {
   if (!state.temporaryName.empty()) {
     unlink(state.temporaryName.c_str());
+    ReleaseTemporary(state.temporaryName);
   } else if (state.keptLength >= 0 && !state.targetName.empty()) {
     if (state.targetCreated) {
       unlink(state.targetName.c_str());
@@ -353,6 +345,7 @@ void close_torqout(RunContext*& handle) {
     }
     if (whole) {
       if (!state->targetName.empty()) state->writtenFiles.push_back(state->targetName);
+      ReleaseTemporary(state->temporaryName);
       state->temporaryName.clear();
       state->keptLength = -1;
       state->targetCreated = false;

@@ -22,6 +22,7 @@
 #include "torqup/output_names.h"
 #include "torqup/run_state.h"
 #include "torqup/steps.h"
+#include "torqup/temporary_files.h"
 
 TORQ_BUILD_STAMP("TorqUp")
 
@@ -190,8 +191,7 @@ void Driver::Compress() {
             MsgPutError(1, kNoDelimiterAtEnd);
             ctx.stepRc = 0;
           } else if (ctx.stepRc != 0) {
-            MsgPutF("*ERROR* %s\n", SlotText(ctx.inputName));
-            MsgPutErrorNoInserts(2, ctx.stepRc & 0xFFFF);
+            ReportFileFailure(ctx, ctx.stepRc);
           }
         }
         flush_komp_torqfile(handle);
@@ -598,4 +598,6 @@ void torqup(RunContext*& handle, std::int32_t& rc, const char* parameterString, 
   }
   SetCurrentRunState(nullptr);
   ReleaseRun(handle, givenCounts);
+  // Whatever was not renamed into place by now belongs to a failed file.
+  RemoveTemporaries();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "torqup/run_context.h"
+#include "torqup/temporary_files.h"
 
 struct RunState {
   std::vector<std::string> processedInputs;    // inputs compressed, containers read completely
@@ -19,6 +20,7 @@ struct RunState {
   bool firstRecordRead = false;                // the member's method was taken from its first record
   std::vector<std::uint8_t> translated;        // a translated copy of a restored record
   std::int32_t refusedNames = 0;               // members passed over for an unusable stored name
+  TemporaryFile container;                     // the container being written, until closed whole
 };
 
 // The state of the run in progress, or null outside a run.

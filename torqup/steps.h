@@ -50,6 +50,10 @@ void close_torqin(RunContext*& handle);
 void close_komp_torqfile(RunContext*& handle);
 // Record format and delimiter of a member from its system header.
 void rec_form_delim(RunContext*& handle);
+// Names the file a failed compress step concerns, by the code's origin: the container for a
+// code of the container side, else the input; then the code's message ("Write error" or "Read
+// error" for a system error, whose own text the failed call printed or the run's end prints).
+void ReportFileFailure(const RunContext& ctx, std::int32_t rc);
 
 // Decompress.
 void open_deko_torqfile(RunContext*& handle);

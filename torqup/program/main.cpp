@@ -14,6 +14,7 @@
 #include "support/registration.h"
 #include "support/sysinfo.h"
 #include "torqup/run_driver.h"
+#include "torqup/temporary_files.h"
 
 // The title line shows when torq4 itself was built.
 extern const char gMainBuildTime[] = __DATE__ " " __TIME__;
@@ -69,12 +70,14 @@ std::int32_t Run(int argc, char** argv, char*& parameters) {
 
 int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
+  InstallTemporaryCleanup();
   char* parameters = nullptr;
   std::int32_t result = 0;
   try {
     result = Run(argc, argv, parameters);
   } catch (...) {
     result = -3;
+    RemoveTemporaries();
   }
   if (result >= 0) {
     rmHeapFree0(&parameters);
