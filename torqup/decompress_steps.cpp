@@ -77,6 +77,7 @@ void DiscardOutput(RunState& state) {
     } else if (truncate(state.targetName.c_str(), static_cast<off_t>(state.keptLength)) != 0) {
       MsgPutSystemError(errno);
     }
+    ReleaseTemporary(state.targetName);
   }
   state.temporaryName.clear();
   state.keptLength = -1;
@@ -229,6 +230,7 @@ void open_torqout(RunContext*& handle) {
       if (openMode == kOpenAppend) {
         state->keptLength = exists ? static_cast<std::int64_t>(info.st_size) : 0;
         state->targetCreated = !exists;
+        RegisterAppended(target, state->keptLength, state->targetCreated);
       } else {
         state->temporaryName = TemporaryName(target);
         opened = state->temporaryName;
@@ -345,7 +347,7 @@ void close_torqout(RunContext*& handle) {
     }
     if (whole) {
       if (!state->targetName.empty()) state->writtenFiles.push_back(state->targetName);
-      ReleaseTemporary(state->temporaryName);
+      ReleaseTemporary(state->keptLength >= 0 ? state->targetName : state->temporaryName);
       state->temporaryName.clear();
       state->keptLength = -1;
       state->targetCreated = false;

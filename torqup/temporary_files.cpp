@@ -24,13 +24,27 @@ namespace {
 constexpr int kSlots = 8;
 char gPaths[kSlots][kTorqMaxPath];
 volatile std::sig_atomic_t gInUse[kSlots];
+// -1: the file is removed; else a file appended to in place, cut back to this length.
+std::int64_t gKeptLength[kSlots];
+
+// Takes back what a slot stands for, with async-signal-safe calls only.
+void UndoSlot(int i) {
+  if (gKeptLength[i] < 0) {
+    unlink(gPaths[i]);
+    return;
+  }
+  const int fd = open(gPaths[i], O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+  if (fd < 0) return;
+  [[maybe_unused]] const int cut = ftruncate(fd, static_cast<off_t>(gKeptLength[i]));
+  close(fd);
+}
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void RemoveTemporariesAndRaise(int signal) {
   const int saved = errno;
   for (int i = 0; i < kSlots; ++i) {
-    if (gInUse[i] != 0) unlink(gPaths[i]);
+    if (gInUse[i] != 0) UndoSlot(i);
   }
   // The handler was installed with SA_RESETHAND: the default disposition is back, and the
   // signal, raised again, ends the process once the handler returns.
@@ -54,13 +68,14 @@ int FreeSlot() {
   return -1;
 }
 
-void Register(const std::string& name) {
+void Register(const std::string& name, std::int64_t keptLength = -1) {
   if (name.size() >= kTorqMaxPath) return;
   const int slot = FreeSlot();
   if (slot < 0) return;
   gInUse[slot] = 0;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   std::memcpy(gPaths[slot], name.c_str(), name.size() + 1);
+  gKeptLength[slot] = keptLength;
   std::atomic_signal_fence(std::memory_order_seq_cst);
   gInUse[slot] = 1;
 }
@@ -140,10 +155,14 @@ void ReleaseTemporary(const std::string& name) {
   }
 }
 
+void RegisterAppended(const std::string& target, std::int64_t keptLength, bool created) {
+  Register(target, created ? -1 : keptLength);
+}
+
 void RemoveTemporaries() {
   for (int i = 0; i < kSlots; ++i) {
     if (gInUse[i] == 0) continue;
-    unlink(gPaths[i]);
+    UndoSlot(i);
     gInUse[i] = 0;
   }
 }

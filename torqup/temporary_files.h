@@ -13,7 +13,12 @@ std::string TemporaryName(const std::string& target);
 // Ends the registration of a temporary name (after it was renamed into place or removed).
 void ReleaseTemporary(const std::string& name);
 
-// Removes every registered temporary file and ends their registration.
+// Registers a file appended to in place: until ReleaseTemporary is called with its name, a
+// signal cuts it back to `keptLength`, or removes it when the run `created` it.
+void RegisterAppended(const std::string& target, std::int64_t keptLength, bool created);
+
+// Takes back every registered file (removes a temporary, cuts back an appended file) and ends
+// their registration.
 void RemoveTemporaries();
 
 // Has SIGINT, SIGTERM and SIGHUP remove the registered temporary files, then end the process

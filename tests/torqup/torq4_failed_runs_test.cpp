@@ -149,10 +149,11 @@ TEST_F(Torq4FailedRuns, FixedRecordRemainderLeavesNoContainer) {
 }
 
 // A signal that lands while a file is being written ends the run by that signal and takes the
-// temporary file with it: a new container, a container being added to, or a restored output.
+// temporary file with it: a new container, a container being added to, or a restored output;
+// an output appended to in place is cut back to what it held before the run.
 // The input comes through a pipe the test holds open, so the run is surely in the middle.
 TEST_F(Torq4FailedRuns, SignalLeavesNothingOrTheOldContainer) {
-  enum Kind { kNewContainer, kAdd, kRestore };
+  enum Kind { kNewContainer, kAdd, kRestore, kRestoreAppend };
   struct Case {
     int signal;
     Kind kind;
@@ -163,9 +164,14 @@ TEST_F(Torq4FailedRuns, SignalLeavesNothingOrTheOldContainer) {
   const std::string bigContainer = ReadFile(P("big.tq"));
   for (const Case c : {Case{SIGINT, kNewContainer}, Case{SIGTERM, kNewContainer}, Case{SIGHUP, kNewContainer},
                        Case{SIGINT, kAdd}, Case{SIGTERM, kAdd}, Case{SIGHUP, kAdd}, Case{SIGINT, kRestore},
-                       Case{SIGTERM, kRestore}}) {
-    SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.kind == kAdd ? ", add" : c.kind == kRestore ? ", restore" : ""));
+                       Case{SIGTERM, kRestore}, Case{SIGINT, kRestoreAppend}, Case{SIGTERM, kRestoreAppend}}) {
+    const bool restore = c.kind == kRestore || c.kind == kRestoreAppend;
+    SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.kind == kAdd ? ", add" : restore ? ", restore" : "") +
+                 (c.kind == kRestoreAppend ? " appending" : ""));
     fs::remove(P("c.tq"));
+    fs::remove(P("out.txt"));
+    const std::string previous = "what stood there before\n";
+    if (c.kind == kRestoreAppend) WriteFile(P("out.txt"), previous);
     std::string before;
     if (c.kind == kAdd) {
       MakeContainer(P("c.tq"), {"mode=cx8"});
@@ -176,16 +182,17 @@ TEST_F(Torq4FailedRuns, SignalLeavesNothingOrTheOldContainer) {
     std::vector<std::string> args{"compress", "torqin=", "torqfile=" + S("c.tq"), "options=nopath", "mode=cx8",
                                   "show=none"};
     if (c.kind == kAdd) args.push_back("add");
-    if (c.kind == kRestore) args = {"decompress", "torqfile=", "torqout=" + S("out.txt"), "show=none"};
+    if (restore) args = {"decompress", "torqfile=", "torqout=" + S("out.txt"), "show=none"};
+    if (c.kind == kRestoreAppend) args.push_back("append");
     const pid_t pid = Start(args, pipeFds[0]);
     close(pipeFds[0]);
-    const std::string_view fed = c.kind == kRestore ? std::string_view(bigContainer).substr(0, bigContainer.size() / 2)
+    const std::string_view fed = restore ? std::string_view(bigContainer).substr(0, bigContainer.size() / 2)
                                                      : std::string_view(lines);
     ASSERT_EQ(write(pipeFds[1], fed.data(), fed.size()), static_cast<ssize_t>(fed.size()));
     // The run now writes its file and waits for more input.
     bool started = false;
     for (int i = 0; i < 1000 && !started; ++i) {
-      started = !Temporaries(dir_).empty();
+      started = c.kind == kRestoreAppend ? fs::file_size(P("out.txt")) > previous.size() : !Temporaries(dir_).empty();
       if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(started) << "no temporary file appeared";
@@ -193,7 +200,11 @@ TEST_F(Torq4FailedRuns, SignalLeavesNothingOrTheOldContainer) {
     close(pipeFds[1]);  // should the signal not end it, the run ends at the end of its input
     EXPECT_EQ(Wait(pid), 1000 + c.signal);
     EXPECT_EQ(fs::exists(P("c.tq")), c.kind == kAdd);
-    EXPECT_FALSE(fs::exists(P("out.txt")));
+    if (c.kind == kRestoreAppend) {
+      EXPECT_EQ(ReadFile(P("out.txt")), previous);
+    } else {
+      EXPECT_FALSE(fs::exists(P("out.txt")));
+    }
     if (c.kind == kAdd) {
       EXPECT_TRUE(ReadFile(P("c.tq")) == before) << "the old container changed";
       ExpectRestoresA(P("c.tq"));
