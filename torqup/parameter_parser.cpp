@@ -1,5 +1,6 @@
 // chparam: the parameter string, then the parameter files, then the defaults record, each
 // filling only what the sources before it left not given; then the checks of the whole.
+#include <algorithm>
 #include <cctype>
 
 #include "support/build_stamp.h"
@@ -31,6 +32,7 @@ constexpr std::int32_t kMarker = kNotGiven;
 constexpr int kKindContainer = 0;
 constexpr int kKindInput = 1;
 constexpr int kKindOutput = 2;
+constexpr std::uint8_t kExitNameMax = 8;
 
 // Numbers as atol reads them, held to 32 bits.
 std::int32_t Atol(const char* s) {
@@ -52,6 +54,12 @@ void CopySlot(std::uint8_t* to, const std::uint8_t* from) {
   const std::size_t n = from[0];
   std::memcpy(to, from, n + 1);
   to[n + 1] = 0;  // the text ends where its length byte says, whatever the source held there
+}
+
+// An exit name slot taken from the defaults record: its text ends where its length byte says.
+void CopyExit(std::uint8_t* to, const std::uint8_t* from) {
+  std::memcpy(to, from, kRunExitSlot);
+  to[1 + std::min<std::size_t>(from[0], kRunExitSlot - 2)] = 0;
 }
 
 void MergeInt(std::int32_t& to, std::int32_t from) {
@@ -839,7 +847,7 @@ void Parser::MergeRoad(const DefStruct& d) {
     MergeInt(c_.iBlksize, d.input.blksize);
     MergeInt(c_.iClosedisp, d.input.closedisp);
     if (c_.iDelim == 0) c_.iDelim = d.input.delim;
-    if (c_.exk10[0] == 0) std::memcpy(c_.exk10, d.exk10, kRunExitSlot);
+    if (c_.exk10[0] == 0) CopyExit(c_.exk10, d.exk10);
     if (c_.containerCount == 0 && c_.containerName[0] == 0) CopySlot(c_.containerName, d.torqfile);
     negated(c_.kRecform, d.general.recform, given);
     negated(c_.kRecsize, d.general.recsize, given);
@@ -848,7 +856,7 @@ void Parser::MergeRoad(const DefStruct& d) {
     plain(c_.kBlksize, d.general.blksize, given);
     plain(c_.kClosedisp, d.general.closedisp, given);
     if (given) c_.attrGiven = 'k';
-    if (c_.exk20[0] == 0) std::memcpy(c_.exk20, d.exk20, kRunExitSlot);
+    if (c_.exk20[0] == 0) CopyExit(c_.exk20, d.exk20);
     MergeInt(c_.kUserio, d.general.userio);
     if (c_.kDelim == 0) c_.kDelim = d.general.delim;
     if (c_.add == 1) c_.containerOpenMode = 9;
@@ -864,7 +872,7 @@ void Parser::MergeRoad(const DefStruct& d) {
     MergeInt(c_.kDelete, d.general.del);
     MergeInt(c_.kBlksize, d.general.blksize);
     MergeInt(c_.kClosedisp, d.general.closedisp);
-    if (c_.exd20[0] == 0) std::memcpy(c_.exd20, d.exd20, kRunExitSlot);
+    if (c_.exd20[0] == 0) CopyExit(c_.exd20, d.exd20);
     MergeInt(c_.kUserio, d.general.userio);
     if (c_.kDelim == 0) c_.kDelim = d.general.delim;
     MergeInt(c_.translate, d.translate);
@@ -876,7 +884,7 @@ void Parser::MergeRoad(const DefStruct& d) {
     plain(c_.oBlksize, d.output.blksize, given);
     plain(c_.oClosedisp, d.output.closedisp, given);
     if (given) c_.attrGiven = 'd';
-    if (c_.exd10[0] == 0) std::memcpy(c_.exd10, d.exd10, kRunExitSlot);
+    if (c_.exd10[0] == 0) CopyExit(c_.exd10, d.exd10);
     MergeInt(c_.oUserio, d.output.userio);
     if (c_.oDelim == 0) c_.oDelim = d.output.delim;
   }
@@ -919,6 +927,19 @@ void Parser::MergeDefaults() {
   MergeRecordValue(c_.torqcode, d.torqcode, "torqcode", yesNo(d.torqcode));
   MergeRecordValue(c_.header, d.header, "header", yesNo(d.header));
   MergeRecordValue(c_.blkmode, d.blkmode, "blockmode", yesNo(d.blkmode));
+  // Exit names hold at most 8 characters, as the parameters give them.
+  const struct {
+    const char* keyword;
+    const std::uint8_t* given;
+    const std::uint8_t* record;
+  } exits[] = {{"exk10", c_.exk10, d.exk10}, {"exd10", c_.exd10, d.exd10},
+               {"exk20", c_.exk20, d.exk20}, {"exd20", c_.exd20, d.exd20}};
+  for (const auto& e : exits) {
+    if (e.given[0] != 0 || e.record[0] <= kExitNameMax || !badRecordValue_.empty()) continue;
+    const auto* text = reinterpret_cast<const char*>(e.record + 1);
+    badRecordValue_ = std::string(e.keyword) + "=" + std::string(text, strnlen(text, kRunExitSlot - 2)) + " (" +
+                      kDefDatFile + ")";
+  }
   if (c_.msgFileName[0] == 0) CopySlot(c_.msgFileName, d.messages);
   if (c_.codeTableName[0] == 0) CopySlot(c_.codeTableName, d.codetable);
   MergeRecordValue(c_.translate, d.translate, "translate", d.translate >= 0 && d.translate <= 4);

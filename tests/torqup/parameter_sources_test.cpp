@@ -262,6 +262,17 @@ TEST_F(ParserTest, OverLongNamesAreRefusedNotCut) {
   EXPECT_TRUE(Contains(lines_, "torqfile=" + name255)) << Lines();
   EXPECT_EQ(Parse("comp,torqfile=(a," + name255.substr(1) + ")"), 0) << Lines();
 
+  // Exit names from the record: at most 8 characters, ending where the length byte says.
+  record_.exk20[0] = 8;
+  std::memset(record_.exk20 + 1, 'x', sizeof record_.exk20 - 1);
+  EXPECT_EQ(Parse("comp"), 0) << Lines();
+  EXPECT_STREQ(reinterpret_cast<const char*>(ctx_->exk20 + 1), "xxxxxxxx");
+  record_.exk20[0] = 33;
+  EXPECT_EQ(Parse("comp"), 90);
+  EXPECT_TRUE(Contains(lines_, "exk20=" + std::string(32, 'x') + " (")) << Lines();
+  EXPECT_EQ(Parse("comp,exk20=given"), 0) << Lines();
+  record_.exk20[0] = 0;
+
   // A parameter file named relative to the working folder whose full name is 256 characters.
   char previous[4096];
   ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
