@@ -731,9 +731,9 @@ std::int32_t Parser::OutputPath() {
   // refused, never cut, and leaves no folder behind.
   char full[kTorqMaxPath] = {};
   std::uint32_t n = slot[0] == 0 ? 0 : F_GetFullPathName(SlotText(slot), sizeof full, full, nullptr);
-  if (n >= sizeof full) return TooLong(c_.value);
-  while (n > 1 && full[n - 1] == '/') full[--n] = '\0';
-  if (n > kRunSlotTextMax) return TooLong(c_.value);
+  if (n < sizeof full)
+    while (n > 1 && full[n - 1] == '/') full[--n] = '\0';
+  if (n > kRunSlotTextMax) return TooLong(std::string(keyword_) + "=" + c_.value);
   if (n == 0 || (F_FileExists(full) && !F_DirectoryExists(full)) || !F_ForceDirectories(full)) {
     MsgPutSystemError(-1);
     return Fail(90, c_.value);
