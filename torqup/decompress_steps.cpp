@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cmp/record_interface.h"
 #include "fio/fio.h"
@@ -237,12 +238,13 @@ void open_torqout(RunContext*& handle) {
       }
     }
   }
-  char name[kRunNameSlot] = {};
-  std::strncpy(name, opened.c_str(), sizeof name - 1);
+  // The temporary name may be longer than a name slot: it is passed whole, never cut.
+  std::vector<char> name(std::max(opened.size() + 1, kRunNameSlot), '\0');
+  std::memcpy(name.data(), opened.c_str(), opened.size());
   std::uint8_t scratchOrigin[2] = {};
   ctx.nameLength = 254;
   std::int32_t rc = 0;
-  fiopen(ctx.fileSlot, rc, openMode, ctx.userExitWord, ctx.oClosedisp, ctx.fillPair, "=TORQOUT", ctx.nameLength, name,
+  fiopen(ctx.fileSlot, rc, openMode, ctx.userExitWord, ctx.oClosedisp, ctx.fillPair, "=TORQOUT", ctx.nameLength, name.data(),
          ctx.oOrg, ctx.oRecform, ctx.oRecsize, ctx.oDelim, ctx.exitWord, ctx.oBlksize, ctx.exitWord, ctx.oDevice,
          ctx.attrLength, ctx.attributes, scratchOrigin);
   if (rc != 0) {

@@ -80,11 +80,13 @@ std::int32_t OpenParameterFile(RunContext& ctx, const char* name) {
     MsgPutSystemError(rc & 0x00FFFFFF);
     return rc;
   }
-  char full[kRunNameSlot];
-  const std::uint32_t n = F_GetFullPathName(name, kRunNameSlot - 2, full, nullptr);
-  const std::size_t len = n > 0 && n < kRunNameSlot - 2 ? n : std::strlen(openName);
+  // A full name longer than a slot's length byte can say is kept as given (at most 255).
+  char full[kTorqMaxPath];
+  const std::uint32_t n = F_GetFullPathName(name, sizeof full, full, nullptr);
+  const bool whole = n > 0 && n <= kRunSlotTextMax;
+  const std::size_t len = whole ? n : std::strlen(openName);
   ctx.parFileFullName[0] = static_cast<std::uint8_t>(len);
-  std::memcpy(ctx.parFileFullName + 1, n > 0 && n < kRunNameSlot - 2 ? full : openName, len);
+  std::memcpy(ctx.parFileFullName + 1, whole ? full : openName, len);
   ctx.parFileFullName[1 + len] = 0;
   return 0;
 }
@@ -169,7 +171,8 @@ std::int32_t ReadParameterBlock(RunContext& ctx) {
   return 0;
 }
 
-std::int32_t GetPasswordFromFile(RunContext& ctx) {
+std::int32_t GetPasswordFromFile(RunContext& ctx, bool* noneAsked) {
+  bool none = false;
   const char* name = SlotText(ctx.pafileName);
   std::int32_t rc = OpenParameterFile(ctx, name);
   if (rc != 0) return rc;
@@ -202,13 +205,12 @@ std::int32_t GetPasswordFromFile(RunContext& ctx) {
     std::int32_t err = 0;
     switch (code) {
       case 141:
-        if (ctx.passwordLength == 0) err = GetPasswordAscii(ctx);
-        break;
       case 142:
-        if (ctx.passwordLength == 0) err = GetPasswordEbcdic(ctx);
-        break;
       case 143:
-        if (ctx.passwordLength == 0) err = GetPasswordHex(ctx);
+        if (ctx.passwordLength == 0) {
+          err = code == 141 ? GetPasswordAscii(ctx) : code == 142 ? GetPasswordEbcdic(ctx) : GetPasswordHex(ctx);
+          none = false;
+        }
         break;
       case 146: {
         const std::int32_t mode = parval_str(ctx, tabcry);
@@ -217,12 +219,14 @@ std::int32_t GetPasswordFromFile(RunContext& ctx) {
         } else {
           ctx.cryptmode = mode;
           if (mode == 0) ctx.passwordLength = 0;
+          none = mode == 0;
         }
         break;
       }
       case 147:
         err = GetPasswordAscii(ctx);
         if (err == 0) ctx.cryptmode = 32;
+        none = false;
         break;
       case 149:
         if (ctx.tokenLength > 0 && !ctx.comment) {
@@ -237,6 +241,7 @@ std::int32_t GetPasswordFromFile(RunContext& ctx) {
       default:
         // Any other line ends the reading.
         CloseParameterFile(ctx);
+        if (noneAsked) *noneAsked = none;
         return 0;
     }
     if (err != 0) {
@@ -246,5 +251,6 @@ std::int32_t GetPasswordFromFile(RunContext& ctx) {
     }
   }
   CloseParameterFile(ctx);
+  if (noneAsked) *noneAsked = none;
   return rc;
 }

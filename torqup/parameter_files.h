@@ -20,5 +20,6 @@ void CloseParameterFile(RunContext& ctx);
 // flag is cleared when the file ends. 0, or the open's or the read's code.
 std::int32_t ReadParameterBlock(RunContext& ctx);
 // Reads the password file named in ctx.pafileName: passwords, crypt mode and comment.
-// 0 or an error number (printed).
-std::int32_t GetPasswordFromFile(RunContext& ctx);
+// 0 or an error number (printed). `noneAsked`, when given, tells whether the file's last word
+// on encryption was `cryptmode=none` (after any password it gave).
+std::int32_t GetPasswordFromFile(RunContext& ctx, bool* noneAsked = nullptr);

@@ -1,5 +1,6 @@
 // chparam: the parameter string, then the parameter files, then the defaults record, each
 // filling only what the sources before it left not given; then the checks of the whole.
+#include <algorithm>
 #include <cctype>
 
 #include "support/build_stamp.h"
@@ -31,6 +32,7 @@ constexpr std::int32_t kMarker = kNotGiven;
 constexpr int kKindContainer = 0;
 constexpr int kKindInput = 1;
 constexpr int kKindOutput = 2;
+constexpr std::uint8_t kExitNameMax = 8;
 
 // Numbers as atol reads them, held to 32 bits.
 std::int32_t Atol(const char* s) {
@@ -50,8 +52,14 @@ std::int32_t Atol(const char* s) {
 
 void CopySlot(std::uint8_t* to, const std::uint8_t* from) {
   const std::size_t n = from[0];
-  std::memcpy(to, from, n + 2 <= kRunNameSlot ? n + 2 : kRunNameSlot);
-  to[kRunNameSlot - 1] = 0;
+  std::memcpy(to, from, n + 1);
+  to[n + 1] = 0;  // the text ends where its length byte says, whatever the source held there
+}
+
+// An exit name slot taken from the defaults record: its text ends where its length byte says.
+void CopyExit(std::uint8_t* to, const std::uint8_t* from) {
+  std::memcpy(to, from, kRunExitSlot);
+  to[1 + std::min<std::size_t>(from[0], kRunExitSlot - 2)] = 0;
 }
 
 void MergeInt(std::int32_t& to, std::int32_t from) {
@@ -111,8 +119,14 @@ class Parser {
   void MergeRecordValue(std::int32_t& to, std::int32_t from, const char* keyword, bool sound);
   void MergeRoad(const DefStruct& d);
   std::int32_t ReadPending();
+  std::int32_t CheckRunNames();
+  std::int32_t RequirePassword();
   std::int32_t Checks();
   std::int32_t DefaultsChecks();
+  std::int32_t TooLong(const std::string& what) {
+    MsgPutSystemError(ENAMETOOLONG);
+    return Fail(90, what.c_str());
+  }
 
   // Side of an attribute keyword: 0 container, 1 input, 2 output.
   int Side(std::int32_t code) const {
@@ -141,6 +155,11 @@ class Parser {
   std::int32_t passCount_[3] = {0, 0, 0};
   bool recordNamedFile_ = false;
   std::string badRecordValue_;  // the first unsound value taken from the defaults record
+  // What asked for encryption, as typed (a password is never shown): the last password source
+  // (keyword or password file), whether a `cryptmode=none` came after it, and the last cipher.
+  std::string passwordSource_;
+  bool noneAfterSource_ = false;
+  std::string cipherNamed_;
 };
 
 void Parser::PresetContext() {
@@ -249,6 +268,7 @@ std::int32_t Parser::Dispatch(std::int32_t code) {
     case 5:
       r_.mode = 3;
       r_.cryptmode = 32;
+      cipherNamed_ = keyword_;
       return 0;
     case 30: return 1;
     case 40: r_.options[kOptAdd] = 1; return 0;
@@ -428,6 +448,7 @@ std::int32_t Parser::WordValue(std::int32_t code) {
     case 126:
       r_.mode = v == 5 ? 3 : v;
       r_.cryptmode = v == 5 ? 32 : 0;
+      if (v == 5) cipherNamed_ = std::string(keyword_) + "=" + c_.value;
       break;
     case 127: {
       struct Option {
@@ -452,7 +473,12 @@ std::int32_t Parser::WordValue(std::int32_t code) {
     case 133: Attr(side, &DefFileAttr::closedisp, &DefFileAttrOut::closedisp) = v; break;
     case 146:
       c_.cryptmode = v;
-      if (v == 0) c_.passwordLength = 0;
+      if (v == 0) {
+        c_.passwordLength = 0;
+        noneAfterSource_ = true;
+      } else {
+        cipherNamed_ = std::string(keyword_) + "=" + c_.value;
+      }
       break;
     case 148: c_.secureinfo = v; break;
     case 155: F_SetPriorityClass(static_cast<std::uint32_t>(v)); break;
@@ -490,7 +516,12 @@ std::int32_t Parser::Password(std::int32_t code) {
   }
   // The message names the keyword: a password is never shown.
   if (rc != 0) return Fail(rc, keyword_);
-  if (code == 147) c_.cryptmode = 32;
+  passwordSource_ = std::string(keyword_) + "=";
+  noneAfterSource_ = false;
+  if (code == 147) {
+    c_.cryptmode = 32;
+    cipherNamed_ = keyword_;
+  }
   return 0;
 }
 
@@ -634,11 +665,10 @@ std::int32_t Parser::FileName(std::int32_t code) {
       return Fail(90, Rest());
     }
     switch (code) {
-      case 160:
-        if (!F_FileExists(SlotText(slot))) {
-          MsgPutSystemError(ENOENT);
-          return Fail(90, c_.value);
-        }
+      case 144:
+        // An empty name is a source too: it must not leave the run quietly unencrypted.
+        passwordSource_ = std::string(keyword_) + "=" + SlotText(slot);
+        noneAfterSource_ = false;
         break;
       case 183:
         if (!Defaults()) {
@@ -697,15 +727,17 @@ std::int32_t Parser::OutputPath() {
     rmHeapFree0(&c_.nameListBuffer);
     return Fail(90, c_.value);
   }
-  const char* path = SlotText(slot);
-  char full[kRunNameSlot + 1] = {};
-  std::uint32_t n = 0;
-  if (slot[0] == 0 || (F_FileExists(path) && !F_DirectoryExists(path)) || !F_ForceDirectories(path) ||
-      (n = F_GetFullPathName(path, sizeof full, full, nullptr)) == 0 || n >= kRunNameSlot) {
+  // The path is made full before anything is created: a path its slot cannot hold whole is
+  // refused, never cut, and leaves no folder behind.
+  char full[kTorqMaxPath] = {};
+  std::uint32_t n = slot[0] == 0 ? 0 : F_GetFullPathName(SlotText(slot), sizeof full, full, nullptr);
+  if (n < sizeof full)
+    while (n > 1 && full[n - 1] == '/') full[--n] = '\0';
+  if (n > kRunSlotTextMax) return TooLong(std::string(keyword_) + "=" + c_.value);
+  if (n == 0 || (F_FileExists(full) && !F_DirectoryExists(full)) || !F_ForceDirectories(full)) {
     MsgPutSystemError(-1);
     return Fail(90, c_.value);
   }
-  while (n > 1 && full[n - 1] == '/') full[--n] = '\0';
   std::uint8_t* to = Defaults() ? r_.outpath : c_.outpath;
   to[0] = static_cast<std::uint8_t>(n);
   std::memcpy(to + 1, full, n + 1);
@@ -815,7 +847,7 @@ void Parser::MergeRoad(const DefStruct& d) {
     MergeInt(c_.iBlksize, d.input.blksize);
     MergeInt(c_.iClosedisp, d.input.closedisp);
     if (c_.iDelim == 0) c_.iDelim = d.input.delim;
-    if (c_.exk10[0] == 0) std::memcpy(c_.exk10, d.exk10, kRunExitSlot);
+    if (c_.exk10[0] == 0) CopyExit(c_.exk10, d.exk10);
     if (c_.containerCount == 0 && c_.containerName[0] == 0) CopySlot(c_.containerName, d.torqfile);
     negated(c_.kRecform, d.general.recform, given);
     negated(c_.kRecsize, d.general.recsize, given);
@@ -824,7 +856,7 @@ void Parser::MergeRoad(const DefStruct& d) {
     plain(c_.kBlksize, d.general.blksize, given);
     plain(c_.kClosedisp, d.general.closedisp, given);
     if (given) c_.attrGiven = 'k';
-    if (c_.exk20[0] == 0) std::memcpy(c_.exk20, d.exk20, kRunExitSlot);
+    if (c_.exk20[0] == 0) CopyExit(c_.exk20, d.exk20);
     MergeInt(c_.kUserio, d.general.userio);
     if (c_.kDelim == 0) c_.kDelim = d.general.delim;
     if (c_.add == 1) c_.containerOpenMode = 9;
@@ -840,7 +872,7 @@ void Parser::MergeRoad(const DefStruct& d) {
     MergeInt(c_.kDelete, d.general.del);
     MergeInt(c_.kBlksize, d.general.blksize);
     MergeInt(c_.kClosedisp, d.general.closedisp);
-    if (c_.exd20[0] == 0) std::memcpy(c_.exd20, d.exd20, kRunExitSlot);
+    if (c_.exd20[0] == 0) CopyExit(c_.exd20, d.exd20);
     MergeInt(c_.kUserio, d.general.userio);
     if (c_.kDelim == 0) c_.kDelim = d.general.delim;
     MergeInt(c_.translate, d.translate);
@@ -852,7 +884,7 @@ void Parser::MergeRoad(const DefStruct& d) {
     plain(c_.oBlksize, d.output.blksize, given);
     plain(c_.oClosedisp, d.output.closedisp, given);
     if (given) c_.attrGiven = 'd';
-    if (c_.exd10[0] == 0) std::memcpy(c_.exd10, d.exd10, kRunExitSlot);
+    if (c_.exd10[0] == 0) CopyExit(c_.exd10, d.exd10);
     MergeInt(c_.oUserio, d.output.userio);
     if (c_.oDelim == 0) c_.oDelim = d.output.delim;
   }
@@ -895,6 +927,19 @@ void Parser::MergeDefaults() {
   MergeRecordValue(c_.torqcode, d.torqcode, "torqcode", yesNo(d.torqcode));
   MergeRecordValue(c_.header, d.header, "header", yesNo(d.header));
   MergeRecordValue(c_.blkmode, d.blkmode, "blockmode", yesNo(d.blkmode));
+  // Exit names hold at most 8 characters, as the parameters give them.
+  const struct {
+    const char* keyword;
+    const std::uint8_t* given;
+    const std::uint8_t* record;
+  } exits[] = {{"exk10", c_.exk10, d.exk10}, {"exd10", c_.exd10, d.exd10},
+               {"exk20", c_.exk20, d.exk20}, {"exd20", c_.exd20, d.exd20}};
+  for (const auto& e : exits) {
+    if (e.given[0] != 0 || e.record[0] <= kExitNameMax || !badRecordValue_.empty()) continue;
+    const auto* text = reinterpret_cast<const char*>(e.record + 1);
+    badRecordValue_ = std::string(e.keyword) + "=" + std::string(text, strnlen(text, kRunExitSlot - 2)) + " (" +
+                      kDefDatFile + ")";
+  }
   if (c_.msgFileName[0] == 0) CopySlot(c_.msgFileName, d.messages);
   if (c_.codeTableName[0] == 0) CopySlot(c_.codeTableName, d.codetable);
   MergeRecordValue(c_.translate, d.translate, "translate", d.translate >= 0 && d.translate <= 4);
@@ -926,6 +971,37 @@ std::int32_t Parser::ReadPending() {
   return 0;
 }
 
+// The names the run carries from slot to slot hold at most kRunNameMax characters: a longer
+// one, from any source, is refused here rather than cut on its way.
+std::int32_t Parser::CheckRunNames() {
+  const struct {
+    const char* keyword;
+    const std::uint8_t* slot;
+    const std::uint8_t* list;
+  } names[] = {{"torqin", c_.inputName, c_.inputList},
+               {"torqfile", c_.containerName, c_.containerList},
+               {"torqout", c_.outputName, c_.outputList}};
+  for (const auto& name : names) {
+    if (name.slot[0] > kRunNameMax) return TooLong(std::string(name.keyword) + "=" + SlotText(name.slot));
+    for (const std::uint8_t* p = name.list; p && p[0] != 0; p += p[0] + 2)
+      if (p[0] > kRunNameMax) return TooLong(std::string(name.keyword) + "=" + SlotText(p));
+  }
+  return 0;
+}
+
+// A compress run that was asked for encryption never goes on without a password, and stops
+// before anything is written: a password source that yielded none, unless a `cryptmode=none`
+// came after it; a cipher named here with nothing to key it, unless a key exit may supply it.
+std::int32_t Parser::RequirePassword() {
+  if (c_.function != 1 || c_.passwordLength > 0) return 0;
+  if (!passwordSource_.empty() && !noneAfterSource_)
+    return Fail(90, (passwordSource_ + ": no password").c_str());
+  const bool exitSet = c_.exitParm || c_.exitProcName[0] != 0 || c_.exitModuleName[0] != 0;
+  const bool crypt = c_.cryptmode != 0 && c_.cryptmode != kMarker;
+  if (crypt && !exitSet && !cipherNamed_.empty()) return Fail(90, (cipherNamed_ + ": no password").c_str());
+  return 0;
+}
+
 std::int32_t Parser::Checks() {
   const bool exitSet = c_.exitParm || c_.exitProcName[0] != 0 || c_.exitModuleName[0] != 0;
   const bool crypt = c_.cryptmode != 0 && c_.cryptmode != kMarker;
@@ -936,9 +1012,12 @@ std::int32_t Parser::Checks() {
   }
   if (c_.translate != 0 && c_.translate != kMarker) {
     if (c_.codeTableName[0] != 0) {
-      const std::int32_t rc = F_LoadTorqTranslateTable(SlotText(c_.codeTableName));
+      // The file is looked at only here, when a translation uses it.
+      const char* name = SlotText(c_.codeTableName);
+      const std::int32_t rc = F_LoadTorqTranslateTable(name);
       if (rc != 0) {
-        MsgPut(2003, SlotText(c_.codeTableName));
+        MsgPut(2003, name);
+        if (!F_FileExists(name)) MsgPutSystemError(ENOENT);
         return Fail(rc);
       }
     }
@@ -1044,10 +1123,22 @@ std::int32_t Parser::Run() {
     rc = ReadPending();
     if (rc != 0) return rc;
   }
+  rc = CheckRunNames();
+  if (rc != 0) return rc;
   if (c_.pafileName[0] != 0 && c_.passwordLength == 0) {
-    rc = GetPasswordFromFile(c_);
+    const std::int32_t cryptBefore = c_.cryptmode;
+    bool noneAsked = false;
+    rc = GetPasswordFromFile(c_, &noneAsked);
     if (rc != 0) return rc;
+    // The file speaks for itself: a `cryptmode=none` in it is as explicit as one given here,
+    // and a cipher it sets is named by the file.
+    const std::string file = std::string("pafile=") + SlotText(c_.pafileName);
+    passwordSource_ = file;
+    noneAfterSource_ = noneAfterSource_ || noneAsked;
+    if (c_.cryptmode != cryptBefore && c_.cryptmode != 0) cipherNamed_ = file;
   }
+  rc = RequirePassword();
+  if (rc != 0) return rc;
   return Checks();
 }
 

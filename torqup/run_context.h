@@ -16,6 +16,8 @@ struct RecordHandle;
 
 // Sizes of the context's buffers.
 inline constexpr std::size_t kRunNameSlot = kDefNameSlot;  // length byte, text, NUL
+inline constexpr std::size_t kRunSlotTextMax = 255;        // the most a slot's length byte says
+inline constexpr std::size_t kRunNameMax = 254;            // longest file name the steps carry
 inline constexpr std::size_t kRunExitSlot = kDefExitSlot;  // length byte, up to 8 chars, NUL
 inline constexpr std::size_t kRunValueSize = 512;          // value buffer: keyword or value + NUL
 inline constexpr std::size_t kRunAttrSize = 512;           // file attribute vector

@@ -213,6 +213,79 @@ TEST_F(ParserTest, RecordNamedFileAndPasswordFile) {
   EXPECT_EQ(Parse("comp,pafile=" + dir_ + "/none.txt"), 0x0F000002);
 }
 
+// The password file's last word on encryption decides: a password it gives, or an explicit
+// cryptmode=none after it; a file that gives neither stops a compress run and names the file.
+TEST_F(ParserTest, PasswordFileMustYieldAPasswordOnCompress) {
+  const struct {
+    const char* content;
+    std::int32_t rc;
+    std::int32_t passwordLength;
+    std::int32_t cryptmode;
+  } cases[] = {
+      {"password=abc\ncryptmode=none\n", 0, 0, 0},
+      {"cryptmode=none\npassword=abc\n", 0, 3, 16},
+      {"cryptmode=none\n", 0, 0, 0},
+      {"password=abc\ncryptmode=none\ncryptmode=aes\n", 90, 0, 32},
+      {"password=\n", 90, 0, 0},
+      {"comment=no key here\n", 90, 0, 0},
+      {"secret\n", 90, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    const std::string pw = File("pw.txt", c.content);
+    EXPECT_EQ(Parse("comp,pafile=" + pw), c.rc) << Lines();
+    EXPECT_EQ(ctx_->passwordLength, c.passwordLength);
+    if (c.rc == 0) {
+      EXPECT_EQ(ctx_->cryptmode, c.cryptmode);
+    } else {
+      EXPECT_TRUE(Contains(lines_, "90: Invalid qualifier value: pafile=" + pw + ": no password")) << Lines();
+    }
+    // Decompress keeps its codes: the container says whether a password is needed.
+    EXPECT_EQ(Parse("decomp,pafile=" + pw), c.rc == 90 && c.cryptmode != 0 ? 29 : 0) << Lines();
+  }
+}
+
+// Names the run carries are refused, not cut, when longer than it can hold, from whatever
+// source they come; a slot filled with a full name keeps the name as given instead.
+TEST_F(ParserTest, OverLongNamesAreRefusedNotCut) {
+  const std::string name255(255, 'n');
+  SetSlot(record_.torqin, name255);
+  EXPECT_EQ(Parse("comp"), 90);
+  EXPECT_TRUE(Contains(lines_, "90: Invalid qualifier value: torqin=" + name255)) << Lines();
+  EXPECT_EQ(Parse("comp,torqin=a"), 0) << Lines();
+  record_.torqin[0] = 0;
+  SetSlot(record_.torqout, name255);
+  EXPECT_EQ(Parse("decomp"), 90);
+  EXPECT_EQ(Parse("comp"), 0);
+  record_.torqout[0] = 0;
+  EXPECT_EQ(Parse("comp,torqfile=(a," + name255 + ")"), 90);
+  EXPECT_TRUE(Contains(lines_, "torqfile=" + name255)) << Lines();
+  EXPECT_EQ(Parse("comp,torqfile=(a," + name255.substr(1) + ")"), 0) << Lines();
+
+  // Exit names from the record: at most 8 characters, ending where the length byte says.
+  record_.exk20[0] = 8;
+  std::memset(record_.exk20 + 1, 'x', sizeof record_.exk20 - 1);
+  EXPECT_EQ(Parse("comp"), 0) << Lines();
+  EXPECT_STREQ(reinterpret_cast<const char*>(ctx_->exk20 + 1), "xxxxxxxx");
+  record_.exk20[0] = 33;
+  EXPECT_EQ(Parse("comp"), 90);
+  EXPECT_TRUE(Contains(lines_, "exk20=" + std::string(32, 'x') + " (")) << Lines();
+  EXPECT_EQ(Parse("comp,exk20=given"), 0) << Lines();
+  record_.exk20[0] = 0;
+
+  // A parameter file named relative to the working folder whose full name is 256 characters.
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(dir_.c_str()), 0);
+  std::string relative = std::string(200, 'd');
+  ASSERT_EQ(mkdir(relative.c_str(), 0700), 0);
+  relative += "/" + std::string(256 - dir_.size() - 1 - relative.size() - 1, 'f');
+  File(relative, "show=none\n");
+  EXPECT_EQ(Parse("comp,parfile=" + relative), 0) << Lines();
+  EXPECT_EQ(Slot(ctx_->parFileFullName), relative);
+  ASSERT_EQ(chdir(previous), 0);
+}
+
 TEST_F(ParserTest, PasswordMaskedInParameterString) {
   EXPECT_EQ(Parse("comp,password=secret,show=none,paxword=4142"), 0);
   EXPECT_STREQ(ctx_->parString, "comp,password=*     ,show=none,paxword=*   ");

@@ -1,0 +1,181 @@
+// What the parameters ask for is done whole or refused before anything is written: encryption
+// is never dropped, names and paths are never cut, and a code-table file matters only to a
+// translation that uses it.
+#include <set>
+
+#include "torq4_runner.h"
+
+namespace torq4test {
+namespace {
+
+class Torq4Guards : public Torq4 {
+ protected:
+  // Everything under the run's folder, so a refused run can be shown to have left nothing.
+  std::set<std::string> Tree() const {
+    std::set<std::string> all;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_)) all.insert(entry.path().string());
+    return all;
+  }
+  // An absolute path of exactly `length` characters below the run's folder, in components
+  // a file system accepts.
+  std::string PathOfLength(std::size_t length) const {
+    std::string path = dir_.string() + "/long";
+    while (path.size() < length) {
+      const std::size_t left = length - path.size() - 1;
+      // The last component keeps a few characters, so a name cut by one is still a name.
+      path += "/" + std::string(left <= 200 ? left : std::min<std::size_t>(200, left - 10), 'p');
+    }
+    return path;
+  }
+  const std::string text_ = "alpha\nbeta\ngamma\n";
+};
+
+// Each way of naming a password or a cipher that leaves the compress run without a password
+// ends it with 90, names what was given, and writes nothing: no container, no temporary file.
+TEST_F(Torq4Guards, CompressAskedToEncryptWithoutPasswordWritesNothing) {
+  WriteFile(P("a.txt"), text_);
+  WriteFile(P("pw"), "secret\n");           // a password file without a password= line
+  WriteFile(P("pw-empty"), "password=\n");
+  WriteFile(P("pw-aes"), "cryptmode=aes\n");
+  const struct {
+    std::vector<std::string> items;
+    std::string named;
+  } cases[] = {
+      {{"pafile=" + S("pw")}, "pafile=" + S("pw")},
+      {{"pafile=" + S("pw-empty")}, "pafile=" + S("pw-empty")},
+      {{"pafile=" + S("pw-aes")}, "pafile=" + S("pw-aes")},
+      {{"pafile="}, "pafile="},
+      {{"password="}, "password="},
+      {{"paxword="}, "paxword="},
+      {{"paebcdic="}, "paebcdic="},
+      {{"cryptkey="}, "cryptkey="},
+      {{"cryptmode=torq"}, "cryptmode=torq"},
+      {{"cryptmode=aes"}, "cryptmode=aes"},
+      {{"aes"}, "aes"},
+      {{"cryptmode=aes", "pafile=" + S("pw")}, "pafile=" + S("pw")},
+      {{"password=x", "cryptmode=none", "cryptmode=torq"}, "cryptmode=torq"},
+  };
+  const std::set<std::string> before = Tree();
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"compress", "torqin=" + S("a.txt"), "torqfile=" + S("a.tq"), "mode=adc"};
+    args.insert(args.end(), c.items.begin(), c.items.end());
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 90) << c.named << "\n" << r.err;
+    EXPECT_NE(r.err.find("Invalid qualifier value: " + c.named + ": no password"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("secret"), std::string::npos);
+    EXPECT_EQ(Tree(), before) << c.named;
+  }
+}
+
+// A source that yields a password still encrypts, an explicit cryptmode=none after it still
+// stores plainly, and decompress keeps its codes.
+TEST_F(Torq4Guards, PasswordSourcesThatYieldStillWork) {
+  WriteFile(P("a.txt"), text_);
+  WriteFile(P("pw"), "password=Secret-2\n");
+  WriteFile(P("pw-none"), "password=Secret-2\ncryptmode=none\n");
+  RunResult r = Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("e.tq"), "mode=adc", "pafile=" + S("pw"), "show=none"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Run({"decompress", "torqfile=" + S("e.tq"), "torqout=" + S("e.txt"), "show=none"});
+  EXPECT_EQ(r.status, 29) << r.err;
+  r = Run({"decompress", "torqfile=" + S("e.tq"), "torqout=" + S("e.txt"), "pafile=" + S("pw"), "show=none"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(P("e.txt")), text_);
+
+  for (const std::vector<std::string>& plain :
+       {std::vector<std::string>{"pafile=" + S("pw-none")}, {"cryptkey=Secret-2", "cryptmode=none"}}) {
+    std::vector<std::string> args{"compress", "torqin=" + S("a.txt"), "torqfile=" + S("p.tq"), "mode=adc", "show=none"};
+    args.insert(args.end(), plain.begin(), plain.end());
+    r = Run(args);
+    ASSERT_EQ(r.status, 0) << plain.back() << "\n" << r.err;
+    fs::remove(P("p.txt"));
+    r = Run({"decompress", "torqfile=" + S("p.tq"), "torqout=" + S("p.txt"), "show=none"});
+    EXPECT_EQ(r.status, 0) << plain.back() << "\n" << r.err;
+    EXPECT_EQ(ReadFile(P("p.txt")), text_);
+  }
+
+  // A password source that yields nothing is no reason to refuse reading a plain container.
+  fs::remove(P("p.txt"));
+  r = Run({"decompress", "torqfile=" + S("p.tq"), "torqout=" + S("p.txt"), "paxword=", "show=none"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(P("p.txt")), text_);
+}
+
+// An output path whose full form is longer than its slot holds, and a name longer than the run
+// carries, are refused with 90 before anything is created; they are never cut to a shorter
+// path, which may well exist.
+TEST_F(Torq4Guards, LongNamesAreRefusedNotCut) {
+  WriteFile(P("a.txt"), text_);
+  ASSERT_EQ(Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), "show=none"}).status, 0);
+  const std::set<std::string> before = Tree();
+  for (std::size_t length = 256; length <= 259; ++length) {
+    // Given relative to the working folder, so only the full path is too long.
+    const std::string relative = PathOfLength(length).substr(dir_.string().size() + 1);
+    const RunResult r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=out.txt", "outpath=" + relative, "show=none"});
+    EXPECT_EQ(r.status, 90) << length << "\n" << r.err;
+    EXPECT_NE(r.err.find("Invalid qualifier value: outpath=" + relative.substr(0, 100)), std::string::npos) << r.err;
+    EXPECT_EQ(Tree(), before) << length;
+  }
+
+  const std::string name255 = PathOfLength(255);
+  const std::string cut = name255.substr(0, 254);
+  WriteFile(cut, "untouched\n");  // what a cut name would find
+  const std::set<std::string> withCut = Tree();
+  const std::vector<std::vector<std::string>> refused = {
+      {"compress", "torqin=" + S("a.txt"), "torqfile=" + name255},
+      {"compress", "torqin=" + name255, "torqfile=" + S("d.tq")},
+      {"compress", "torqin=(" + S("a.txt") + "," + name255 + ")", "torqfile=" + S("d.tq")},
+      {"decompress", "torqfile=" + S("c.tq"), "torqout=" + name255},
+      {"decompress", "torqfile=(" + S("c.tq") + "," + name255 + ")", "torqout=" + S("e.txt")},
+  };
+  for (const auto& args : refused) {
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 90) << args[1] << " " << args[2] << "\n" << r.err;
+    EXPECT_NE(r.err.find("Invalid qualifier value: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(name255.substr(0, 100)), std::string::npos) << r.err;
+    EXPECT_EQ(Tree(), withCut) << args[1] << " " << args[2];
+    EXPECT_EQ(ReadFile(cut), "untouched\n");
+  }
+}
+
+// An output path of exactly 255 characters is taken whole, and a long one that leaves room for
+// the member's name is used as it was given.
+TEST_F(Torq4Guards, OutputPathUpToItsSlotIsUsedWhole) {
+  WriteFile(P("a.txt"), text_);
+  ASSERT_EQ(Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), "options=nopath", "show=none"}).status, 0);
+  RunResult r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=", "outpath=" + PathOfLength(255), "show=none"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, text_);
+  EXPECT_TRUE(fs::is_directory(PathOfLength(255)));
+
+  const std::string path = PathOfLength(254 - std::string("/a.txt").size());
+  r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=[]", "outpath=" + path, "show=none"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(path + "/a.txt"), text_);
+}
+
+// A code-table file is looked at only when a translation uses it: missing, it is refused with
+// 112 then (and nothing is written), and harmless otherwise.
+TEST_F(Torq4Guards, MissingCodeTableMattersOnlyToATranslation) {
+  WriteFile(P("a.txt"), text_);
+  const std::string missing = "codetable=" + S("missing.tab");
+  RunResult r = Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), missing, "show=none"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=" + S("back.txt"), missing, "translate=none", "show=none"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(P("back.txt")), text_);
+
+  const std::set<std::string> before = Tree();
+  const std::vector<std::vector<std::string>> translating = {
+      {"compress", "torqin=" + S("a.txt"), "torqfile=" + S("t.tq"), missing, "translate=a"},
+      {"decompress", "torqfile=" + S("c.tq"), "torqout=" + S("t.txt"), missing, "translate=e"},
+  };
+  for (const auto& args : translating) {
+    r = Run(args);
+    EXPECT_EQ(r.status, 112) << args[0] << "\n" << r.err;
+    EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
+    EXPECT_EQ(Tree(), before) << args[0];
+  }
+}
+
+}  // namespace
+}  // namespace torq4test
