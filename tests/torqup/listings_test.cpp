@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -117,6 +118,64 @@ TEST_F(Listings, DecompressNamesStandardStreamsAndCutsComments) {
   EXPECT_NE(text.find(std::string(50, 'c') + "\n"), std::string::npos) << text;
   EXPECT_EQ(text.find(std::string(51, 'c')), std::string::npos) << text;
   EXPECT_NE(text.find("Source file name: $D/a.txt\n"), std::string::npos) << text;
+}
+
+// The attribute listing lists every member of every container with the member's own method:
+// one container of three members (CX8, CX8, VR8 added), one of two DC8 members written
+// without headers, which are listed without names.
+TEST_F(Listings, AttributesOfEveryMemberOfEveryContainer) {
+  std::ofstream(dir_ / "b.txt") << "b\n";
+  std::int32_t rc = -1;
+  for (const std::string& p : {"compress,torqin=(" + D("a.txt") + "," + D("b.txt") + "),torqfile=" + D("c1.tq") +
+                                   ",mode=cx8,show=none",
+                               "compress,torqin=" + D("a.txt") + ",torqfile=" + D("c1.tq") + ",mode=vr8,options=add,show=none",
+                               "compress,torqin=(" + D("a.txt") + "," + D("b.txt") + "),torqfile=" + D("c2.tq") +
+                                   ",mode=dc8,noheader,show=none"}) {
+    Report(p, &rc);
+    ASSERT_EQ(rc, 0) << p;
+  }
+  const std::string text = Report("decompress,torqfile=" + D("c*.tq") + ",show=attributes", &rc);
+  EXPECT_EQ(rc, 0);
+  const std::string rule8 = "------------- Member #000";
+  auto member = [&](int n, int line, const std::string& name, const char* mode) {
+    char prefix[64];
+    std::string out = rule8 + std::to_string(n) + " --------------\n";
+    const std::string lines[] = {"Source file name: " + name, "Compressed on WINDOWS 9x/NT/200x/XP", "torqcode=ascii",
+                                 std::string("mode=") + mode, "inorganization=sequential", "inrecformat=text"};
+    for (const std::string& l : lines) {
+      std::snprintf(prefix, sizeof prefix, "2026-12-24 12:00:00 1234%04d ", line++);
+      out += prefix + l + "\n";
+    }
+    return out;
+  };
+  auto container = [](int line, const char* name) {
+    std::string out;
+    char prefix[64];
+    for (const std::string& l : {std::string("torqfile=$D/") + name, std::string("organization=sequential"),
+                                 std::string("recformat=fix"), std::string("recsize=512")}) {
+      std::snprintf(prefix, sizeof prefix, "2026-12-24 12:00:00 1234%04d ", line++);
+      out += prefix + l + "\n";
+    }
+    return out;
+  };
+  const std::string unnamed =
+      " Source file name: \n2026-12-24 12:00:00 1234%04d Compressed on unknown\n"
+      "2026-12-24 12:00:00 1234%04d torqcode=ascii\n2026-12-24 12:00:00 1234%04d mode=DC8\n";
+  auto withoutHeader = [&](int n, int line) {
+    char body[512];
+    std::snprintf(body, sizeof body, unnamed.c_str(), line + 1, line + 2, line + 3);
+    char prefix[64];
+    std::snprintf(prefix, sizeof prefix, "2026-12-24 12:00:00 1234%04d", line);
+    return rule8 + std::to_string(n) + " --------------\n" + prefix + body;
+  };
+  EXPECT_EQ(text, Title("decompress torqfile=$D/c*.tq show=attributes") +
+                      "2026-12-24 12:00:00 12340001 decompress\n"
+                      "2026-12-24 12:00:00 12340002 show=attributes\n"
+                      "2026-12-24 12:00:00 12340003 translate=none\n" +
+                      kRule11 + container(4, "c1.tq") + member(1, 8, "$D/a.txt", "CX8") +
+                      member(2, 14, "$D/b.txt", "CX8") + member(3, 20, "$D/a.txt", "VR8") + container(26, "c2.tq") +
+                      withoutHeader(1, 30) + withoutHeader(2, 34) + kRule11 +
+                      "2026-12-24 12:00:00 12340038 Run time: T\n" + kRule11);
 }
 
 TEST_F(Listings, MissingInputAndTaggedCodes) {

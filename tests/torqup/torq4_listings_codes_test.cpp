@@ -125,6 +125,28 @@ TEST_F(Torq4, TruncatedRecordsEndWith72Or71) {
   }
 }
 
+// Two secured containers joined into one file: the second one's member counts as member 2 but
+// says it is member 1. The run ends with 351 and names the member number first.
+TEST_F(Torq4, MemberNumberLineComesWith351) {
+  std::string joined;
+  for (const char* name : {"s1", "s2"}) {
+    WriteFile(P(std::string(name) + ".txt"), std::string(name) + "\n");
+    const RunResult r = Run({"compress", "torqin=" + S(std::string(name) + ".txt"), "torqfile=" + S(std::string(name) + ".tq"),
+                             "mode=adc", "cryptkey=secret", "secureinfo=yes", "show=none"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    joined += ReadFile(P(std::string(name) + ".tq"));
+  }
+  WriteFile(P("joined.tq"), joined);
+  const RunResult r = Run({"decompress", "torqfile=" + S("joined.tq"), "torqout=[#]", "outpath=" + S("out"),
+                           "cryptkey=secret", "show=error"});
+  EXPECT_EQ(r.status, 351 & 0xFF) << r.err;
+  const Lines want = {"*ERROR*1369: Member number: 0002", "*ERROR* 0x0000015F",
+                      "*ERROR* 351: SECURITY: Member number not contiguous"};
+  Lines got;
+  for (const std::string& line : LinesWith(r.err, "*ERROR*")) got.push_back(Body(line));
+  EXPECT_EQ(got, want) << r.err;
+}
+
 // The warning names its file first, once for each file that needs it.
 TEST_F(Torq4, Warning105NamesTheFile) {
   WriteFile(P("in/1.txt"), "x\ny");
