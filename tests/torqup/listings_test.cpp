@@ -136,46 +136,41 @@ TEST_F(Listings, AttributesOfEveryMemberOfEveryContainer) {
   }
   const std::string text = Report("decompress,torqfile=" + D("c*.tq") + ",show=attributes", &rc);
   EXPECT_EQ(rc, 0);
-  const std::string rule8 = "------------- Member #000";
-  auto member = [&](int n, int line, const std::string& name, const char* mode) {
-    char prefix[64];
-    std::string out = rule8 + std::to_string(n) + " --------------\n";
-    const std::string lines[] = {"Source file name: " + name, "Compressed on WINDOWS 9x/NT/200x/XP", "torqcode=ascii",
-                                 std::string("mode=") + mode, "inorganization=sequential", "inrecformat=text"};
-    for (const std::string& l : lines) {
-      std::snprintf(prefix, sizeof prefix, "2026-12-24 12:00:00 1234%04d ", line++);
-      out += prefix + l + "\n";
-    }
-    return out;
-  };
-  auto container = [](int line, const char* name) {
+  // Message lines numbered from `line` on.
+  int line = 4;
+  auto numbered = [&line](std::initializer_list<std::string> texts) {
     std::string out;
-    char prefix[64];
-    for (const std::string& l : {std::string("torqfile=$D/") + name, std::string("organization=sequential"),
-                                 std::string("recformat=fix"), std::string("recsize=512")}) {
+    for (const std::string& t : texts) {
+      char prefix[64];
       std::snprintf(prefix, sizeof prefix, "2026-12-24 12:00:00 1234%04d ", line++);
-      out += prefix + l + "\n";
+      out += prefix + t + "\n";
     }
     return out;
   };
-  const std::string unnamed =
-      " Source file name: \n2026-12-24 12:00:00 1234%04d Compressed on unknown\n"
-      "2026-12-24 12:00:00 1234%04d torqcode=ascii\n2026-12-24 12:00:00 1234%04d mode=DC8\n";
-  auto withoutHeader = [&](int n, int line) {
-    char body[512];
-    std::snprintf(body, sizeof body, unnamed.c_str(), line + 1, line + 2, line + 3);
-    char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "2026-12-24 12:00:00 1234%04d", line);
-    return rule8 + std::to_string(n) + " --------------\n" + prefix + body;
+  auto container = [&](const std::string& name) {
+    return numbered({"torqfile=$D/" + name, "organization=sequential", "recformat=fix", "recsize=512"});
   };
+  auto member = [&](int n, const std::string& name, const std::string& mode) {
+    return "------------- Member #000" + std::to_string(n) + " --------------\n" +
+           numbered({"Source file name: " + name, "Compressed on WINDOWS 9x/NT/200x/XP", "torqcode=ascii",
+                     "mode=" + mode, "inorganization=sequential", "inrecformat=text"});
+  };
+  auto withoutHeader = [&](int n) {
+    return "------------- Member #000" + std::to_string(n) + " --------------\n" +
+           numbered({"Source file name: ", "Compressed on unknown", "torqcode=ascii", "mode=DC8"});
+  };
+  std::string listing = container("c1.tq");
+  listing += member(1, "$D/a.txt", "CX8");
+  listing += member(2, "$D/b.txt", "CX8");
+  listing += member(3, "$D/a.txt", "VR8");
+  listing += container("c2.tq");
+  listing += withoutHeader(1);
+  listing += withoutHeader(2);
   EXPECT_EQ(text, Title("decompress torqfile=$D/c*.tq show=attributes") +
                       "2026-12-24 12:00:00 12340001 decompress\n"
                       "2026-12-24 12:00:00 12340002 show=attributes\n"
                       "2026-12-24 12:00:00 12340003 translate=none\n" +
-                      kRule11 + container(4, "c1.tq") + member(1, 8, "$D/a.txt", "CX8") +
-                      member(2, 14, "$D/b.txt", "CX8") + member(3, 20, "$D/a.txt", "VR8") + container(26, "c2.tq") +
-                      withoutHeader(1, 30) + withoutHeader(2, 34) + kRule11 +
-                      "2026-12-24 12:00:00 12340038 Run time: T\n" + kRule11);
+                      kRule11 + listing + kRule11 + numbered({"Run time: T"}) + kRule11);
 }
 
 TEST_F(Listings, MissingInputAndTaggedCodes) {

@@ -147,6 +147,23 @@ TEST_F(Torq4, MemberNumberLineComesWith351) {
   EXPECT_EQ(got, want) << r.err;
 }
 
+// The compress listing shows the matrix size the container is written with.
+TEST_F(Torq4, ListingShowsTheBufferSizeUsed) {
+  WriteFile(P("a.txt"), "a\n");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"mode=dc8", "maxbuffer=16384"}, "maxbuffer=16384"}, {{"mode=dc8", "maxbuffer=16"}, "maxbuffer=16384"},
+      {{"mode=dc8", "maxbuffer=100000"}, "maxbuffer=65536"}, {{"mode=dc8", "maxbuffer=100"}, "maxbuffer=65536"},
+      {{"mode=cx8", "maxbuffer=100"}, "maxbuffer=114688"},   {{"mode=adc", "maxbuffer=16"}, "maxbuffer=65536"},
+  };
+  for (const auto& [given, shown] : cases) {
+    std::vector<std::string> args{"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), "show=statistic"};
+    args.insert(args.end(), given.begin(), given.end());
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Bodies(r.err, "maxbuffer="), Lines{shown}) << given[1];
+  }
+}
+
 // The warning names its file first, once for each file that needs it.
 TEST_F(Torq4, Warning105NamesTheFile) {
   WriteFile(P("in/1.txt"), "x\ny");
