@@ -564,7 +564,9 @@ void torqup(RunContext*& handle, std::int32_t& rc, const char* parameterString, 
       }
       std::int32_t runRc = ctx.stepRc == -1 ? kNoMemory : ctx.stepRc;
       // A record cut on output comes tagged with the output file's origin.
-      if (runRc == kRecordsTruncated || runRc == Tagged(0xA0000000u, kRecordsTruncated)) runRc = ctx.cut == 1 ? 71 : 72;
+      if (runRc == kRecordsTruncated || runRc == Tagged(0xA0000000u, kRecordsTruncated)) {
+        runRc = ctx.cut == 1 ? 71 : 72;
+      }
       if (runRc == 0) {
         const bool deleteInputs = ctx.function == 1 ? ctx.iDelete == 1 : ctx.kDelete == 1;
         if (deleteInputs) {

@@ -128,7 +128,8 @@ TEST_F(Listings, AttributesOfEveryMemberOfEveryContainer) {
   std::int32_t rc = -1;
   for (const std::string& p : {"compress,torqin=(" + D("a.txt") + "," + D("b.txt") + "),torqfile=" + D("c1.tq") +
                                    ",mode=cx8,show=none",
-                               "compress,torqin=" + D("a.txt") + ",torqfile=" + D("c1.tq") + ",mode=vr8,options=add,show=none",
+                               "compress,torqin=" + D("a.txt") + ",torqfile=" + D("c1.tq") +
+                                   ",mode=vr8,options=add,show=none",
                                "compress,torqin=(" + D("a.txt") + "," + D("b.txt") + "),torqfile=" + D("c2.tq") +
                                    ",mode=dc8,noheader,show=none"}) {
     Report(p, &rc);

@@ -129,12 +129,12 @@ TEST_F(Torq4, TruncatedRecordsEndWith72Or71) {
 // says it is member 1. The run ends with 351 and names the member number first.
 TEST_F(Torq4, MemberNumberLineComesWith351) {
   std::string joined;
-  for (const char* name : {"s1", "s2"}) {
-    WriteFile(P(std::string(name) + ".txt"), std::string(name) + "\n");
-    const RunResult r = Run({"compress", "torqin=" + S(std::string(name) + ".txt"), "torqfile=" + S(std::string(name) + ".tq"),
-                             "mode=adc", "cryptkey=secret", "secureinfo=yes", "show=none"});
+  for (const std::string name : {"s1", "s2"}) {
+    WriteFile(P(name + ".txt"), name + "\n");
+    const RunResult r = Run({"compress", "torqin=" + S(name + ".txt"), "torqfile=" + S(name + ".tq"), "mode=adc",
+                             "cryptkey=secret", "secureinfo=yes", "show=none"});
     ASSERT_EQ(r.status, 0) << r.err;
-    joined += ReadFile(P(std::string(name) + ".tq"));
+    joined += ReadFile(P(name + ".tq"));
   }
   WriteFile(P("joined.tq"), joined);
   const RunResult r = Run({"decompress", "torqfile=" + S("joined.tq"), "torqout=[#]", "outpath=" + S("out"),
