@@ -176,6 +176,14 @@ TEST_F(Torq4, Warning105NamesTheFile) {
                       "Source file name: " + S("in/3.txt"), "*WARN*  105: No delimiter at end of file"};
   ASSERT_EQ(lines.size(), want.size()) << r.err;
   for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(Body(lines[i]).substr(0, want[i].size()), want[i]) << r.err;
+
+  // A parameter file whose last line has no line end: the line counts, the warning names it.
+  WriteFile(P("par.txt"), "compress\ntorqin=" + S("in/2.txt") + "\ntorqfile=" + S("p.tq") + "\nshow=error");
+  const RunResult p = Run({"parfile=" + S("par.txt")});
+  EXPECT_EQ(p.status, 0) << p.err;
+  EXPECT_EQ(Bodies(p.err, ""), (Lines{"paramfile=" + S("par.txt"), "*WARN*  105: No delimiter at end of file"}))
+      << p.err;
+  EXPECT_TRUE(fs::exists(P("p.tq")));
 }
 
 // A stored name with control bytes is shown escaped in listings and messages; the file it
