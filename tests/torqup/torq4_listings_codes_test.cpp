@@ -186,6 +186,22 @@ TEST_F(Torq4, Warning105NamesTheFile) {
   EXPECT_TRUE(fs::exists(P("p.tq")));
 }
 
+// A printable container in text lines whose last line lost its line end reads as it is.
+TEST_F(Torq4, PrintableContainerWithoutLastLineEnd) {
+  WriteFile(P("a.txt"), "one\ntwo\n");
+  RunResult r = Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), "mode=cx7", "recformat=text",
+                     "show=none"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string container = ReadFile(P("c.tq"));
+  ASSERT_EQ(container.back(), '\n');
+  container.pop_back();
+  WriteFile(P("c.tq"), container);
+  r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=" + S("b.txt"), "show=error"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadFile(P("b.txt")), "one\ntwo\n");
+}
+
 // A stored name with control bytes is shown escaped in listings and messages; the file it
 // restores to keeps the name.
 TEST_F(Torq4, StoredNamesAreShownEscaped) {
