@@ -87,6 +87,7 @@ std::int32_t ReadBlock(CmpControlBlock& cb, std::int32_t& length) {
   length = 0;
   const auto capacity = static_cast<std::int32_t>(cb.blockCapacity);
   fioget(cb.fcb, rc, length, cb.blockBuffer, capacity);
+  if (rc == kFioNoDelimiter) rc = 0;  // a printable container's last line without its line end
   if (rc == 111) rc = kCmpBadFormat;
   if (rc == kCmpEndOfFile) cb.endOfFile = 1;
   if (rc != 0) return TagFileCode(rc, 12);

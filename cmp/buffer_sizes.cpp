@@ -14,3 +14,9 @@ std::int32_t GetBufSizeId(std::int32_t size) {
     if (s <= buftab[static_cast<std::size_t>(i)]) return i;
   return 31;
 }
+
+std::int32_t WriteBufferSize(std::int32_t modeWord, std::int32_t bufferSize) {
+  const std::int32_t method = modeWord & 15;
+  if (method == 3 || method == 4) return 65536;
+  return GetBufSize(GetBufSizeId(modeWord == 8 ? Dc8BufferSize(bufferSize) : bufferSize));
+}

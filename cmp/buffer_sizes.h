@@ -15,3 +15,12 @@ std::int32_t GetBufSize(std::int32_t id);
 // The id of the smallest size that holds `size` (sign ignored; 0 means 32,768, and a value of
 // 256 or less counts kilobytes); 31 when none does.
 std::int32_t GetBufSizeId(std::int32_t size);
+
+// DC8 matrices of a container being written: a value below 257 counts kilobytes and is capped
+// at 64, any other counts bytes and is capped at 65,536 (the coder's block limit).
+constexpr std::int32_t Dc8BufferSize(std::int32_t bufferSize) {
+  return bufferSize < 257 ? (bufferSize < 64 ? bufferSize : 64) : (bufferSize < 65536 ? bufferSize : 65536);
+}
+// The matrix buffer size a container written with the ModeWord uses when `bufferSize` is asked
+// for: 65,536 for ADC and NDC, the DC8 cap for DC8, rounded to the sizes a container can name.
+std::int32_t WriteBufferSize(std::int32_t modeWord, std::int32_t bufferSize);

@@ -227,6 +227,7 @@ std::int32_t OpenRead(CmpControlBlock& cb, std::int32_t& formatLevel, std::int32
   std::int32_t rc = 0, length = 0;
   const auto capacity = static_cast<std::int32_t>(cb.blockCapacity);
   fioget(cb.fcb, rc, length, cb.blockBuffer, capacity);
+  if (rc == kFioNoDelimiter) rc = 0;  // a printable container of one line without its line end
   if (rc > 0x0EFFFFFF) return static_cast<std::int32_t>(rc | kCmpTag);
   if (rc != 0) return kCmpNotTorqfile;
   cb.blockCount = 1;

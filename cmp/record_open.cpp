@@ -3,6 +3,7 @@
 // coder switch between members on reading.
 #include <cstring>
 
+#include "cmp/buffer_sizes.h"
 #include "cmp/cmp.h"
 #include "cmp/record_interface.h"
 #include "cmp/record_matrix_buffer.h"
@@ -292,7 +293,7 @@ void trqopf(RecordHandle*& slot, std::int32_t& rc, std::int32_t& formatLevel,
       bufferSize = 65536;
       if (h.securityFlag) security = 2;
     } else if (modeWord == 8) {
-      bufferSize = bufferSize < 257 ? 64 : 65536;
+      bufferSize = Dc8BufferSize(bufferSize);
     }
     if (rc == 0 && !TrqMethodHasCoder(h.method)) rc = kTrqBadMethod;
   }

@@ -8,7 +8,6 @@
 #include "fio/record_format_handlers.h"
 #include "fio/record_formats.h"
 #include "fio/record_io.h"
-#include "support/message_output.h"
 
 namespace {
 
@@ -30,14 +29,14 @@ std::int32_t Refill(FileControlBlock& fcb, std::int32_t& rc) {
   return static_cast<std::int32_t>(n);
 }
 
-// The end of the file: the last line may lack its delimiter.
+// The end of the file: the last line may lack its delimiter. It is still delivered, with 105
+// for the caller to warn about: only the caller can name the file the warning is about.
 std::int32_t EndOfText(std::uint8_t* buffer, std::int32_t capacity, std::int32_t copied,
                        std::int32_t& length) {
   if (copied < capacity) buffer[copied] = 0;
   length = copied;
   if (copied == 0) return kFioEndOfFile;
-  MsgPutError(1, kFioNoDelimiter);
-  return kFioOk;
+  return kFioNoDelimiter;
 }
 
 // A record ended by its delimiter.

@@ -7,9 +7,10 @@
 #include "fio/record_formats.h"
 
 // Reads the next record into buffer, at most `capacity` bytes; `length` receives the length
-// returned. rc 0; 2 end of file; 111 record cut or short; 34 format not readable; 50 corrupt
-// or incomplete data; 51 record longer than the buffer (text: the rest follows) or a capacity
-// too small for the format; -1 a bad block; 0x0F000000 + a system error.
+// returned. rc 0; 2 end of file; 105 a last text line without delimiter (still delivered); 111
+// record cut or short; 34 format not readable; 50 corrupt or incomplete data; 51 record longer
+// than the buffer (text: the rest follows) or a capacity too small for the format; -1 a bad
+// block; 0x0F000000 + a system error.
 void fioget(FileControlBlock*& slot, std::int32_t& rc, std::int32_t& length, std::uint8_t* buffer,
             const std::int32_t& capacity);
 // Writes one record of `length` bytes. rc 0; 4 padded (fix); 111 cut (fix); 34 format not

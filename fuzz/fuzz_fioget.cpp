@@ -107,6 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(calls <= limit);  // every accepted call moves on
     switch (rc) {
       case kFioOk:
+      case kFioNoDelimiter:
       case kFioTruncated:
       case kFioLengthError:
         break;

@@ -23,6 +23,7 @@
 #include "torqup/listings.h"
 #include "torqup/output_names.h"
 #include "torqup/run_state.h"
+#include "torqup/shown_names.h"
 #include "torqup/steps.h"
 #include "torqup/temporary_files.h"
 #include "torqup/two_part_counts.h"
@@ -49,6 +50,12 @@ bool SystemHeaderExpected(const std::uint8_t* origin) {
   if (system == 1 && maker == 6) return true;
   if (system == 13) return maker >= 3;
   return system >= 2 && maker >= 2;
+}
+
+// The listing shows each member's own method and crypt mode.
+void ShowMemberMode(RunContext& ctx, std::int32_t modeWord) {
+  ctx.mode = modeWord & 0x0F;
+  ctx.cryptmode = modeWord & 0xF0;
 }
 
 // A record length or block size as the record layer reads it: the not-given marker is none,
@@ -167,6 +174,11 @@ void get_header(RunContext*& handle) {
   ctx.memberNumber += 1;
   if (RunState* state = CurrentRunState()) state->firstRecordRead = false;
   if (ctx.header != 1 && ctx.show != kShowAll && ctx.show != kShowAttributes) return;
+  // The attribute listing goes through every member of the container here.
+  const bool listing = ctx.show == kShowAttributes;
+  // The ModeWord of the header record that began the member: for a member without file header
+  // the matrix read last (at the open, the container's first).
+  std::int32_t startMode = ctx.mode | ctx.cryptmode;
   std::int32_t rc = 0;
   for (;;) {
     std::memset(ctx.memberName, 0, sizeof ctx.memberName);
@@ -187,17 +199,44 @@ void get_header(RunContext*& handle) {
         rc = 0;
       }
     }
-    if ((rc != 0 && rc != 2) || ctx.show != kShowAttributes) break;
-    std::int32_t headerWord = 0, modeWord = 0;
-    trqrdblh(ctx.recordHandle, rc, headerWord, modeWord);
-    msg_deko_torqin(handle);
-    if (ctx.header == 0) trqpos(ctx.recordHandle, rc, kTrqNextMember);
+    if (!listing) break;
+    // A member without file header (written with noheader) is listed without a name.
+    const bool withoutHeader = rc == 9;
+    if (withoutHeader) {
+      rc = 0;
+      ctx.iOrg = ctx.iRecform = -1;  // not known: not listed
+      ctx.iRecsize = 0;
+      ctx.originPair[0] = ctx.originPair[1] = 0;
+    }
+    if (rc != 0 && rc != 2) break;
+    std::int32_t kind = 0, modeWord = 0;
+    if (!withoutHeader) {
+      // The next header record is the member's first matrix, which carries the member's own
+      // method; the rest of the member is passed over. A file header there begins the next
+      // member at once (a member without records).
+      trqrdblh(ctx.recordHandle, rc, kind, modeWord);
+      if (rc == 0 || rc == 2) startMode = modeWord;
+      ShowMemberMode(ctx, startMode);
+      msg_deko_torqin(handle);
+      if (rc == 0 && kind != 1) trqpos(ctx.recordHandle, rc, kTrqNextMember);
+    } else {
+      // Its first matrix has been read already. Its further matrices are passed over up to the
+      // next member: one marked as a member's start, one with a file header, or the end.
+      ShowMemberMode(ctx, startMode);
+      msg_deko_torqin(handle);
+      do {
+        trqrdblh(ctx.recordHandle, rc, kind, modeWord);
+      } while (rc == 0 && kind == 0);
+      startMode = modeWord;
+    }
     if (rc != 0) {
       if (rc == 7) rc = 29;
       break;
     }
     ctx.memberNumber += 1;
   }
+  // The listing ends at the end of the container.
+  if (listing && rc == 2) rc = 0;
   ctx.stepRc = rc;
 }
 
@@ -250,7 +289,7 @@ void open_torqout(RunContext*& handle) {
   if (rc != 0) {
     if (state != nullptr) DiscardOutput(*state);
     ctx.stepRc = Tagged(kOutputTag, rc);
-    MsgPut(2013, target.c_str());
+    MsgPut(2013, ShownName(target).c_str());
     MsgPutErrorNoInserts(2, rc);
     return;
   }

@@ -5,8 +5,9 @@
 TORQ_BUILD_STAMP("TorqListMaps")
 
 const MapEntry FunctionMap[3] = {{0, "decompress"}, {1, "compress"}, {-1, nullptr}};
-const MapEntry ModeMap[8] = {{0, "CX8"}, {1, "CX7"}, {2, "VR8"}, {3, "ADC"},
-                             {8, "DC8"}, {4, "NDC"}, {5, "AES"}, {-1, nullptr}};
+// The matrices of a DC8 member read back as method 9, which is named DC8 as well.
+const MapEntry ModeMap[9] = {{0, "CX8"}, {1, "CX7"}, {2, "VR8"}, {3, "ADC"},
+                             {8, "DC8"}, {4, "NDC"}, {5, "AES"}, {9, "DC8"}, {-1, nullptr}};
 const MapEntry CryptMap[4] = {{0, "none"}, {16, "torq"}, {32, "aes"}, {-1, nullptr}};
 const MapEntry TorqCodeMap[3] = {{0, "ebcdic"}, {1, "ascii"}, {-1, nullptr}};
 const MapEntry AttribMap[4] = {{0, "none"}, {1, "common"}, {17, "all"}, {-1, nullptr}};

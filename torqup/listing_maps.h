@@ -3,7 +3,7 @@
 #include "support/message_catalog.h"
 
 extern const MapEntry FunctionMap[3];
-extern const MapEntry ModeMap[8];
+extern const MapEntry ModeMap[9];
 extern const MapEntry CryptMap[4];
 extern const MapEntry TorqCodeMap[3];
 extern const MapEntry AttribMap[4];

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "cmp/buffer_sizes.h"
 #include "fio/record_formats.h"
 #include "support/environment.h"
 #include "support/format.h"
@@ -13,6 +14,7 @@
 #include "support/sysinfo.h"
 #include "support/torqutil.h"
 #include "torqup/listing_maps.h"
+#include "torqup/shown_names.h"
 
 TORQ_BUILD_STAMP("TorqListings")
 
@@ -22,8 +24,9 @@ constexpr std::int32_t kCommentShown = 50;
 
 void BannerLine(int kind, std::int32_t value = 0) { MsgListF("%s\n", Banner(kind, value, 0)); }
 
-const char* NameOr(const std::uint8_t* slot, const char* standardStream) {
-  return slot[0] == 0 || slot[1] == '\0' ? standardStream : SlotText(slot);
+// A name as shown (control bytes escaped), or the standard stream an empty one stands for.
+std::string NameOr(const std::uint8_t* slot, const char* standardStream) {
+  return slot[0] == 0 || slot[1] == '\0' ? standardStream : ShownSlot(slot);
 }
 
 bool Set(std::uint8_t option) { return option == 1; }
@@ -63,7 +66,8 @@ void msg_komp_attr(RunContext*& handle) {
   MsgPut(2014, FindEntryTxt(FunctionMap, 1));
   MsgPut(2029, FindEntryTxt(ModeMap, ctx.mode));
   if (ctx.passwordLength != 0) MsgPut(2004, FindEntryTxt(CryptMap, ctx.cryptmode));
-  MsgPut(2026, ctx.maxbuffer);
+  // The size the container is written with, which for DC8 may be less than the one asked for.
+  MsgPut(2026, WriteBufferSize(ctx.mode | ctx.cryptmode, ctx.maxbuffer));
   MsgPut(2027, ctx.maxrecords);
   MsgPut(2010, FindEntryTxt(TorqCodeMap, ctx.torqcode));
   MsgPut(2000, FindEntryTxt(AttribMap, ctx.fileinfo * 16 + ctx.header));
@@ -86,7 +90,7 @@ void msg_deko_attr(RunContext*& handle) {
 void msg_komp_torqin(RunContext*& handle) {
   const RunContext& ctx = *handle;
   BannerLine(8, ctx.memberNumber);
-  MsgPut(2012, NameOr(ctx.inputName, "STDIN$"));
+  MsgPut(2012, NameOr(ctx.inputName, "STDIN$").c_str());
   if (ctx.show == kShowStatistic) return;
   if (ctx.iOrg >= 0) MsgPut(2020, FindEntryTxt(FormatMap, ctx.iOrg));
   if (ctx.iBlksize > 0) MsgPut(2015, ctx.iBlksize);
@@ -105,7 +109,7 @@ void msg_komp_torqin(RunContext*& handle) {
 void msg_komp_torqfile(RunContext*& handle) {
   const RunContext& ctx = *handle;
   BannerLine(10);
-  MsgPut(2011, NameOr(ctx.containerName, "STDOUT$"));
+  MsgPut(2011, NameOr(ctx.containerName, "STDOUT$").c_str());
   if (ctx.show == kShowStatistic) return;
   MsgPut(2031, FindEntryTxt(FormatMap, ctx.kOrg));
   if (ctx.kBlksize > 0) MsgPut(2001, ctx.kBlksize);
@@ -120,14 +124,14 @@ void msg_komp_torqfile(RunContext*& handle) {
 
 void msg_deko_torqfile(RunContext*& handle) {
   BannerLine(10);
-  MsgPut(2011, NameOr(handle->containerName, "STDIN$"));
+  MsgPut(2011, NameOr(handle->containerName, "STDIN$").c_str());
 }
 
 void msg_deko_torqin(RunContext*& handle) {
   RunContext& ctx = *handle;
   if (ctx.containerListed == 0) {
     ctx.containerListed = 1;
-    MsgPut(2011, NameOr(ctx.containerName, "STDIN$"));
+    MsgPut(2011, NameOr(ctx.containerName, "STDIN$").c_str());
     if (ctx.kClosedisp > 0) MsgPut(2002, FindEntryTxt(CloseMap, ctx.kClosedisp));
     if (ctx.kDelete == 1) MsgPut(2017, "yes");
     if (ctx.kUserio == 1) MsgPut(2052, "yes");
@@ -142,7 +146,7 @@ void msg_deko_torqin(RunContext*& handle) {
     ctx.commentLength = 0;
     BannerLine(9);
   }
-  MsgPut(1130, SlotText(ctx.memberName));
+  MsgPut(1130, ShownSlot(ctx.memberName).c_str());
   MsgPut(1000, GetBetriebsSystem(ctx.originPair));
   MsgPut(2010, FindEntryTxt(TorqCodeMap, ctx.torqcode));
   MsgPut(2029, FindEntryTxt(ModeMap, ctx.mode));
@@ -154,7 +158,7 @@ void msg_deko_torqin(RunContext*& handle) {
 
 void msg_deko_torqout(RunContext*& handle) {
   const RunContext& ctx = *handle;
-  MsgPut(2013, NameOr(ctx.outputName, "STDOUT$"));
+  MsgPut(2013, NameOr(ctx.outputName, "STDOUT$").c_str());
   if (ctx.show == kShowStatistic) return;
   MsgPut(2036, FindEntryTxt(FormatMap, ctx.oOrg));
   MsgPut(2040, FindEntryTxt(RecFormsMap, ctx.oRecform));

@@ -98,7 +98,11 @@ std::int32_t ReadParameterFile(RunContext& ctx, const char* name) {
     const std::int32_t capacity = static_cast<std::int32_t>(kParLineSize);
     fioget(ctx.parFile, rc, length, reinterpret_cast<std::uint8_t*>(ctx.parLine), capacity);
     if (rc == 2) return 2;
-    if (rc != 0 && rc != 105) {
+    if (rc == kFioNoDelimiter) {
+      // The last line is still read; the warning names the file.
+      MsgPut(kMsgParamFile, name);
+      MsgPutError(1, kFioNoDelimiter);
+    } else if (rc != 0) {
       ReportReadError(name, rc);
       return rc;
     }

@@ -21,6 +21,7 @@
 #include "torqup/listings.h"
 #include "torqup/output_names.h"
 #include "torqup/run_state.h"
+#include "torqup/shown_names.h"
 #include "torqup/steps.h"
 #include "torqup/temporary_files.h"
 
@@ -35,6 +36,7 @@ constexpr std::int32_t kTooManyOutputs = 102;
 constexpr std::int32_t kNothingSelected = 104;
 constexpr std::int32_t kNoDelimiterAtEnd = 105;
 constexpr std::int32_t kNoFileHeader = 106;
+constexpr std::int32_t kRecordsTruncated = 111;
 constexpr std::int32_t kInvalidContainerPattern = static_cast<std::int32_t>(0xF0000027u);
 constexpr std::int32_t kNoMemberSelected = static_cast<std::int32_t>(0xA0000027u);
 
@@ -238,6 +240,8 @@ void Driver::TakeMemberAttributes() {
 void Driver::ReportWarning() {
   if (ctx.warning == 0) return;
   MsgPutErrorNoInserts(1, ctx.warning);
+  // Records cut as the cut option asked: the run goes on and ends telling so (71).
+  if (ctx.warning == kRecordsTruncated && savedError == 0) savedError = kRecordsTruncated;
   ctx.warning = 0;
 }
 
@@ -304,7 +308,7 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
         selected = copnam(&ctx, ctx.memberName, ctx.newContainerName, patternKind, ctx.currentPattern, true);
         if (selected == 0) break;
         if (selected == kRcInvalidName) {
-          MsgPut(1130, SlotText(ctx.memberName));
+          MsgPut(1130, ShownSlot(ctx.memberName).c_str());
           MsgPutError(2, kRcInvalidName);
           state.refusedNames += 1;
         }
@@ -347,8 +351,8 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
   } while (last == 6 && ctx.stepRc == 0);
   if (last != 6 && last != 2 && last != 0) {
     ctx.stepRc = last;
-    std::int32_t infoRc = 0, member = 0;
-    trqinfo(ctx.recordHandle, infoRc, last, member);
+    std::int32_t infoRc = 0;
+    trqinfo(ctx.recordHandle, infoRc, last, ctx.memberNumber);
   }
   if (ctx.stepRc == 2) ctx.stepRc = 0;
   if (ctx.stepRc == 0 || last == 2) {
@@ -566,7 +570,10 @@ void torqup(RunContext*& handle, std::int32_t& rc, const char* parameterString, 
         }
       }
       std::int32_t runRc = ctx.stepRc == -1 ? kNoMemory : ctx.stepRc;
-      if (runRc == 111) runRc = ctx.cut == 1 ? 71 : 72;
+      // A record cut on output comes tagged with the output file's origin.
+      if (runRc == kRecordsTruncated || runRc == Tagged(0xA0000000u, kRecordsTruncated)) {
+        runRc = ctx.cut == 1 ? 71 : 72;
+      }
       if (runRc == 0) {
         const bool deleteInputs = ctx.function == 1 ? ctx.iDelete == 1 : ctx.kDelete == 1;
         if (deleteInputs) {
@@ -585,6 +592,7 @@ void torqup(RunContext*& handle, std::int32_t& rc, const char* parameterString, 
       if ((runRc >= 10 && runRc <= 19) || (runRc >= 60 && runRc <= 80)) {
         MsgPut(1129, ctx.containerName[0] != 0 ? SlotText(ctx.containerName) : "STDIN$");
       }
+      if (runRc == 351 || runRc == 352) MsgPutError(2, 1369, ctx.memberNumber);
       if (runRc != 0 && ctx.show != kShowNone) {
         MsgPutF("*ERROR* 0x%08X\n", static_cast<std::uint32_t>(runRc));
         if ((static_cast<std::uint32_t>(runRc) & 0x0F000000u) == 0x0F000000u) {

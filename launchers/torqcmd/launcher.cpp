@@ -28,6 +28,7 @@ std::uint32_t dwTypeOut = 0;
 namespace {
 
 constexpr std::uint16_t kGerman = 1031;
+constexpr std::int32_t kSystemErrorTag = 0x0F000000;
 
 bool German() { return F_GetUserLaguageID() == kGerman; }
 
@@ -186,7 +187,9 @@ std::int32_t Run(int argc, char** argv) {
   if (const int error = torq::platform::SpawnProcess(request, child)) {
     SysError = error;
     std::printf("*SYSERROR* %d (%#x)\n", SysError, static_cast<unsigned>(SysError));
-    return -1;
+    // As the library does: the system's error, marked so that it is not read as one of torq4's
+    // own codes.
+    return kSystemErrorTag + error;
   }
   if (NoWait) {
     torq::platform::ReleaseChild(child);

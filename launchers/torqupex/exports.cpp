@@ -1,8 +1,10 @@
-// The two exports of libtorqupex.so. Nothing else of the library is visible to its host.
+// The two exports of libtorqupex.so, as launchers/torqupex.h declares them. Nothing else of the
+// library is visible to its host.
 #include <cstdint>
 #include <cstring>
 #include <strings.h>
 
+#include "launchers/torqupex.h"
 #include "launchers/torqupex/argument_vector.h"
 #include "launchers/torqupex/run_torq4.h"
 
@@ -19,8 +21,7 @@ extern "C" {
 // "startup" (any case) `handle` is an array of *length argument texts instead, entry 0 standing
 // for the program name. *rc gets torq4's return code, 82 for a missing string or a bad length,
 // -1 when the arguments cannot be built.
-__attribute__((visibility("default"))) void torqup(void* handle, std::int32_t* rc, const char* parameters,
-                                                   const std::int32_t* length) {
+void torqup(void* handle, std::int32_t* rc, const char* parameters, const std::int32_t* length) {
   if (!rc) return;
   if (!parameters || !length || *length <= 0) {
     *rc = kBadParameters;
@@ -49,7 +50,7 @@ __attribute__((visibility("default"))) void torqup(void* handle, std::int32_t* r
   }
 }
 
-__attribute__((visibility("default"))) std::int32_t torqupc(const char* parameters) {
+std::int32_t torqupc(const char* parameters) {
   std::int32_t rc = kBadParameters;
   if (!parameters) return rc;
   const std::int32_t length = static_cast<std::int32_t>(strnlen(parameters, 0x7FFFFFFF));

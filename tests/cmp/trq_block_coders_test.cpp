@@ -93,7 +93,8 @@ TEST(TrqBlockCoders, RoundTrips) {
   for (const Case& c : cases) {
     TempFiles files;
     const std::string& path = files.Add("bc");
-    Layout l{c.recordFormat, c.recordLength, c.modeWord, c.charCode, 32768, 0, c.fixedBlock};
+    // DC8 matrices of 64 KB take the longest records.
+    Layout l{c.recordFormat, c.recordLength, c.modeWord, c.charCode, c.modeWord == 8 ? 65536 : 32768, 0, c.fixedBlock};
     const std::size_t longest = c.modeWord == 8 ? 65496 : 65536;
     const auto seed = static_cast<unsigned>(c.modeWord * 1000 + c.recordLength);
     const std::vector<Member> members = {
@@ -154,7 +155,10 @@ TEST(TrqBlockCoders, FamiliesMixed) {
   for (const Part& p : parts) {
     const std::string& path = files.Add("part");
     Layout l{1, 512, p.mode, p.mode == 4 ? 0 : 1, p.bufferSize, 0, 1};
-    const std::size_t longest = p.mode >= 3 ? 3000 : static_cast<std::size_t>(std::min(p.bufferSize - 7, 1500));
+    // DC8 with 2 (kilobytes) codes 2 KB matrices: a record takes at most 2,040 bytes there.
+    const std::size_t longest = p.mode == 8 && p.bufferSize == 2 ? 2040
+                                : p.mode >= 3 ? 3000
+                                              : static_cast<std::size_t>(std::min(p.bufferSize - 7, 1500));
     std::vector<Member> members = {
         Named("m" + std::to_string(all.size()), Cards(static_cast<unsigned>(all.size()), 700, longest)),
         Named("n" + std::to_string(all.size()), Cards(99, 3, 50))};
@@ -206,14 +210,15 @@ TEST(TrqBlockCoders, PositionToEachMember) {
   }
 }
 
-// Record limits: ADC takes its buffer, DC8 its buffer less the length word; ADC matrices
-// hold 4,095 records.
+// Record limits: ADC takes its buffer, DC8 its buffer (the size asked for, at most 64 KB) less
+// the length word and its own; ADC matrices hold 4,095 records.
 TEST(TrqBlockCoders, RecordLimits) {
   struct Case {
     std::int32_t mode, bufferSize, length, rc;
   };
   const Case cases[] = {{3, 0, 65536, 0},     {3, 0, 65537, 16},    {8, 65536, 65496, 0},
-                        {8, 65536, 65497, 16}, {8, 32, 65497, 16},  {8, 2, 65496, 0}};
+                        {8, 65536, 65497, 16}, {8, 32, 32760, 0},   {8, 32, 32761, 16},
+                        {8, 2, 2040, 0},      {8, 2, 2041, 16}};
   for (const Case& c : cases) {
     TempFiles files;
     const std::string& path = files.Add("lim");

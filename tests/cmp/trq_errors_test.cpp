@@ -1,6 +1,7 @@
 // The record interface's answers to bad arguments, bad order and failed allocations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -136,8 +137,11 @@ TEST(TrqOpen, ContainerOptions) {
   const ContainerCase cases[] = {
       {"ADC with crypt 0x30 becomes ADC", 1, 80, 0x33, 255, 1, 1, 32768, 0, 3, 255, 1, 1, 65536},
       {"0x05 becomes ADC", 1, 80, 0x05, 5000, 1, 1, 32768, 0, 3, 4095, 1, 1, 65536},
-      {"DC8 keeps the top of its range", 1, 80, 0x08, -1, 1, 1, 32768, 0, 8, 65535, 1, 1, 65536},
-      {"DC8 below 257 is 64 KB", 1, 80, 0x08, 9, 1, 1, 12, 0, 8, 9, 1, 1, 65536},
+      {"DC8 keeps the top of its range", 1, 80, 0x08, -1, 1, 1, 65536, 0, 8, 65535, 1, 1, 65536},
+      {"DC8 below 257 counts kilobytes", 1, 80, 0x08, 9, 1, 1, 12, 0, 8, 9, 1, 1, 12288},
+      {"DC8 takes at most 64 KB", 1, 80, 0x08, 9, 1, 1, 100, 0, 8, 9, 1, 1, 65536},
+      {"DC8 takes at most 65,536 bytes", 1, 80, 0x08, 9, 1, 1, 100000, 0, 8, 9, 1, 1, 65536},
+      {"DC8 in bytes", 1, 80, 0x08, 9, 1, 1, 32768, 0, 8, 9, 1, 1, 32768},
       {"a crypt mode CX8 cannot carry", 1, 80, 0x10, 255, 1, 1, 32768, 22, 3, 255, 1, 1, 32768},
       {"CX7 with a crypt mode", 3, 80, 0x21, 255, 1, 1, 32768, 22, 3, 255, 1, 1, 32768},
       {"CX7 record length 4096", 3, 4096, 0x01, 255, 1, 1, 32768, 25, 1, 255, 1, 1, 32768},
@@ -172,7 +176,7 @@ TEST(TrqOpen, ContainerOptions) {
       // ADC and NDC take records as long as their buffer, DC8 leaves room for a length word.
       const std::int32_t method = l.modeWord & 15;
       const std::int32_t longest = method == 3 || method == 4 ? 65536
-                                   : method == 8              ? 65500
+                                   : method == 8              ? std::min(c.wantBufferSize - 4, 65500)
                                                               : c.wantBufferSize - 7;
       EXPECT_EQ(slot->longestRecord, longest) << c.what;
     } else {

@@ -472,7 +472,8 @@ TEST_P(RoundTrip, LengthBoundaries) {
         EXPECT_EQ(r, Bytes(expectRecord.begin(), expectRecord.begin() + std::min(full, capacity)));
       }
       const std::int32_t roomForNext = std::max<std::int32_t>(100, recordLength);
-      EXPECT_EQ(in.Get(r, roomForNext), kFioOk);
+      // dtext writes no delimiter after the last record: read as text, it comes with 105.
+      EXPECT_EQ(in.Get(r, roomForNext), format == 12 ? kFioNoDelimiter : kFioOk);
       EXPECT_EQ(r, expectNext);
       EXPECT_EQ(in.Get(r, roomForNext), kFioEndOfFile);
       EXPECT_TRUE(r.empty());

@@ -113,15 +113,15 @@ inline std::ostream& operator<<(std::ostream& os, const Got& g) {
   return os;
 }
 
-// Reads until rc 2 or a code other than 0, 4, 51, 111 (that record is the last entry); at
-// most `limit` records.
+// Reads until rc 2 or a code other than 0, 4, 51, 105, 111 (that record is the last entry);
+// at most `limit` records.
 inline std::vector<Got> ReadAll(Open& in, std::int32_t capacity, std::size_t limit = 100000) {
   std::vector<Got> out;
   for (std::size_t i = 0; i < limit; ++i) {
     Got g{0, {}};
     g.rc = in.Get(g.data, capacity);
     out.push_back(g);
-    if (g.rc != kFioOk && g.rc != kFioLengthError && g.rc != kFioTruncated) break;
+    if (g.rc != kFioOk && g.rc != kFioLengthError && g.rc != kFioNoDelimiter && g.rc != kFioTruncated) break;
   }
   return out;
 }

@@ -1,7 +1,9 @@
 // torqcmd copied beside the stand-in, run as a user runs it (output to a file, not a terminal).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <regex>
 #include <string>
@@ -151,6 +153,15 @@ TEST_F(Torqcmd, NewConsoleAndDetachedRuns) {
   EXPECT_EQ(o.status, 0);
   for (int i = 0; i < 1000 && !std::filesystem::exists(scratch_.Path("record.txt")); ++i) ::usleep(10000);
   EXPECT_TRUE(std::filesystem::exists(scratch_.Path("record.txt")));
+}
+
+TEST_F(Torqcmd, Torq4ThatCannotBeStartedGivesTheSystemErrorMarked) {
+  // Found beside torqcmd but not executable: the start fails with EACCES.
+  ASSERT_EQ(::chmod(scratch_.Path("torq4").c_str(), 0644), 0);
+  const Outcome o = Run({"mode=adc"});
+  EXPECT_EQ(o.output, "*SYSERROR* 13 (0xd)\n");
+  EXPECT_EQ(o.rc, std::to_string(0x0F000000 + EACCES));
+  EXPECT_EQ(o.status, EACCES);
 }
 
 TEST_F(Torqcmd, StatisticsLines) {

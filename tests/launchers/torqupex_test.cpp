@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <type_traits>
+
+#include "launchers/torqupex.h"
 
 #include "launcher_test_util.h"
 
@@ -17,8 +20,11 @@ using launchertest::Scratch;
 
 namespace {
 
-using TorqupFn = void (*)(void*, std::int32_t*, const char*, const std::int32_t*);
-using TorqupcFn = std::int32_t (*)(const char*);
+// The calls as the library's header declares them, which is how a host sees them.
+using TorqupFn = decltype(&torqup);
+using TorqupcFn = decltype(&torqupc);
+static_assert(std::is_same_v<TorqupFn, void (*)(void*, std::int32_t*, const char*, const std::int32_t*)>);
+static_assert(std::is_same_v<TorqupcFn, std::int32_t (*)(const char*)>);
 
 // A folder with the library and the stand-in as "torq4" beside it; the tests run in it, so
 // "torq4.log" lands there too.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -117,6 +118,60 @@ TEST_F(Listings, DecompressNamesStandardStreamsAndCutsComments) {
   EXPECT_NE(text.find(std::string(50, 'c') + "\n"), std::string::npos) << text;
   EXPECT_EQ(text.find(std::string(51, 'c')), std::string::npos) << text;
   EXPECT_NE(text.find("Source file name: $D/a.txt\n"), std::string::npos) << text;
+}
+
+// The attribute listing lists every member of every container with the member's own method:
+// one container of three members (CX8, CX8, VR8 added), one of two DC8 members written
+// without headers, which are listed without names.
+TEST_F(Listings, AttributesOfEveryMemberOfEveryContainer) {
+  std::ofstream(dir_ / "b.txt") << "b\n";
+  std::int32_t rc = -1;
+  for (const std::string& p : {"compress,torqin=(" + D("a.txt") + "," + D("b.txt") + "),torqfile=" + D("c1.tq") +
+                                   ",mode=cx8,show=none",
+                               "compress,torqin=" + D("a.txt") + ",torqfile=" + D("c1.tq") +
+                                   ",mode=vr8,options=add,show=none",
+                               "compress,torqin=(" + D("a.txt") + "," + D("b.txt") + "),torqfile=" + D("c2.tq") +
+                                   ",mode=dc8,noheader,show=none"}) {
+    Report(p, &rc);
+    ASSERT_EQ(rc, 0) << p;
+  }
+  const std::string text = Report("decompress,torqfile=" + D("c*.tq") + ",show=attributes", &rc);
+  EXPECT_EQ(rc, 0);
+  // Message lines numbered from `line` on.
+  int line = 4;
+  auto numbered = [&line](std::initializer_list<std::string> texts) {
+    std::string out;
+    for (const std::string& t : texts) {
+      char prefix[64];
+      std::snprintf(prefix, sizeof prefix, "2026-12-24 12:00:00 1234%04d ", line++);
+      out += prefix + t + "\n";
+    }
+    return out;
+  };
+  auto container = [&](const std::string& name) {
+    return numbered({"torqfile=$D/" + name, "organization=sequential", "recformat=fix", "recsize=512"});
+  };
+  auto member = [&](int n, const std::string& name, const std::string& mode) {
+    return "------------- Member #000" + std::to_string(n) + " --------------\n" +
+           numbered({"Source file name: " + name, "Compressed on WINDOWS 9x/NT/200x/XP", "torqcode=ascii",
+                     "mode=" + mode, "inorganization=sequential", "inrecformat=text"});
+  };
+  auto withoutHeader = [&](int n) {
+    return "------------- Member #000" + std::to_string(n) + " --------------\n" +
+           numbered({"Source file name: ", "Compressed on unknown", "torqcode=ascii", "mode=DC8"});
+  };
+  std::string listing = container("c1.tq");
+  listing += member(1, "$D/a.txt", "CX8");
+  listing += member(2, "$D/b.txt", "CX8");
+  listing += member(3, "$D/a.txt", "VR8");
+  listing += container("c2.tq");
+  listing += withoutHeader(1);
+  listing += withoutHeader(2);
+  EXPECT_EQ(text, Title("decompress torqfile=$D/c*.tq show=attributes") +
+                      "2026-12-24 12:00:00 12340001 decompress\n"
+                      "2026-12-24 12:00:00 12340002 show=attributes\n"
+                      "2026-12-24 12:00:00 12340003 translate=none\n" +
+                      kRule11 + listing + kRule11 + numbered({"Run time: T"}) + kRule11);
 }
 
 TEST_F(Listings, MissingInputAndTaggedCodes) {
