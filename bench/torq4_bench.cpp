@@ -19,9 +19,10 @@
 // (paired runs), and compares every restored file byte for byte with its original (a
 // difference stops the benchmark). Printed: per program the median wall time, its speed in MB/s
 // of input, the median processor time (user + system), the peak resident size of its runs and
-// the packed size; then the target ratios, each the median of the per-round ratios
-// (speed of torq4 / speed of the other; processor-time ratios in brackets, less disturbed by
-// other load on a shared machine).
+// the packed size; then the target ratios, each the median of the per-round ratios (speed of
+// torq4 / speed of the other; processor-time ratios in brackets, less disturbed by other load
+// on a shared machine), for the torq4 measured and, with --base, for the one before; then
+// every torq4 run over each other program.
 //
 // Inputs, made at run time by child processes (so this process stays small: a child's peak
 // resident size as the system reports it starts from its parent's) in a temporary folder:
@@ -292,17 +293,70 @@ void PrintTable(const std::vector<Job>& jobs) {
     }
 }
 
-void PrintRatio(const std::vector<Job>& jobs, const std::string& label, const std::string& input, const std::string& name,
-                const std::string& other, bool compress, const char* target) {
-  const Job* a = Find(jobs, input, name);
-  const Job* b = Find(jobs, input, other);
-  if (a == nullptr || b == nullptr) {
-    std::printf("%-48s %6s %8s   target %s\n", label.c_str(), "-", "", target);
-    return;
+// Speed of a over speed of b, paired, as "wall (processor)"; "-" when either did not run.
+std::string Ratio(const std::vector<Job>& jobs, const std::string& input, const std::string& a, const std::string& b,
+                  bool compress) {
+  const Job* x = Find(jobs, input, a);
+  const Job* y = Find(jobs, input, b);
+  if (x == nullptr || y == nullptr) return "-";
+  const auto& rx = compress ? x->compress : x->decompress;
+  const auto& ry = compress ? y->compress : y->decompress;
+  char text[40];
+  std::snprintf(text, sizeof text, "%.2f (%.2f)", PairedRatio(rx, ry, &Run::wall), PairedRatio(rx, ry, &Run::cpu));
+  return text;
+}
+
+void PrintTargets(const std::vector<Job>& jobs) {
+  struct Row {
+    const char* label;
+    const char* input;
+    const char* mode;
+    const char* other;  // empty: the same mode of the torq4 before
+    bool compress;
+    const char* target;
+  };
+  static constexpr Row kRows[] = {
+      {"CX8 decompress / zstd -1 decompress", "cards", "cx8", "zstd -1", false, "1.5"},
+      {"CX8 compress / zstd -1 compress", "cards", "cx8", "zstd -1", true, "2.0"},
+      {"CX8 decompress / zstd -1, text lines", "text", "cx8", "zstd -1", false, "1.0"},
+      {"NDC compress / before's NDC", "cards", "ndc", "", true, "1.5"},
+      {"NDC decompress / before's NDC", "cards", "ndc", "", false, "1.5"},
+      {"ADC compress / zstd -1 compress", "cards", "adc", "zstd -1", true, "0.5"},
+      {"ADC decompress / zstd -1 decompress", "cards", "adc", "zstd -1", false, "0.7"},
+  };
+  std::printf("\nspeed ratios: median of the per-round ratios of wall time (of processor time)\n");
+  std::printf("%-40s %-14s %-14s %s\n", "", "torq4", "before", "target");
+  for (const Row& r : kRows) {
+    const std::string mode = r.mode;
+    const std::string other = *r.other ? r.other : "before " + mode;
+    const std::string before = *r.other ? Ratio(jobs, r.input, "before " + mode, other, r.compress) : "-";
+    std::printf("%-40s %-14s %-14s %s\n", r.label, Ratio(jobs, r.input, "torq4 " + mode, other, r.compress).c_str(),
+                before.c_str(), r.target);
   }
-  const auto& x = compress ? a->compress : a->decompress;
-  const auto& y = compress ? b->compress : b->decompress;
-  std::printf("%-48s %6.2f (%5.2f)  target %s\n", label.c_str(), PairedRatio(x, y, &Run::wall), PairedRatio(x, y, &Run::cpu), target);
+  for (const char* who : {"torq4", "before"}) {
+    long peak = -1;
+    for (const Job& j : jobs)
+      if (j.torq4 && j.name.rfind(who, 0) == 0) peak = std::max({peak, Peak(j.compress), Peak(j.decompress)});
+    if (peak >= 0)
+      std::printf("%-40s %.1f MB (%s)  target at most 16 MB\n", "peak resident size of any torq4 run",
+                  static_cast<double>(peak) / 1024.0, who);
+  }
+}
+
+void PrintOtherRatios(const std::vector<Job>& jobs, const std::vector<std::string>& inputs) {
+  const std::vector<std::string> others{"zstd -1", "lz4 -1", "gzip -6"};
+  std::printf("\nspeed of each torq4 over the others' (wall (processor))\n%-6s %-11s %-10s", "input", "program", "way");
+  for (const std::string& o : others) std::printf(" %-14s", ("/ " + o).c_str());
+  std::printf(" %s\n", "/ before");
+  for (const std::string& input : inputs)
+    for (const Job& j : jobs)
+      if (j.input == input && j.torq4)
+        for (const bool compress : {true, false}) {
+          std::printf("%-6s %-11s %-10s", input.c_str(), j.name.c_str(), compress ? "compress" : "decompress");
+          for (const std::string& o : others) std::printf(" %-14s", Ratio(jobs, input, j.name, o, compress).c_str());
+          const bool after = j.name.rfind("torq4 ", 0) == 0;
+          std::printf(" %s\n", after ? Ratio(jobs, input, j.name, "before " + j.mode, compress).c_str() : "");
+        }
 }
 
 }  // namespace
@@ -337,26 +391,7 @@ int main(int argc, char** argv) {
   }
 
   PrintTable(jobs);
-  std::printf("\nspeed ratios (median of the per-round ratios of wall time; of processor time in brackets)\n");
-  PrintRatio(jobs, "CX8 decompress / zstd -1 decompress", "cards", "torq4 cx8", "zstd -1", false, "1.5");
-  PrintRatio(jobs, "CX8 compress / zstd -1 compress", "cards", "torq4 cx8", "zstd -1", true, "2.0");
-  PrintRatio(jobs, "CX8 decompress / zstd -1, text lines", "text", "torq4 cx8", "zstd -1", false, "1.0");
-  PrintRatio(jobs, "NDC compress / before's NDC compress", "cards", "torq4 ndc", "before ndc", true, "1.5");
-  PrintRatio(jobs, "NDC decompress / before's NDC decompress", "cards", "torq4 ndc", "before ndc", false, "1.5");
-  PrintRatio(jobs, "ADC compress / zstd -1 compress", "cards", "torq4 adc", "zstd -1", true, "0.5");
-  PrintRatio(jobs, "ADC decompress / zstd -1 decompress", "cards", "torq4 adc", "zstd -1", false, "0.7");
-  long peak = 0;
-  for (const Job& j : jobs)
-    if (j.torq4 && j.name.rfind("torq4", 0) == 0) peak = std::max({peak, Peak(j.compress), Peak(j.decompress)});
-  std::printf("%-48s %6.1f MB      target at most 16 MB\n", "peak resident memory of any torq4 run", static_cast<double>(peak) / 1024.0);
-
-  std::printf("\nother ratios\n");
-  for (const std::string& input : o.inputs)
-    for (const std::string mode : {"cx8", "adc", "ndc"})
-      for (const bool compress : {true, false}) {
-        const std::string way = compress ? "compress" : "decompress";
-        for (const std::string& other : std::vector<std::string>{"zstd -1", "lz4 -1", "gzip -6", "before " + mode})
-          PrintRatio(jobs, input + " " + mode + " " + way + " / " + other, input, "torq4 " + mode, other, compress, "-");
-      }
+  PrintTargets(jobs);
+  PrintOtherRatios(jobs, o.inputs);
   return 0;
 }
