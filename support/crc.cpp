@@ -207,7 +207,7 @@ std::uint32_t Crc16_251(const void* buffer, std::int32_t length) {
 }
 
 std::uint32_t CRC32Crypt(void* buffer, std::int32_t length) {
-  return ScrambleOut<crc32tab>(0xFFFFFFFFu, static_cast<Byte*>(buffer), Count(length)) ^ 0xFFFFFFFFu;
+  return WhitenOut32(0xFFFFFFFFu, static_cast<Byte*>(buffer), Count(length)) ^ 0xFFFFFFFFu;
 }
 
 std::uint32_t CRC16Crypt(void* buffer, std::int32_t length) {
