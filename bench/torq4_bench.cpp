@@ -10,7 +10,9 @@
 //                default $TORQ4_DIR, else the folder of this program
 //   --base DIR   a second torq4 folder measured in the same rounds (default $TORQ4_BASE_DIR):
 //                gives the "after / before" ratios, e.g. --base /path/to/previous/bin
-//   --cpu N      the one processor every run is pinned to (default: the last one allowed)
+//   --cpu N      the one processor every run is pinned to (default: the last one allowed);
+//                "any" pins nothing (programs with helper threads, such as zstd's, then use
+//                more than one processor)
 //   --runs N     measured rounds (default 7); one unmeasured round runs first
 //   --tmp DIR    where the files go (default /dev/shm, else $TMPDIR or /tmp): in memory, so
 //                no run waits for another's data to reach the disk
@@ -166,7 +168,7 @@ void TimedRun(Job& job, bool compress, bool keep) {
 
 struct Options {
   fs::path dir, base, tmp;
-  int cpu = -1;
+  int cpu = -1;  // -2: not pinned
   int runs = 7;
   std::vector<std::string> inputs{"cards", "text"};
 };
@@ -194,7 +196,7 @@ Options Parse(int argc, char** argv) {
     const std::string v = argv[++i];
     if (a == "--dir") o.dir = v;
     else if (a == "--base") o.base = v;
-    else if (a == "--cpu") o.cpu = std::atoi(v.c_str());
+    else if (a == "--cpu") o.cpu = v == "any" ? -2 : std::max(0, std::atoi(v.c_str()));
     else if (a == "--runs") o.runs = std::max(1, std::atoi(v.c_str()));
     else if (a == "--inputs") o.inputs = Split(v);
     else if (a == "--tmp") o.tmp = v;
@@ -207,6 +209,7 @@ Options Parse(int argc, char** argv) {
 }
 
 void Pin(int& cpu) {
+  if (cpu == -2) return;
   cpu_set_t set;
   CPU_ZERO(&set);
   if (cpu < 0) {
@@ -374,8 +377,9 @@ int main(int argc, char** argv) {
   std::vector<Job> jobs = MakeJobs(o, dir);
 
   const Run floor = Spawn({"true"});
-  std::printf("torq4_bench: torq4 from %s%s%s; pinned to processor %d; %d paired rounds after one unmeasured; files in %s\n",
-              o.dir.c_str(), o.base.empty() ? "" : ", before from ", o.base.c_str(), o.cpu, o.runs, dir.c_str());
+  const std::string pinned = o.cpu >= 0 ? "pinned to processor " + std::to_string(o.cpu) : "not pinned";
+  std::printf("torq4_bench: torq4 from %s%s%s; %s; %d paired rounds after one unmeasured; files in %s\n", o.dir.c_str(),
+              o.base.empty() ? "" : ", before from ", o.base.c_str(), pinned.c_str(), o.runs, dir.c_str());
   for (const std::string& input : o.inputs)
     std::printf("  %s: %ju bytes\n", input.c_str(), static_cast<std::uintmax_t>(fs::file_size(dir / input)));
   std::printf("  peak size of a run of 'true' from here: %.1f MB (the floor of every peak below)\n",
