@@ -7,7 +7,6 @@
 #include "crypt/constants.h"
 #include "crypt/frame_pads.h"
 #include "crypt/mixing.h"
-#include "crypt/parallel_descramble.h"
 #include "crypt/wipe.h"
 #include "support/crc.h"
 
@@ -71,53 +70,28 @@ void Fold(std::uint32_t len, std::uint8_t* data) {
 
 // The CRC over the second half (from the seed), then the first half (from that result),
 // whitening in place; an odd last byte takes no part. Short data runs one pass.
-//
-// On writing the plain bytes are known, so the register at any point follows from a plain
-// CRC (which runs many bytes per step); the whitening then runs as four interleaved
-// streams, each from its own start register, instead of one long dependency chain.
-std::uint32_t CrcHalvesOut(std::uint32_t len, std::uint8_t* data, std::uint32_t seed) {
-  std::uint32_t crc = 0;
+std::uint32_t CrcHalves(std::uint32_t len, std::uint8_t* data, std::uint32_t seed,
+                        void (*whiten)(void*, const std::int32_t*, std::uint32_t*, const std::uint32_t*)) {
   if (len == 0) return 0;
+  std::uint32_t crc = 0;
   if (len < 8) {
     const std::int32_t n = static_cast<std::int32_t>(len);
-    trqcro3(data, &n, &crc, &seed);
+    whiten(data, &n, &crc, &seed);
     return crc;
   }
-  const std::uint32_t h = len / 2, q = h / 2;
-  // Registers at the starts of the quarters [h, h+q), [h+q, 2h), [0, q), [q, h).
-  auto after = [](const std::uint8_t* p, std::uint32_t n, std::uint32_t start) {
-    const std::int32_t count = static_cast<std::int32_t>(n);
-    std::uint32_t r = 0;
-    trqcrc3(p, &count, &r, &start);
-    return r ^ start;
-  };
-  std::uint8_t* at[4] = {data + h, data + h + q, data, data + q};
-  std::uint32_t c[4];
-  c[0] = seed;
-  c[1] = after(at[0], q, seed);
-  const std::uint32_t c1 = after(at[1], h - q, c[1]) ^ seed;
-  c[2] = c1;
-  c[3] = after(at[2], q, c1);
-  const auto step = [](std::uint32_t& reg, std::uint8_t& byte) {
-    const std::uint32_t hi = reg >> 8;
-    reg = crc32tab[(byte ^ reg) & 0xFF] ^ hi;
-    byte = static_cast<std::uint8_t>(byte ^ hi);
-  };
-  for (std::uint32_t i = 0; i < q; ++i)
-    for (int s = 0; s < 4; ++s) step(c[s], at[s][i]);
-  if (h - q > q) {  // the quarters after the middle of an odd half are one byte longer
-    step(c[1], at[1][q]);
-    step(c[3], at[3][q]);
-  }
-  return c[3] ^ c1;
+  const std::int32_t h = static_cast<std::int32_t>(len / 2);
+  std::uint32_t c1 = 0;
+  whiten(data + h, &h, &c1, &seed);
+  whiten(data, &h, &crc, &c1);
+  return crc;
+}
+
+std::uint32_t CrcHalvesOut(std::uint32_t len, std::uint8_t* data, std::uint32_t seed) {
+  return CrcHalves(len, data, seed, trqcro3);
 }
 
 std::uint32_t CrcHalvesIn(std::uint32_t len, std::uint8_t* data, std::uint32_t seed) {
-  if (len == 0) return 0;
-  if (len < 8) return torq::crypt::DescrambleCrc32(data, len, seed);
-  const std::uint32_t h = len / 2;
-  const std::uint32_t c1 = torq::crypt::DescrambleCrc32(data + h, h, seed);
-  return torq::crypt::DescrambleCrc32(data, h, c1);
+  return CrcHalves(len, data, seed, trqcri3);
 }
 
 // Its own inverse: it writes only bytes 0-3 of 16-byte units and reads only bytes 4-7.
