@@ -1,5 +1,6 @@
 // Reading records: TrqGetRecord walks the container's headers and matrices member by member
 // and hands out the decoded records; trqget copies them; trqpos skips to the next member.
+#include <algorithm>
 #include <cstring>
 
 #include "cmp/cmp.h"
@@ -184,6 +185,16 @@ void TrqGetRun(RecordHandle*& slot, std::int32_t& rc, RecordRef* records, std::i
   if (h.recordsInMatrix >= h.matrixRecords || !records) return;
   const RecordMethod* const method = TrqMethod(h.method);
   if (!method || !method->next) return;
+  const bool gaps = h.gapMapLength != 0 && (h.gapMap[0] & 1) != 0;
+  if (method->nextRun && !gaps) {
+    std::uint64_t bytes = 0;
+    count = method->nextRun(h, records, std::min(most, h.matrixRecords - h.recordsInMatrix), bytes);
+    h.recordsRead += static_cast<std::uint32_t>(count);
+    h.recordsInMatrix += count;
+    h.recordCount += static_cast<std::uint32_t>(count);
+    h.byteCount += bytes;
+    return;
+  }
   while (count < most && h.recordsInMatrix < h.matrixRecords) {
     // The cursors go back when the record is one for TrqGetRecord to answer.
     RecordDescriptor* const descriptor = h.descriptorCursor;

@@ -121,6 +121,9 @@ void TrqPutRun(RecordHandle*& slot, std::int32_t& rc, const RecordRef* records,
   RecordHandle& h = *hp;
   const RecordMethod& method = *TrqMethod(h.method);
   while (taken < count) {
+    // What fits the matrix at hand goes in at once; the record behind it takes trqput's road.
+    if (method.addRun) taken += method.addRun(h, records + taken, count - taken);
+    if (taken == count) break;
     const RecordRef& r = records[taken];
     if ((rc = PutOne(h, method, r.length, r.data)) != 0) return;
     ++taken;

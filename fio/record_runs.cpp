@@ -37,20 +37,6 @@ std::int32_t ReadUnitRun(FileControlBlock& fcb, std::int32_t unit, RecordRef* re
   return kFioOk;
 }
 
-// The bytes fioput writes for a record of a run, or -1 when fioput would answer anything but 0
-// for it (or write it otherwise).
-std::int64_t RunBytes(const FileControlBlock& fcb, std::int32_t length, std::uint32_t delimiters) {
-  switch (fcb.recordFormat) {
-    case kFmtFix:
-      return length == fcb.recordLength ? length : -1;
-    case kFmtTextStored:
-    case kFmtDtext:
-      return std::int64_t{length} + delimiters;
-    default:
-      return -1;
-  }
-}
-
 }  // namespace
 
 void FioGetRun(FileControlBlock*& slot, std::int32_t& rc, const std::int32_t& capacity,
@@ -85,10 +71,11 @@ void FioPutRun(FileControlBlock*& slot, std::int32_t& rc, const RecordRef* recor
   if (!fcb || !records || count <= 0) return;
   const std::int32_t format = fcb->recordFormat;
   if (format != kFmtFix && format != kFmtTextStored && format != kFmtDtext) return;
-  const std::uint32_t delimiters = format == kFmtFix ? 0 : DelimCount(fcb->delimiter);
-  if (delimiters > 2) return;  // fioput answers 34
-  const std::uint8_t delimiter[2] = {DelimFirst(fcb->delimiter), DelimSecond(fcb->delimiter)};
+  const bool fix = format == kFmtFix;
   const bool dtext = format == kFmtDtext;
+  const std::uint32_t delimiters = fix ? 0 : DelimCount(fcb->delimiter);
+  if (delimiters > 2) return;  // fioput answers 34
+  const std::uint8_t first = DelimFirst(fcb->delimiter), second = DelimSecond(fcb->delimiter);
   while (done < count) {
     void* room = nullptr;
     std::uint32_t size = 0;
@@ -102,22 +89,28 @@ void FioPutRun(FileControlBlock*& slot, std::int32_t& rc, const RecordRef* recor
     auto* const base = static_cast<std::uint8_t*>(room);
     std::uint8_t* out = base;
     // Records begin below the flush mark and end below the limit, as Write takes them.
-    while (done < count && static_cast<std::uint32_t>(out - base) < starts) {
+    const std::uint8_t* const flushMark = base + starts;
+    const std::uint8_t* const limit = base + size;
+    while (done < count && out < flushMark) {
       const RecordRef& r = records[done];
-      if (r.length < 0 || (r.length > 0 && !r.data)) break;
-      const std::int64_t bytes = RunBytes(*fcb, r.length, delimiters);
-      if (bytes < 0 || bytes > static_cast<std::int64_t>(size) - (out - base)) break;
+      const std::int32_t n = r.length;
+      if (n < 0 || (n > 0 && !r.data)) break;
+      // A fix record of another length is padded or cut by fioput (4, 111).
+      if (fix && n != fcb->recordLength) break;
+      if (static_cast<std::int64_t>(n) + delimiters > limit - out) break;
       if (dtext) {
-        if (fcb->dtextStarted) {
-          std::memcpy(out, delimiter, delimiters);
+        if (fcb->dtextStarted && delimiters) {
+          out[0] = first;
+          if (delimiters == 2) out[1] = second;
           out += delimiters;
         }
         fcb->dtextStarted = 1;
       }
-      if (r.length > 0) std::memcpy(out, r.data, static_cast<std::size_t>(r.length));
-      out += r.length;
-      if (format == kFmtTextStored) {
-        std::memcpy(out, delimiter, delimiters);
+      if (n > 0) std::memcpy(out, r.data, static_cast<std::size_t>(n));
+      out += n;
+      if (!fix && !dtext && delimiters) {
+        out[0] = first;
+        if (delimiters == 2) out[1] = second;
         out += delimiters;
       }
       ++done;
