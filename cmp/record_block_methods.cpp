@@ -199,7 +199,7 @@ void Dc8Next(RecordHandle& h, std::int32_t& length, std::uint8_t*& record) {
 
 extern constinit const RecordMethod kTrqAdcRow{4095,     AdcMatrixBytes, AdcLayOut, AdcOpen,  AdcClose,
                                   AdcCheckLength, AdcFull,  true,      AdcStart, AdcAdd,
-                                  AdcCode,  AdcDecode,      AdcNext};
+                                  AdcCode,  AdcDecode,      AdcNext, nullptr, nullptr};
 extern constinit const RecordMethod kTrqDc8Row{65535,    Dc8MatrixBytes, Dc8LayOut, Dc8Open,  Dc8Close,
                                   Dc8CheckLength, Dc8Full,  true,      Dc8Start, Dc8Add,
-                                  Dc8Code,  Dc8Decode,      Dc8Next};
+                                  Dc8Code,  Dc8Decode,      Dc8Next, nullptr, nullptr};

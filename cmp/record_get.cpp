@@ -1,5 +1,6 @@
 // Reading records: TrqGetRecord walks the container's headers and matrices member by member
 // and hands out the decoded records; trqget copies them; trqpos skips to the next member.
+#include <algorithm>
 #include <cstring>
 
 #include "cmp/cmp.h"
@@ -175,6 +176,54 @@ void TrqGetRecord(RecordHandle*& slot, std::int32_t& rc, std::int32_t& length,
   length = n;
   record = p;
   if (n == 0 && IsGap(h, h.recordsInMatrix)) rc = kTrqGap;
+}
+
+void TrqGetRun(RecordHandle*& slot, std::int32_t& rc, RecordRef* records, std::int32_t most,
+               std::int32_t& count) {
+  count = 0;
+  RecordHandle* const hp = Reader(slot);
+  if (!hp) {
+    rc = kTrqBadCall;
+    return;
+  }
+  RecordHandle& h = *hp;
+  rc = 0;
+  h.callState |= kTrqRecords;
+  if (h.recordsInMatrix >= h.matrixRecords || !records) return;
+  const RecordMethod* const method = TrqMethod(h.method);
+  if (!method || !method->next) return;
+  const bool gaps = h.gapMapLength != 0 && (h.gapMap[0] & 1) != 0;
+  if (method->nextRun && !gaps) {
+    std::uint64_t bytes = 0;
+    count = method->nextRun(h, records, std::min(most, h.matrixRecords - h.recordsInMatrix), bytes);
+    h.recordsRead += static_cast<std::uint32_t>(count);
+    h.recordsInMatrix += count;
+    h.recordCount += static_cast<std::uint32_t>(count);
+    h.byteCount += bytes;
+    return;
+  }
+  while (count < most && h.recordsInMatrix < h.matrixRecords) {
+    // The cursors go back when the record is one for TrqGetRecord to answer.
+    RecordDescriptor* const descriptor = h.descriptorCursor;
+    auto* const length = h.lengthCursor;
+    std::uint8_t* const data = h.dataCursor;
+    std::uint8_t* const limit = h.dataLimit;
+    std::int32_t n = 0;
+    std::uint8_t* p = nullptr;
+    method->next(h, n, p);
+    if (n < 0 || (n == 0 && IsGap(h, h.recordsInMatrix + 1))) {
+      h.descriptorCursor = descriptor;
+      h.lengthCursor = length;
+      h.dataCursor = data;
+      h.dataLimit = limit;
+      break;
+    }
+    ++h.recordsRead;
+    ++h.recordsInMatrix;
+    ++h.recordCount;
+    h.byteCount += static_cast<std::uint32_t>(n);
+    records[count++] = {p, n};
+  }
 }
 
 void trqget(RecordHandle*& slot, std::int32_t& rc, std::int32_t& length, std::uint8_t* buffer,

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "cmp/record_handle.h"
+#include "fio/fio.h"
 
 // Allocates the handle and begins an open. Open modes 0 read, 1 or 2 write, 9 append. With
 // attributesGiven 0 the whole open runs at once with the defaults.
@@ -59,6 +60,15 @@ void trqput(RecordHandle*& slot, std::int32_t& rc, const std::int32_t& length,
 // the container; 3 a gap; 6 a new member begins; 7 the member needs a password.
 void TrqGetRecord(RecordHandle*& slot, std::int32_t& rc, std::int32_t& length,
                   std::uint8_t*& record);
+// Runs of records without a call per record. TrqPutRun puts the records in order as trqput
+// would, stopping at the first one trqput answers with anything but 0 (rc); `taken` counts the
+// records put. TrqGetRun hands out, in place, up to `most` further records of the matrix at
+// hand, each as TrqGetRecord would with rc 0; count 0 means the next record needs
+// TrqGetRecord (the next matrix, a header, a gap or a bad length). Valid until the next call.
+void TrqPutRun(RecordHandle*& slot, std::int32_t& rc, const RecordRef* records,
+               std::int32_t count, std::int32_t& taken);
+void TrqGetRun(RecordHandle*& slot, std::int32_t& rc, RecordRef* records, std::int32_t most,
+               std::int32_t& count);
 // The next record copied into buffer; 111 when it was cut to the buffer length.
 void trqget(RecordHandle*& slot, std::int32_t& rc, std::int32_t& length, std::uint8_t* buffer,
             const std::int32_t& bufferLength);

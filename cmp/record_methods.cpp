@@ -1,5 +1,6 @@
 #include "cmp/record_methods.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -107,10 +108,54 @@ void KernelNext(RecordHandle& h, std::int32_t& length, std::uint8_t*& record) {
   record = d->data + kPrefix;
 }
 
-constexpr RecordMethod kKernel{255,         KernelMatrixBytes, KernelLayOut, KernelOpen,
-                               KernelClose, KernelCheckLength, KernelFull,   false,
-                               KernelStart, KernelAdd,         KernelCode,   KernelDecode,
-                               KernelNext};
+std::int32_t KernelAddRun(RecordHandle& h, const RecordRef* records, std::int32_t count) {
+  std::int32_t i = 0;
+  // Local copies: the loop keeps them in registers.
+  RecordDescriptor* d = h.descriptorCursor;
+  std::uint8_t* data = h.dataCursor;
+  std::int32_t room = h.matrixRoom;
+  std::int32_t inMatrix = h.recordsInMatrix;
+  std::uint32_t bytes = h.matrixDataBytes;
+  const std::int32_t longest = std::min(h.longestRecord, kLongestSource);
+  for (; i < count; ++i) {
+    const std::int32_t n = records[i].length;
+    if (n < 0 || n > longest || (n > 0 && !records[i].data)) break;
+    if (n + 3 >= room || inMatrix >= h.mostRecords) break;  // full: the matrix goes out first
+    *d++ = RecordDescriptor{static_cast<std::uint16_t>(n + kPrefix), 0, 0, 0, data};
+    if (n > 0) std::memcpy(data + kPrefix, records[i].data, static_cast<std::size_t>(n));
+    data += n + kPrefix;
+    room -= n + kRecordCost;
+    bytes += static_cast<std::uint32_t>(n);
+    ++inMatrix;
+  }
+  h.descriptorCursor = d;
+  h.dataCursor = data;
+  h.matrixRoom = room;
+  h.recordsInMatrix = inMatrix;
+  h.matrixDataBytes = bytes;
+  return i;
+}
+
+std::int32_t KernelNextRun(RecordHandle& h, RecordRef* records, std::int32_t count,
+                           std::uint64_t& bytes) {
+  const RecordDescriptor* d = h.descriptorCursor;
+  std::int32_t i = 0;
+  std::uint64_t sum = 0;
+  for (; i < count; ++i, ++d) {
+    const std::int32_t n = std::int32_t{d->length} - kPrefix;
+    if (n < 0) break;
+    records[i] = {d->data + kPrefix, n};
+    sum += static_cast<std::uint32_t>(n);
+  }
+  h.descriptorCursor = const_cast<RecordDescriptor*>(d);
+  bytes = sum;
+  return i;
+}
+
+constexpr RecordMethod kKernel{255,          KernelMatrixBytes, KernelLayOut, KernelOpen,
+                               KernelClose,  KernelCheckLength, KernelFull,   false,
+                               KernelStart,  KernelAdd,         KernelCode,   KernelDecode,
+                               KernelNext,   KernelAddRun,      KernelNextRun};
 
 constexpr std::array<const RecordMethod*, 16> kMethods{
     &kKernel,    &kKernel,    &kKernel, &kTrqAdcRow, &kTrqAdcRow, nullptr, nullptr, nullptr,

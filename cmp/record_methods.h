@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "cmp/record_handle.h"
+#include "fio/fio.h"
 
 struct RecordMethod {
   // Top of the range of most records per matrix; values outside the range become it.
@@ -34,6 +35,14 @@ struct RecordMethod {
   std::int32_t (*decode)(RecordHandle& h, std::int32_t matrixKind);
   // The next decoded record.
   void (*next)(RecordHandle& h, std::int32_t& length, std::uint8_t*& record);
+  // Optional, for runs of records: adds records from the front of `records` while each passes
+  // checkLength and fits the current matrix, as add would, and gives their number (the first
+  // one left needs the record-by-record road).
+  std::int32_t (*addRun)(RecordHandle& h, const RecordRef* records, std::int32_t count);
+  // Optional: hands out up to `count` next decoded records as next would, stopping before one
+  // with a negative length; gives their number and their bytes.
+  std::int32_t (*nextRun)(RecordHandle& h, RecordRef* records, std::int32_t count,
+                          std::uint64_t& bytes);
 };
 
 // The rows of the block coders: ADC and NDC, and DC8 (methods 8 and 9).

@@ -66,41 +66,68 @@ std::int32_t FlushMatrix(RecordHandle& h) {
 
 }  // namespace
 
-void trqput(RecordHandle*& slot, std::int32_t& rc, const std::int32_t& length,
-            const std::uint8_t* record) {
+namespace {
+
+// The start of trqput: the handle, its call-state and the password. The handle, or null with
+// rc set.
+RecordHandle* PutEnter(RecordHandle*& slot, std::int32_t& rc) {
   RecordHandle* const hp = Writer(slot);
   const std::uint16_t headerBits = kTrqFileHeader | kTrqHeadersDone;
   if (!hp || ((hp->callState & headerBits) != 0 && (hp->callState & headerBits) != headerBits)) {
     rc = kTrqBadCall;
-    return;
+    return nullptr;
   }
-  RecordHandle& h = *hp;
   rc = 0;
-  h.callState |= kTrqRecords;
-  if (h.cryptMode != 0 && h.passwordGiven == 0) {
+  hp->callState |= kTrqRecords;
+  if (hp->cryptMode != 0 && hp->passwordGiven == 0) {
     rc = kTrqPassword;
-    return;
+    return nullptr;
   }
-  const std::int32_t n = length;
-  if (n < 0) {
-    rc = kTrqBadRecordLength;
-    return;
-  }
-  if (n > 0 && !record) {
-    rc = kTrqBadCall;
-    return;
-  }
-  const RecordMethod& method = *TrqMethod(h.method);
-  if ((rc = method.checkLength(h, n)) != 0) return;
+  return hp;
+}
+
+// Adds one record to the matrix, writing the full matrix first; rc or 0.
+std::int32_t PutOne(RecordHandle& h, const RecordMethod& method, std::int32_t n,
+                    const std::uint8_t* record) {
+  if (n < 0) return kTrqBadRecordLength;
+  if (n > 0 && !record) return kTrqBadCall;
+  if (const std::int32_t rc = method.checkLength(h, n)) return rc;
   if (method.full(h, n)) {
     if (h.recordsInMatrix > 0 || method.writesEmptyMatrix) {
-      if ((rc = WriteMatrix(h, method)) != 0) return;
+      if (const std::int32_t rc = WriteMatrix(h, method)) return rc;
     } else {
       method.startMatrix(h);
     }
   }
   method.add(h, n, record);
   ++h.recordsInMatrix;
+  return 0;
+}
+
+}  // namespace
+
+void trqput(RecordHandle*& slot, std::int32_t& rc, const std::int32_t& length,
+            const std::uint8_t* record) {
+  RecordHandle* const hp = PutEnter(slot, rc);
+  if (!hp) return;
+  rc = PutOne(*hp, *TrqMethod(hp->method), length, record);
+}
+
+void TrqPutRun(RecordHandle*& slot, std::int32_t& rc, const RecordRef* records,
+               std::int32_t count, std::int32_t& taken) {
+  taken = 0;
+  RecordHandle* const hp = PutEnter(slot, rc);
+  if (!hp || count <= 0) return;
+  RecordHandle& h = *hp;
+  const RecordMethod& method = *TrqMethod(h.method);
+  while (taken < count) {
+    // What fits the matrix at hand goes in at once; the record behind it takes trqput's road.
+    if (method.addRun) taken += method.addRun(h, records + taken, count - taken);
+    if (taken == count) break;
+    const RecordRef& r = records[taken];
+    if ((rc = PutOne(h, method, r.length, r.data)) != 0) return;
+    ++taken;
+  }
 }
 
 void trqflu(RecordHandle*& slot, std::int32_t& rc, std::uint32_t& records,

@@ -169,6 +169,12 @@ class TBasicIoRead : public TCustomIo {
   int RefreshBuffer();
   int ReorgBuffer();
 
+  // Delivers as many whole units of `unit` bytes as the buffer holds, at most `most` bytes
+  // (most at most 64 KB), as one piece in place; refills first when less than one unit is
+  // buffered. `got` is a multiple of the unit: 0 at the end of the data or when only part of
+  // a unit is left, which stays for the next Get.
+  int GetRun(void** data, std::uint32_t unit, std::uint32_t most, std::uint32_t* got);
+
  private:
   int Deliver(void** data, std::uint32_t length, std::uint32_t* got);
 
@@ -204,6 +210,15 @@ class TBasicIoWrite : public TCustomIo {
   int WriteUpdate(const void* data, std::uint32_t length, std::uint32_t* written) override;
 
   int FlushBuffer();
+
+  // Room for writing a run of records straight into the buffer, as Write would take them: the
+  // first 64 KB go to the file first when 64 KB or more are buffered. `room` may be filled up
+  // to `size` bytes (the buffered data stays below the write limit); a record may begin in the
+  // first `starts` bytes only, so the buffered data never passes the limit by more than one
+  // record. Size 0 on a character device, which gets every record at once through Write.
+  int WriteRoom(void** room, std::uint32_t* size, std::uint32_t* starts);
+  // Takes `length` bytes written into the room as written data.
+  int WriteCommit(std::uint32_t length);
 
  private:
   // The object is open and the data is there; otherwise the error is kept.

@@ -111,6 +111,29 @@ int BasicGetUpdate(TBasicIo* handle, void** data, std::uint32_t length, std::uin
   return NullHandle(handle) ? 0 : handle->GetUpdate(data, length, got);
 }
 
+int BasicGetRun(TBasicIo* handle, void** data, std::uint32_t unit, std::uint32_t most,
+                std::uint32_t* got) {
+  if (NullHandle(handle)) return 0;
+  auto* object = static_cast<TCustomIo*>(handle);
+  // The other direction answers as its own Get does (12).
+  if (object->IoType() != kBasicIoInput) return handle->Get(data, 0, got);
+  return static_cast<TBasicIoRead*>(object)->GetRun(data, unit, most, got);
+}
+
+int BasicWriteRoom(TBasicIo* handle, void** room, std::uint32_t* size, std::uint32_t* starts) {
+  if (NullHandle(handle)) return 0;
+  auto* object = static_cast<TCustomIo*>(handle);
+  if (object->IoType() != kBasicIoOutput) return handle->Write(nullptr, 0, nullptr);
+  return static_cast<TBasicIoWrite*>(object)->WriteRoom(room, size, starts);
+}
+
+int BasicWriteCommit(TBasicIo* handle, std::uint32_t length) {
+  if (NullHandle(handle)) return 0;
+  auto* object = static_cast<TCustomIo*>(handle);
+  if (object->IoType() != kBasicIoOutput) return handle->Write(nullptr, 0, nullptr);
+  return static_cast<TBasicIoWrite*>(object)->WriteCommit(length);
+}
+
 int BasicWrite(TBasicIo* handle, const void* data, std::uint32_t length, std::uint32_t* written) {
   return NullHandle(handle) ? 0 : handle->Write(data, length, written);
 }

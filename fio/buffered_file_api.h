@@ -39,6 +39,14 @@ int BasicReadUpdate(TBasicIo* handle, void* destination, std::uint32_t length,
 // Get (or GetUpdate) handing out a pointer into the object's buffer.
 int BasicGet(TBasicIo* handle, void** data, std::uint32_t length, std::uint32_t* got);
 int BasicGetUpdate(TBasicIo* handle, void** data, std::uint32_t length, std::uint32_t* got);
+// A reader's GetRun: whole units in place, at most `most` bytes (64 KB). Fails with 12 on a
+// writer.
+int BasicGetRun(TBasicIo* handle, void** data, std::uint32_t unit, std::uint32_t most,
+                std::uint32_t* got);
+// A writer's WriteRoom and WriteCommit: a run of records written straight into its buffer.
+// Fail with 12 on a reader.
+int BasicWriteRoom(TBasicIo* handle, void** room, std::uint32_t* size, std::uint32_t* starts);
+int BasicWriteCommit(TBasicIo* handle, std::uint32_t length);
 int BasicWrite(TBasicIo* handle, const void* data, std::uint32_t length, std::uint32_t* written);
 int BasicWriteUpdate(TBasicIo* handle, const void* data, std::uint32_t length,
                      std::uint32_t* written);

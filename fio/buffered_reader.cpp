@@ -1,6 +1,7 @@
 // The reader: the upper half of the buffer is the read area; the lower half takes the
 // unconsumed rest of earlier data, so a record that crosses the end of the read area is
 // delivered in one piece without copying it anywhere else.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -146,6 +147,27 @@ int TBasicIoRead::Get(void** data, std::uint32_t length, std::uint32_t* got) {
   }
   m_Crp = m_Nrp;
   return Deliver(data, length, got);
+}
+
+int TBasicIoRead::GetRun(void** data, std::uint32_t unit, std::uint32_t most,
+                         std::uint32_t* got) {
+  if (!IsOpen()) {
+    SetIoError(kIoErrorInvalidHandle);
+    return 0;
+  }
+  if (unit == 0 || unit > most || most > kIoPieceSize) {
+    SetSystemError(kIoErrorReadLen);
+    return 0;
+  }
+  m_Crp = m_Nrp;
+  // Only a rest shorter than one unit is moved; the run itself is never copied.
+  if (static_cast<std::size_t>(m_DataEnd - m_Crp) < unit && !ReorgBuffer()) return 0;
+  std::size_t length = std::min(static_cast<std::size_t>(m_DataEnd - m_Crp), std::size_t{most});
+  length -= length % unit;
+  if (data) *data = m_Crp;
+  m_Nrp = m_Crp + length;
+  if (got) *got = static_cast<std::uint32_t>(length);
+  return 1;
 }
 
 int TBasicIoRead::GetUpdate(void** data, std::uint32_t length, std::uint32_t* got) {

@@ -151,6 +151,30 @@ int TBasicIoWrite::Write(const void* data, std::uint32_t length, std::uint32_t* 
   return 1;
 }
 
+int TBasicIoWrite::WriteRoom(void** room, std::uint32_t* size, std::uint32_t* starts) {
+  if (!Takes(nullptr, 0)) return 0;
+  if (m_Nrp >= m_BaseEnd && !FlushBuffer()) return 0;
+  const bool takes = !m_FlushEachWrite;
+  if (room) *room = m_Nrp;
+  if (size) *size = takes ? static_cast<std::uint32_t>(m_Limit - m_Nrp - 1) : 0;
+  if (starts) *starts = takes ? static_cast<std::uint32_t>(m_BaseEnd - m_Nrp) : 0;
+  return 1;
+}
+
+int TBasicIoWrite::WriteCommit(std::uint32_t length) {
+  if (!Takes(nullptr, 0)) return 0;
+  if (length >= static_cast<std::size_t>(m_Limit - m_Nrp)) {
+    SetSystemError(kIoErrorWriteLen);
+    return 0;
+  }
+  if (length == 0) return 1;
+  m_Crp = m_Nrp;
+  m_Nrp += length;
+  m_Dirty = true;
+  m_DataPos += length;
+  return 1;
+}
+
 int TBasicIoWrite::WriteUpdate(const void* data, std::uint32_t length, std::uint32_t* written) {
   if (!Takes(data, length)) return 0;
   if (length >= static_cast<std::size_t>(m_Limit - m_Crp)) {

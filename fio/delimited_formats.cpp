@@ -170,6 +170,52 @@ std::int32_t ReadWithDelim2(FileControlBlock& fcb, std::uint8_t* buffer, std::in
   }
 }
 
+std::int32_t ReadTextRun(FileControlBlock& fcb, std::int32_t capacity, RecordRef* records,
+                         std::int32_t most, std::int32_t& count) {
+  count = 0;
+  const std::uint32_t delimiters = DelimCount(fcb.delimiter);
+  // A first character carried over belongs to the next record: ReadWithDelim2 takes it.
+  if (capacity < 1 || (delimiters != 1 && delimiters != 2) || fcb.textCarry) return kFioOk;
+  std::int32_t rc = kFioOk;
+  if (fcb.cursor == fcb.bufferEnd && Refill(fcb, rc) <= 0) return rc;  // 0: the end, for fioget
+  const std::uint8_t first = DelimFirst(fcb.delimiter);
+  const std::uint8_t second = DelimSecond(fcb.delimiter);
+  const std::uint8_t* const end = fcb.bufferEnd;
+  const std::uint8_t* line = fcb.cursor;
+  // A line of up to `capacity` bytes and its delimiter, as the readers scan it.
+  const auto scanEnd = [&](const std::uint8_t* from) {
+    return from + std::min(static_cast<std::size_t>(end - from),
+                           static_cast<std::size_t>(capacity) + 1);
+  };
+  if (delimiters == 1) {
+    while (count < most) {
+      const void* hit = std::memchr(line, first, static_cast<std::size_t>(scanEnd(line) - line));
+      if (!hit) break;
+      const auto* p = static_cast<const std::uint8_t*>(hit);
+      records[count++] = {line, static_cast<std::int32_t>(p - line)};
+      line = p + 1;
+    }
+  } else {
+    while (count < most) {
+      const std::uint8_t* const limit = scanEnd(line);
+      const std::uint8_t* from = line;
+      const std::uint8_t* p = nullptr;
+      while (const void* hit = std::memchr(from, first, static_cast<std::size_t>(limit - from))) {
+        p = static_cast<const std::uint8_t*>(hit);
+        if (p + 1 == end || p[1] == second) break;
+        from = p + 1;  // a lone first character is data
+        p = nullptr;
+      }
+      // No delimiter in reach, or its second character lies in the next piece: fioget.
+      if (!p || p + 1 == end) break;
+      records[count++] = {line, static_cast<std::int32_t>(p - line)};
+      line = p + 2;
+    }
+  }
+  fcb.cursor = const_cast<std::uint8_t*>(line);
+  return kFioOk;
+}
+
 namespace {
 
 // Writes the delimiter's characters; false when the write failed or the count is no count.

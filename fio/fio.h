@@ -19,6 +19,30 @@ void fioget(FileControlBlock*& slot, std::int32_t& rc, std::int32_t& length, std
 void fioput(FileControlBlock*& slot, std::int32_t& rc, const std::int32_t& length,
             std::uint8_t* buffer);
 
+// A record handed out in place: its bytes stay where they are until the next call on the file
+// (or record handle) that gave them.
+struct RecordRef {
+  const std::uint8_t* data;
+  std::int32_t length;
+};
+
+// Runs of records without a call per record, for fix, undefined and text files.
+//
+// FioGetRun hands out, in place in the file object's buffer, up to `most` records that lie
+// whole in it (one refill when nothing is left), each exactly as fioget with this capacity
+// would return it with rc 0. count 0 with rc 0 means the next record needs fioget: nothing
+// buffered, the end of the file, a short or cut record, a line longer than the capacity, a
+// delimiter split across pieces, another format or device. rc otherwise: a read failure, as
+// fioget would report it. The records are valid until the next call on the file.
+void FioGetRun(FileControlBlock*& slot, std::int32_t& rc, const std::int32_t& capacity,
+               RecordRef* records, std::int32_t most, std::int32_t& count);
+// FioPutRun writes records in order as fioput would, straight into the file object's buffer,
+// and stops before the first one fioput would answer with anything but 0 (fix: a length other
+// than the record length); `done` counts the records written. rc: a write failure, as fioput
+// reports it (the system error line printed).
+void FioPutRun(FileControlBlock*& slot, std::int32_t& rc, const RecordRef* records,
+               std::int32_t count, std::int32_t& done);
+
 // The smallest capacity fioget takes for a block's record format; a smaller one is refused
 // with rc 51 and nothing is read.
 std::int32_t FioMinCapacity(std::int32_t recordFormat);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "fio/file_control_block.h"
+#include "fio/fio.h"
 
 // Length-prefixed: var_2b, var2b_data, var_4b, var_ascii, var_ebcdic, var_intel, var_2b_in,
 // var_4b_in.
@@ -29,6 +30,9 @@ std::int32_t ReadWithDelim1(FileControlBlock& fcb, std::uint8_t* buffer, std::in
                             std::int32_t& length);
 std::int32_t ReadWithDelim2(FileControlBlock& fcb, std::uint8_t* buffer, std::int32_t capacity,
                             std::int32_t& length);
+// A run of whole text lines in place (FioGetRun); returns the rc.
+std::int32_t ReadTextRun(FileControlBlock& fcb, std::int32_t capacity, RecordRef* records,
+                         std::int32_t most, std::int32_t& count);
 // Text output: data, then the delimiter. Dtext output: the delimiter between records.
 void PutText(FileControlBlock& fcb, std::int32_t& rc, std::int32_t length,
              const std::uint8_t* buffer);

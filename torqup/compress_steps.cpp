@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -268,8 +270,25 @@ void komp_file(RunContext*& handle) {
   const std::uint8_t* table = ctx.translate != 0 && ctx.translate != static_cast<std::int32_t>(0x80000001u) ? ctx.codeTable : nullptr;
   bool lastWithoutDelimiter = false;
   bool readFailed = false;
+  // Plain records go in runs, in place from the input's buffer into the matrix; whatever a run
+  // leaves (the edges of the file, translation, gaps) takes the record-by-record road.
+  const bool runs = table == nullptr && !relative;
+  std::array<RecordRef, 256> run;
   std::int32_t rc = 0;
   while (rc == 0) {
+    if (runs) {
+      std::int32_t count = 0;
+      FioGetRun(ctx.fileSlot, rc, ctx.recordBufferSize, run.data(), static_cast<std::int32_t>(run.size()), count);
+      if (rc != 0) {
+        readFailed = rc != 2;
+        break;
+      }
+      if (count > 0) {
+        std::int32_t taken = 0;
+        TrqPutRun(ctx.recordHandle, rc, run.data(), count, taken);
+        continue;
+      }
+    }
     std::int32_t length = 0;
     fioget(ctx.fileSlot, rc, length, ctx.recordBuffer, ctx.recordBufferSize);
     if (rc == 105) {

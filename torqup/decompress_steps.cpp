@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "torqup/listing_maps.h"
 #include "torqup/listings.h"
 #include "torqup/output_names.h"
+#include "torqup/replace_output.h"
 #include "torqup/run_state.h"
 #include "torqup/shown_names.h"
 #include "torqup/steps.h"
@@ -305,8 +307,43 @@ void deko_file(RunContext*& handle) {
   std::vector<std::uint8_t> local;
   std::vector<std::uint8_t>& copy = state != nullptr ? state->translated : local;
   bool firstRead = state != nullptr ? state->firstRecordRead : false;
+  // Plain records go in runs, in place from the matrix into the output's buffer; whatever a
+  // run leaves (a new matrix or member, gaps, translation, padded or cut records) takes the
+  // record-by-record road.
+  std::array<RecordRef, 256> run;
   std::int32_t rc = 0;
   for (;;) {
+    if (firstRead && table == nullptr) {
+      std::int32_t count = 0, done = 0;
+      TrqGetRun(ctx.recordHandle, rc, run.data(), static_cast<std::int32_t>(run.size()), count);
+      if (rc != 0) break;
+      if (trim) {
+        for (std::int32_t i = 0; i < count; ++i) {
+          RecordRef& r = run[static_cast<std::size_t>(i)];
+          while (r.length > 0 && r.data[r.length - 1] == static_cast<std::uint8_t>(ctx.trimchar)) --r.length;
+        }
+      }
+      // A record the run does not write goes through fioput, and the run goes on behind it.
+      while (rc == 0 && done < count) {
+        std::int32_t written = 0;
+        FioPutRun(ctx.fileSlot, rc, run.data() + done, count - done, written);
+        done += written;
+        if (rc != 0 || done == count) break;
+        const RecordRef& r = run[static_cast<std::size_t>(done++)];
+        std::uint8_t empty = 0;
+        std::int32_t length = r.length;
+        fioput(ctx.fileSlot, rc, length, r.data != nullptr ? const_cast<std::uint8_t*>(r.data) : &empty);
+        if (rc == 4 || (rc == 111 && ctx.cut == 1)) {
+          if (ctx.warning == 0) ctx.warning = rc;
+          rc = 0;
+        }
+      }
+      if (rc != 0) {
+        rc = Tagged(kOutputTag, rc);
+        break;
+      }
+      if (count > 0) continue;
+    }
     std::int32_t length = 0;
     std::uint8_t* record = nullptr;
     TrqGetRecord(ctx.recordHandle, rc, length, record);
@@ -382,7 +419,7 @@ void close_torqout(RunContext*& handle) {
   if (RunState* state = CurrentRunState(); state != nullptr) {
     bool whole = rc == 0 && !state->outputFailed;
     if (whole && !state->temporaryName.empty() &&
-        std::rename(state->temporaryName.c_str(), state->targetName.c_str()) != 0) {
+        ReplaceOutput(state->temporaryName, state->targetName) != 0) {
       KeepFirst(ctx, static_cast<std::int32_t>(kOutputTag | 0x0F000000u | (errno & 0xFFFFFF)));
       whole = false;
     }
