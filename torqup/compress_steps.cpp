@@ -18,6 +18,7 @@
 #include "support/torqutil.h"
 #include "torqup/listings.h"
 #include "torqup/run_state.h"
+#include "torqup/shown_names.h"
 #include "torqup/steps.h"
 #include "torqup/temporary_files.h"
 #include "torqup/two_part_counts.h"
@@ -76,7 +77,7 @@ void FinishContainerFile(RunContext& ctx, RunState& state) {
   if (const int error = state.container.Commit(); error != 0) {
     ctx.stepRc = Tagged(kContainerSystemTag, error & 0xFFFFFF);
     MsgPutSystemError(error);
-    MsgPutF("*ERROR* %s\n", target.c_str());
+    MsgPutF("*ERROR* %s\n", ShownName(target).c_str());
   }
 }
 
@@ -93,7 +94,7 @@ void ReportFileFailure(const RunContext& ctx, std::int32_t rc) {
   const auto code = static_cast<std::uint32_t>(rc);
   const bool container = (code >> 28) == 0xF;
   const char* name = SlotText(container ? ctx.containerName : ctx.inputName);
-  MsgPutF("*ERROR* %s\n", *name != '\0' ? name : (container ? "STDOUT$" : "STDIN$"));
+  MsgPutF("*ERROR* %s\n", *name != '\0' ? ShownName(name).c_str() : (container ? "STDOUT$" : "STDIN$"));
   if ((code & 0x0F000000u) == 0x0F000000u) {
     MsgPutErrorNoInserts(2, container ? kRcWriteError : kRcReadError);
   } else {
@@ -147,7 +148,7 @@ void open_komp_torqfile(RunContext*& handle) {
     if (!fits || !F_ForceDirectories(F_ExtractFilePath(name))) {
       ctx.stepRc = Tagged(0xFF000000u, fits ? errno & 0xFFFFFF : ENAMETOOLONG);
       MsgPutSystemError(-1);
-      MsgPutF("*ERROR* %s\n", name);
+      MsgPutF("*ERROR* %s\n", ShownName(name).c_str());
       return;
     }
   }
@@ -163,7 +164,7 @@ void open_komp_torqfile(RunContext*& handle) {
     const bool add = ctx.containerOpenMode == 9;
     if (add) {
       if (const std::int32_t form = CheckAddedForm(ctx, target.c_str()); form != 0) {
-        MsgPutF("*ERROR* %s\n", target.c_str());
+        MsgPutF("*ERROR* %s\n", ShownName(target).c_str());
         ctx.stepRc = form;
         return;
       }
@@ -171,7 +172,7 @@ void open_komp_torqfile(RunContext*& handle) {
     if (const int error = state->container.Begin(target, add); error != 0) {
       ctx.stepRc = Tagged(kContainerSystemTag, error & 0xFFFFFF);
       MsgPutSystemError(error);
-      MsgPutF("*ERROR* %s\n", target.c_str());
+      MsgPutF("*ERROR* %s\n", ShownName(target).c_str());
       return;
     }
     std::strncpy(opened, state->container.Name().c_str(), sizeof opened - 1);

@@ -40,7 +40,7 @@ constexpr std::int32_t kWorkBufferSize = 32767;
 void ReportContainerError(const RunContext& ctx, std::int32_t rc) {
   if (ctx.show == kShowNone) return;
   MsgListF("%s\n", Banner(11, 0, 0));
-  MsgPut(1129, SlotText(ctx.containerName));
+  MsgPut(1129, ShownSlot(ctx.containerName).c_str());
   MsgPutErrorNoInserts(2, rc & 0xFFFFFF);
 }
 

@@ -141,7 +141,7 @@ void Driver::Compress() {
         if (rc == 2 && first && ctx.iUserio != 1) rc = kInputNotFound;
         if (rc == 2) break;
         if (ctx.show != kShowNone) {
-          MsgPut(1130, SlotText(ctx.currentPattern));
+          MsgPut(1130, ShownSlot(ctx.currentPattern).c_str());
           MsgPutErrorNoInserts(2, rc);
         }
         ctx.stepRc = rc;
@@ -159,7 +159,7 @@ void Driver::Compress() {
         std::int32_t kind = 0;
         const std::int32_t named = copnam(&ctx, ctx.inputName, ctx.newContainerName, kind, ctx.currentContainerPattern);
         if (named != 0) {
-          MsgPut(1130, SlotText(ctx.inputName));
+          MsgPut(1130, ShownSlot(ctx.inputName).c_str());
           MsgPutErrorNoInserts(2, named);
           savedError = named;
           continue;
@@ -175,7 +175,7 @@ void Driver::Compress() {
       chknam(handle, same, ctx.inputName, ctx.containerName);
       if (same != 0) {
         savedError = same;
-        MsgPut(1130, SlotText(ctx.inputName));
+        MsgPut(1130, ShownSlot(ctx.inputName).c_str());
         MsgPutErrorNoInserts(2, same);
         continue;
       }
@@ -189,7 +189,7 @@ void Driver::Compress() {
           if (ctx.stepRc == 2) {
             ctx.stepRc = 0;
           } else if (ctx.stepRc == kNoDelimiterAtEnd) {
-            MsgPut(1130, SlotText(ctx.inputName));
+            MsgPut(1130, ShownSlot(ctx.inputName).c_str());
             MsgPutError(1, kNoDelimiterAtEnd);
             ctx.stepRc = 0;
           } else if (ctx.stepRc != 0) {
@@ -269,7 +269,7 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
       chknam(handle, same, ctx.outputName, ctx.containerName);
       if (same != 0) {
         savedError = same;
-        MsgPut(1129, SlotText(ctx.containerName));
+        MsgPut(1129, ShownSlot(ctx.containerName).c_str());
         MsgPutErrorNoInserts(2, same);
         close_deko_torqfile_err(handle);
         return;
@@ -396,7 +396,7 @@ void Driver::Decompress() {
         if (rc == 2 && first && ctx.kUserio != 1) rc = kInputNotFound;
         if (rc != 2) {
           if (ctx.show != kShowNone) {
-            MsgPut(1129, SlotText(ctx.currentContainerPattern));
+            MsgPut(1129, ShownSlot(ctx.currentContainerPattern).c_str());
             MsgPutErrorNoInserts(2, rc & 0xFFFFFF);
           }
           ctx.stepRc = rc;
@@ -590,7 +590,7 @@ void torqup(RunContext*& handle, std::int32_t& rc, const char* parameterString, 
         MsgListF("%s\n", Banner(11, 0, 0));
       }
       if ((runRc >= 10 && runRc <= 19) || (runRc >= 60 && runRc <= 80)) {
-        MsgPut(1129, ctx.containerName[0] != 0 ? SlotText(ctx.containerName) : "STDIN$");
+        MsgPut(1129, ctx.containerName[0] != 0 ? ShownSlot(ctx.containerName).c_str() : "STDIN$");
       }
       if (runRc == 351 || runRc == 352) MsgPutError(2, 1369, ctx.memberNumber);
       if (runRc != 0 && ctx.show != kShowNone) {
