@@ -452,7 +452,6 @@ void reset(CoderState& c) {
   c.stored = 0;
   c.bitAccu = 0;
   c.bitCount = 0;
-  c.full = false;
   c.runOpen = 0;
   c.afterRun = 0;
   c.afterPrediction = 0;
@@ -496,7 +495,7 @@ std::int32_t encode(CoderState& c, std::uint8_t* input, std::int32_t length, std
   }
   // Past the input end nothing more is written: bytes the sentinel joins only end the loop.
   while (c.p < length) {
-    if (c.full) {
+    if (outputFull(c)) {
       ++c.counts.giveUps;
       return -1;
     }
@@ -532,7 +531,7 @@ std::int32_t encode(CoderState& c, std::uint8_t* input, std::int32_t length, std
   else putBits(c, 0b1111, 4);
   putBits(c, 0, c.classBits[0]);
   // The last word goes out with its free bits zero; only its used bytes count.
-  if (c.full) {
+  if (outputFull(c)) {
     ++c.counts.giveUps;
     return -1;
   }

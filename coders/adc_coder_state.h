@@ -59,12 +59,12 @@ struct CoderState {
   std::int32_t tokenStart;  // first byte not yet covered by a written token
 
   // The bit writer: whole 32-bit words go out big-endian; nothing is stored at or past room.
+  // Once the words reach the room, the coder gives up.
   std::uint8_t* out;
   std::uint32_t room;
   std::uint32_t stored;
-  std::uint64_t bitAccu;
+  std::uint64_t bitAccu;    // waiting bits, first at the top
   std::uint32_t bitCount;
-  bool full;                // the output reached its room: the coder gives up
 
   std::uint8_t runOpen;     // 0xFF while bytes wait to be written as a literal run
   std::uint8_t afterRun;    // the decoder's after-run flag
