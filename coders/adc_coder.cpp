@@ -76,7 +76,7 @@ std::uint32_t rankOf(const CoderState& c, std::uint8_t b) {
   const __m128i v = _mm_set1_epi8(static_cast<char>(b));
   for (std::uint32_t at = 240;; at -= 16) {
     const auto hit = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_cmpeq_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(c.ranks + at)), v)));
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c.ranks + at)), v)));
     if (hit != 0) return 255 - (at + static_cast<std::uint32_t>(__builtin_ctz(hit)));
   }
 #else

@@ -36,7 +36,7 @@ struct CoderState {
   std::uint16_t pairTable[kPairSlots];         // phrase-list indices, 0 = empty
   Phrase phrases[kPhraseEntries];              // start offset and last-seen offset or length
   Prediction predictions[kPredictionSlots];
-  alignas(16) std::uint8_t ranks[256];         // the decoder's rank table, searched for a byte
+  std::uint8_t ranks[256];                     // the decoder's rank table, searched for a byte
   std::uint16_t classSize[kClasses];
   std::uint16_t classCode[kClasses];
   std::uint16_t classBits[kClasses];
