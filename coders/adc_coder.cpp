@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "coders/adc_coder_steps.h"
 #include "coders/adc_context.h"
 
@@ -37,6 +41,12 @@ class Sentinel {
   std::uint8_t (&saved_)[4];
 };
 
+// The first value past each reference class, for the class search.
+void setClassEnds(CoderState& c) {
+  std::uint32_t end = 0;
+  for (int i = 0; i < kClasses; ++i) c.classEnd[i] = end += c.classSize[i];
+}
+
 void updateLastDistance(CoderState& c, std::uint32_t d) {
   if (d > 7 || d > c.lastDistance) c.lastDistance = d;
 }
@@ -57,7 +67,23 @@ void rankUpdate(CoderState& c, std::uint32_t r, std::uint32_t n) {
   const std::uint8_t byte = c.ranks[at];
   std::memmove(c.ranks + at, c.ranks + at + 1, s);
   c.ranks[at + s] = byte;
-  for (std::uint32_t i = at; i <= at + s; ++i) c.rankOf[c.ranks[i]] = static_cast<std::uint8_t>(255 - i);
+}
+
+// The current rank of byte b. The table is a permutation, so the byte is there; the search
+// starts at rank 0, where most literals are found.
+std::uint32_t rankOf(const CoderState& c, std::uint8_t b) {
+#if defined(__SSE2__)
+  const __m128i v = _mm_set1_epi8(static_cast<char>(b));
+  for (std::uint32_t at = 240;; at -= 16) {
+    const auto hit = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c.ranks + at)), v)));
+    if (hit != 0) return 255 - (at + static_cast<std::uint32_t>(__builtin_ctz(hit)));
+  }
+#else
+  std::uint32_t at = 255;
+  while (c.ranks[at] != b) --at;
+  return 255 - at;
+#endif
 }
 
 // Literal codes. The codes of the first five literals of a run begin with the 0 that ends the
@@ -116,8 +142,12 @@ void putLength(CoderState& c, std::uint32_t len) {
 void registerPrediction(CoderState& c, std::uint32_t start, std::uint32_t d, std::uint32_t len) {
   c.horizon = std::max(c.horizon, start + len);
   const std::uint32_t n = std::min(len, kMaxPredictionEntries);
-  for (std::uint32_t i = 0; i < n; ++i)
-    c.predictions[(start + i) & kPredictionMask] = {start + len - 1, d, len};
+  const Prediction e{start + len - 1, static_cast<std::uint16_t>(d), static_cast<std::uint16_t>(len)};
+  // The entries wrap at the table end: two plain runs of stores.
+  const std::uint32_t first = start & kPredictionMask;
+  const std::uint32_t upto = std::min(n, kPredictionSlots - first);
+  std::fill_n(c.predictions + first, upto, e);
+  std::fill_n(c.predictions, n - upto, e);
   c.afterRun = 0;
 }
 
@@ -135,7 +165,7 @@ void ADCCNEQU(CoderState& c, bool atPrediction) {
   bool narrow = c.wideLiterals <= kNarrowWideLimit;
   const std::uint8_t* at = c.in + c.tokenStart;
   for (std::int32_t i = 0; i < n; ++i) {
-    const std::uint32_t r = c.rankOf[at[i]];
+    const std::uint32_t r = rankOf(c, at[i]);
     const bool early = i < 5;
     if (i == 5) putBits(c, 0, 1);  // the run goes on past five literals
     putLiteral(c, r, narrow, early);
@@ -152,6 +182,16 @@ void ADCCNEQU(CoderState& c, bool atPrediction) {
   }
   c.afterPrediction = 0;
 }
+
+namespace {
+
+// Most tokens find no run waiting: that test stays in the caller.
+inline void writeWaitingRun(CoderState& c) {
+  if (c.p > c.tokenStart) ADCCNEQU(c, false);
+  else c.runOpen = 0;
+}
+
+}  // namespace
 
 // Disturbance byte before a prediction, or a lead byte before a repeat copy.
 void ADCCSTOE(CoderState& c) {
@@ -218,16 +258,16 @@ void ADCCKONN(CoderState& c) {
   const std::uint16_t h = c.foundEntry;
   const std::int32_t n = c.taken ? c.phrases[h].second : 2;
   const std::int32_t g = c.match;
-  auto k = static_cast<std::int32_t>(c.nextEntry) - h;
-  if (k <= 0) k += static_cast<std::int32_t>(kPhraseEntries);
-  std::uint32_t v = static_cast<std::uint32_t>(k);
-  int cls = 0;
-  while (cls < kClasses && v >= c.classSize[cls]) v -= c.classSize[cls++];
+  // The value, 1 to 16,384, and its class: the number of classes that end at or below it.
+  const std::uint32_t k = ((c.nextEntry - h - 1u) & kPhraseMask) + 1u;
+  std::uint32_t cls = 0;
+  for (int i = 0; i < kClasses; ++i) cls += k >= c.classEnd[i] ? 1u : 0u;
   const bool escape = cls == kClasses;
+  std::uint32_t v;
   if (escape) {
     // Grow classes until the value fits; it then lies in class 7.
-    std::uint32_t total = static_cast<std::uint32_t>(k) - v;  // the sum of all sizes
-    while (static_cast<std::uint32_t>(k) >= total) {
+    std::uint32_t total = c.classEnd[kClasses - 1];  // the sum of all sizes
+    while (k >= total) {
       putBits(c, 0, 1u + c.classBits[0]);
       const std::uint16_t gc = c.growthClass;
       total += c.classSize[gc];
@@ -237,9 +277,12 @@ void ADCCKONN(CoderState& c) {
       c.growthClass = stab[gc];
       ++c.counts.classGrowths;
     }
-    v = static_cast<std::uint32_t>(k) - (total - c.classSize[7]);
+    v = k - (total - c.classSize[7]);
+    setClassEnds(c);
+  } else {
+    v = k - (c.classEnd[cls] - c.classSize[cls]);
   }
-  ADCCNEQU(c, false);
+  writeWaitingRun(c);
   const std::int32_t extension = g - n;
   const std::int32_t q = c.p;
   std::int32_t z = 0;
@@ -292,7 +335,7 @@ bool periodTwo(const CoderState& c) {
 }
 
 void periodTwoCopy(CoderState& c) {
-  ADCCNEQU(c, false);
+  writeWaitingRun(c);
   ADCCVOR(c, 2, 1);
   ++c.p;
   ADCCSTOE(c);
@@ -355,7 +398,7 @@ bool repeatCopy(CoderState& c) {
   if (agree == r) return false;  // a copy must stay shorter than its distance
   const std::int32_t len =
       std::min(agree, countEqual(in + p + r, in + p, std::min(agree, c.end - (p + r))));
-  ADCCNEQU(c, false);
+  writeWaitingRun(c);
   ADCCVOR(c, static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(len));
   c.p += len;
   ADCCSTOE(c);
@@ -379,7 +422,7 @@ bool pairCopy(CoderState& c) {
   const std::int32_t agree = countEqual(in + s, in + p, x);
   if (agree >= x) return false;
   const std::int32_t len = countEqual(in + p + x, in + p, agree);
-  ADCCNEQU(c, false);
+  writeWaitingRun(c);
   ADCCVOR(c, static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(len));
   c.p += len;
   ADCCSTOE(c);
@@ -387,16 +430,17 @@ bool pairCopy(CoderState& c) {
 }
 
 void reset(CoderState& c) {
+  // The phrase list is not cleared: an entry is read only through the pair table or the search
+  // state, which hold only entries made for this input.
   std::memset(c.pairTable, 0, sizeof c.pairTable);
-  std::memset(c.phrases, 0, sizeof c.phrases);
   std::memset(c.predictions, 0, sizeof c.predictions);
   std::copy(ctab.begin(), ctab.end(), c.ranks);
-  for (int i = 0; i < 256; ++i) c.rankOf[ctab[static_cast<std::size_t>(i)]] = static_cast<std::uint8_t>(255 - i);
   for (int i = 0; i < kClasses; ++i) {
     c.classSize[i] = kStartClassSize;
     c.classCode[i] = kStartClassCode[static_cast<std::size_t>(i)];
     c.classBits[i] = kStartClassBits[static_cast<std::size_t>(i)];
   }
+  setClassEnds(c);
   c.growthClass = kStartGrowthClass;
   c.nextEntry = 1;
   c.lastDistance = 1;
@@ -408,7 +452,6 @@ void reset(CoderState& c) {
   c.stored = 0;
   c.bitAccu = 0;
   c.bitCount = 0;
-  c.full = false;
   c.runOpen = 0;
   c.afterRun = 0;
   c.afterPrediction = 0;
@@ -452,7 +495,7 @@ std::int32_t encode(CoderState& c, std::uint8_t* input, std::int32_t length, std
   }
   // Past the input end nothing more is written: bytes the sentinel joins only end the loop.
   while (c.p < length) {
-    if (c.full) {
+    if (outputFull(c)) {
       ++c.counts.giveUps;
       return -1;
     }
@@ -488,7 +531,7 @@ std::int32_t encode(CoderState& c, std::uint8_t* input, std::int32_t length, std
   else putBits(c, 0b1111, 4);
   putBits(c, 0, c.classBits[0]);
   // The last word goes out with its free bits zero; only its used bytes count.
-  if (c.full) {
+  if (outputFull(c)) {
     ++c.counts.giveUps;
     return -1;
   }

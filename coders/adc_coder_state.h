@@ -8,6 +8,17 @@ namespace adc {
 
 inline constexpr std::uint32_t kPairSlots = 34816;  // pair hash table; keys address 0-32767
 
+// A prediction-table entry of the coder: the offset of the last byte a prediction covers, its
+// distance and its length. The coder writes only copies and continuations shorter than their
+// distance, which is below 1,024, so 16 bits hold both; 8 bytes a slot let a prediction's
+// entries go out in wide stores.
+struct Prediction {
+  std::uint32_t end;
+  std::uint16_t distance;
+  std::uint16_t length;
+};
+static_assert(sizeof(Prediction) == 8);
+
 // How often the coder took its rarer roads; kept across inputs so that tests can see that
 // every road is walked. Nothing in the code stream depends on them.
 struct CoderCounts {
@@ -25,11 +36,11 @@ struct CoderState {
   std::uint16_t pairTable[kPairSlots];         // phrase-list indices, 0 = empty
   Phrase phrases[kPhraseEntries];              // start offset and last-seen offset or length
   Prediction predictions[kPredictionSlots];
-  std::uint8_t ranks[256];                     // the decoder's rank table
-  std::uint8_t rankOf[256];                    // its inverse: the current rank of each byte
+  std::uint8_t ranks[256];                     // the decoder's rank table, searched for a byte
   std::uint16_t classSize[kClasses];
   std::uint16_t classCode[kClasses];
   std::uint16_t classBits[kClasses];
+  std::uint32_t classEnd[kClasses];            // the first value past each class
   std::uint16_t growthClass;
   std::uint16_t nextEntry;
   std::uint8_t savedTail[4];                   // the bytes under the sentinel
@@ -48,12 +59,12 @@ struct CoderState {
   std::int32_t tokenStart;  // first byte not yet covered by a written token
 
   // The bit writer: whole 32-bit words go out big-endian; nothing is stored at or past room.
+  // Once the words reach the room, the coder gives up.
   std::uint8_t* out;
   std::uint32_t room;
   std::uint32_t stored;
-  std::uint64_t bitAccu;
+  std::uint64_t bitAccu;    // waiting bits, first at the top
   std::uint32_t bitCount;
-  bool full;                // the output reached its room: the coder gives up
 
   std::uint8_t runOpen;     // 0xFF while bytes wait to be written as a literal run
   std::uint8_t afterRun;    // the decoder's after-run flag

@@ -3,6 +3,11 @@
 // so every helper here changes that model exactly as the decoder will.
 #pragma once
 #include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "coders/adc_coder_state.h"
 
@@ -33,38 +38,72 @@ inline constexpr int kSearchBudget = 31;
 inline bool isReferenceEntry(const Phrase& e) { return e.second < e.offset; }
 
 // The decoder takes a prediction at x when the table entry of x ends at or after x.
+// Both tests are cheap and the slot is always readable, so they make one branch, not two.
 inline bool predicted(const CoderState& c, std::int32_t x) {
-  return x < static_cast<std::int32_t>(c.horizon) &&
-         c.predictions[static_cast<std::uint32_t>(x) & kPredictionMask].end >=
-             static_cast<std::uint32_t>(x);
+  return (x < static_cast<std::int32_t>(c.horizon)) &
+         (c.predictions[static_cast<std::uint32_t>(x) & kPredictionMask].end >=
+          static_cast<std::uint32_t>(x));
 }
 
 inline bool threeEqual(const std::uint8_t* at) { return at[0] == at[1] && at[1] == at[2]; }
 inline bool samePair(const std::uint8_t* a, const std::uint8_t* b) {
-  return a[0] == b[0] && a[1] == b[1];
+  std::uint16_t x;
+  std::uint16_t y;
+  std::memcpy(&x, a, 2);
+  std::memcpy(&y, b, 2);
+  return x == y;
 }
 
-// Number of equal bytes at a and b, at most max.
-std::int32_t countEqual(const std::uint8_t* a, const std::uint8_t* b, std::int32_t max);
-
-inline void putBits(CoderState& c, std::uint32_t value, unsigned bits) {
-  c.bitAccu = (c.bitAccu << bits) | value;
-  c.bitCount += bits;
-  if (c.bitCount < 32) return;
-  c.bitCount -= 32;
-  const auto word = static_cast<std::uint32_t>(c.bitAccu >> c.bitCount);
-  if (c.stored >= c.room) {
-    c.full = true;
-    return;
+// Number of equal bytes at a and b, at most max; reads no byte at or past a + max, b + max.
+// 32 bytes a test while they lie within max: most matches end inside the first block, so one
+// well-predicted exit serves them.
+inline std::int32_t countEqual(const std::uint8_t* a, const std::uint8_t* b, std::int32_t max) {
+  std::int32_t n = 0;
+#if defined(__SSE2__)
+  while (n + 32 <= max) {
+    const auto load = [](const std::uint8_t* at) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    };
+    const auto low = static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(load(a + n), load(b + n))));
+    const auto high = static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(load(a + n + 16), load(b + n + 16))));
+    const std::uint32_t differ = ~(low | high << 16);
+    if (differ != 0) return n + __builtin_ctz(differ);
+    n += 32;
   }
-  std::uint8_t* o = c.out + c.stored;
-  o[0] = static_cast<std::uint8_t>(word >> 24);
-  o[1] = static_cast<std::uint8_t>(word >> 16);
-  o[2] = static_cast<std::uint8_t>(word >> 8);
-  o[3] = static_cast<std::uint8_t>(word);
-  c.stored += 4;
-  if (c.stored >= c.room) c.full = true;
+#endif
+  while (n + 8 <= max) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, a + n, 8);
+    std::memcpy(&y, b + n, 8);
+    if (x != y) return n + (__builtin_ctzll(x ^ y) >> 3);
+    n += 8;
+  }
+  while (n < max && a[n] == b[n]) ++n;
+  return n;
 }
+
+// The bits wait at the top of bitAccu, bitCount of them (below 32 between calls). Every call
+// stores the word at the top, complete or not, while the room allows: a word stored before it
+// is complete is stored again once it is, so no branch hangs on when a word completes. stored
+// counts the complete words even past the room; the coder gives up once it reaches the room.
+// 1 <= bits <= 31, and value has no bits above them.
+inline void putBits(CoderState& c, std::uint32_t value, unsigned bits) {
+  c.bitAccu |= std::uint64_t{value} << (64 - c.bitCount - bits);
+  c.bitCount += bits;
+  if (c.stored < c.room) {
+    const std::uint32_t word = __builtin_bswap32(static_cast<std::uint32_t>(c.bitAccu >> 32));
+    std::memcpy(c.out + c.stored, &word, 4);
+  }
+  const unsigned complete = c.bitCount >> 5;
+  c.bitAccu <<= 32 * complete;
+  c.bitCount -= 32 * complete;
+  c.stored += 4 * complete;
+}
+
+inline bool outputFull(const CoderState& c) { return c.stored >= c.room; }
 
 inline void advanceEntry(CoderState& c) {
   c.nextEntry = static_cast<std::uint16_t>((c.nextEntry + 1) & kPhraseMask);

@@ -7,20 +7,6 @@
 
 namespace adc {
 
-std::int32_t countEqual(const std::uint8_t* a, const std::uint8_t* b, std::int32_t max) {
-  std::int32_t n = 0;
-  while (n + 8 <= max) {
-    std::uint64_t x;
-    std::uint64_t y;
-    std::memcpy(&x, a + n, 8);
-    std::memcpy(&y, b + n, 8);
-    if (x != y) return n + (__builtin_ctzll(x ^ y) >> 3);
-    n += 8;
-  }
-  while (n < max && a[n] == b[n]) ++n;
-  return n;
-}
-
 PairResult pairLookup(CoderState& c) {
   const std::uint8_t* at = c.in + c.p;
   std::uint32_t slot = pairKey(at[0], at[1]);

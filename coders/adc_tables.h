@@ -58,12 +58,4 @@ struct Phrase {
   std::uint16_t second;
 };
 
-// A prediction-table entry: the offset of the last byte a prediction covers, its distance and
-// its length. Kept wide so that no corrupt stream can wrap them.
-struct Prediction {
-  std::uint32_t end;
-  std::uint32_t distance;
-  std::uint32_t length;
-};
-
 }  // namespace adc
