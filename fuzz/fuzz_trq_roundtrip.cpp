@@ -2,6 +2,7 @@
 // record interface and read back; every member must come back equal.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   layout.bufferSize = GetBufSize(static_cast<std::int32_t>(in.Byte() % 12));
   layout.mostRecords = static_cast<std::int32_t>(in.Byte());
-  const std::int32_t longest = layout.bufferSize - 7 < 32764 ? layout.bufferSize - 7 : 32764;
+  // The longest record an empty matrix takes: buffer size - 7 for the record-matrix methods; for
+  // DC8 the record, its length word and the count word share matrices of at most 64 KB.
+  const std::int32_t dc8Room = std::min(std::min(layout.bufferSize, 65536) - 4, 65500) - 4;
+  const std::int32_t room = layout.modeWord == 8 ? dc8Room : layout.bufferSize - 7;
+  const std::int32_t longest = std::min(room, 32764);
 
   std::vector<trqtest::Member> members;
   while (!in.Empty() && members.size() < 8) {
