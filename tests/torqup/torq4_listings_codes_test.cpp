@@ -3,6 +3,7 @@
 // safely.
 #include <regex>
 
+#include "cmp/block_io.h"
 #include "torq4_runner.h"
 
 namespace {
@@ -145,6 +146,39 @@ TEST_F(Torq4, MemberNumberLineComesWith351) {
   Lines got;
   for (const std::string& line : LinesWith(r.err, "*ERROR*")) got.push_back(Body(line));
   EXPECT_EQ(got, want) << r.err;
+}
+
+// A secured member whose trailer counts one byte more than was stored (the block checksum made
+// right again, as the counters lie outside the MACs): the run ends with 352 and names the member.
+TEST_F(Torq4, MemberNumberLineComesWith352) {
+  WriteFile(P("a.txt"), "hello world\nsecond line\n");
+  RunResult r = Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("a.tq"), "mode=adc", "cryptkey=secret",
+                     "secureinfo=yes", "show=none"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string file = ReadFile(P("a.tq"));
+  // The member trailer's original byte and record counts: 22 and 2, 8 bytes each, big-endian.
+  const std::string counts = std::string(7, '\0') + '\x16' + std::string(7, '\0') + '\x02';
+  const std::size_t at = file.find(counts);
+  const std::size_t block = 512;
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_LT(at, block);  // the member trailer lies in the first block, the file trailer after it
+  file[at + 7] = '\x17';
+  // The sum is taken with the member-start mark (byte 4) at 0, as the reader sees the block.
+  std::string summed = file.substr(0, block - 2);
+  summed[4] = '\0';
+  const std::uint16_t sum = BlockChecksum(reinterpret_cast<const std::uint8_t*>(summed.data()), summed.size());
+  file[block - 2] = static_cast<char>(sum >> 8);
+  file[block - 1] = static_cast<char>(sum & 0xFF);
+  WriteFile(P("a.tq"), file);
+  r = Run({"decompress", "torqfile=" + S("a.tq"), "torqout=[#]", "outpath=" + S("out"), "cryptkey=secret",
+           "show=error"});
+  EXPECT_EQ(r.status, 352 & 0xFF) << r.err;
+  const Lines want = {"*ERROR*1369: Member number: 0001", "*ERROR* 0x00000160",
+                      "*ERROR* 352: SECURITY: Member trailer: counters wrong"};
+  Lines got;
+  for (const std::string& line : LinesWith(r.err, "*ERROR*")) got.push_back(Body(line));
+  EXPECT_EQ(got, want) << r.err;
+  EXPECT_FALSE(fs::exists(P("out/a.txt")));
 }
 
 // The compress listing shows the matrix size the container is written with.
