@@ -42,6 +42,18 @@ RecordHandle* Reader(RecordHandle*& slot) {
   return h;
 }
 
+// The handle of a record-taking call, marked as taking records; a bad call answers -1.
+RecordHandle* RecordTaker(RecordHandle*& slot, std::int32_t& rc) {
+  RecordHandle* const h = Reader(slot);
+  if (!h) {
+    rc = kTrqBadCall;
+    return nullptr;
+  }
+  rc = 0;
+  h->callState |= kTrqRecords;
+  return h;
+}
+
 // A new member begins with the attributes a: kept for the next call.
 std::int32_t NewMember(RecordHandle& h, const MemberAttributes& a, std::int32_t headerState) {
   Keep(h, a);
@@ -150,14 +162,9 @@ void TrqGetRecord(RecordHandle*& slot, std::int32_t& rc, std::int32_t& length,
                   std::uint8_t*& record) {
   length = 0;
   record = nullptr;
-  RecordHandle* const hp = Reader(slot);
-  if (!hp) {
-    rc = kTrqBadCall;
-    return;
-  }
+  RecordHandle* const hp = RecordTaker(slot, rc);
+  if (!hp) return;
   RecordHandle& h = *hp;
-  rc = 0;
-  h.callState |= kTrqRecords;
   if (h.recordsInMatrix >= h.matrixRecords) {
     if ((rc = NextMatrix(h)) != 0) return;
   }
@@ -181,14 +188,9 @@ void TrqGetRecord(RecordHandle*& slot, std::int32_t& rc, std::int32_t& length,
 void TrqGetRun(RecordHandle*& slot, std::int32_t& rc, RecordRef* records, std::int32_t most,
                std::int32_t& count) {
   count = 0;
-  RecordHandle* const hp = Reader(slot);
-  if (!hp) {
-    rc = kTrqBadCall;
-    return;
-  }
+  RecordHandle* const hp = RecordTaker(slot, rc);
+  if (!hp) return;
   RecordHandle& h = *hp;
-  rc = 0;
-  h.callState |= kTrqRecords;
   if (h.recordsInMatrix >= h.matrixRecords || !records) return;
   const RecordMethod* const method = TrqMethod(h.method);
   if (!method || !method->next) return;
