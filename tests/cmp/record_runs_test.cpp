@@ -24,15 +24,8 @@ std::vector<Bytes> Records(std::size_t count, std::uint32_t seed) {
 
 // PutMember with the records handed over in runs of `run`.
 Result PutMemberInRuns(RecordHandle*& slot, const Member& m, std::size_t run) {
-  // The file header as PutMember writes it for a member without further headers.
   Result r;
-  std::int32_t rc = 0;
-  std::int32_t nameLength = static_cast<std::int32_t>(m.name.size());
-  std::int32_t organisation = m.organisation, format = m.recordFormat, length = m.recordLength,
-               block = m.blockSize, more = 0;
-  const std::uint8_t origin[2] = {0x00, 0xE0};
-  trqphd(slot, rc, nameLength, m.name.c_str(), organisation, format, length, nullptr, nullptr,
-         block, nullptr, origin, more);
+  std::int32_t rc = PutFileHeader(slot, m, false);
   if (!r.Note(rc, "trqphd")) return r;
   std::vector<RecordRef> refs;
   for (const Bytes& b : m.records) refs.push_back({b.data(), static_cast<std::int32_t>(b.size())});
@@ -147,11 +140,9 @@ TEST(TrqRuns, PutStopsAtTheRecordTrqputRefuses) {
   RecordHandle* slot = nullptr;
   Layout l;
   ASSERT_EQ(OpenForWriting(slot, path, l).rc, 0);
-  std::int32_t rc = 0, nameLength = 1, organisation = 0, format = 1, length = 80, block = 0,
-               more = 0;
-  const std::uint8_t origin[2] = {0x00, 0xE0};
-  trqphd(slot, rc, nameLength, "r", organisation, format, length, nullptr, nullptr, block,
-         nullptr, origin, more);
+  Member m;
+  m.name = "r";
+  std::int32_t rc = PutFileHeader(slot, m, false);
   ASSERT_EQ(rc, 0);
   const Bytes card(80, 'c'), huge(40000, 'h');
   const RecordRef refs[] = {{card.data(), 80}, {card.data(), 80}, {huge.data(), 40000}, {card.data(), 80}};
@@ -175,11 +166,9 @@ TEST(TrqRuns, GetLeavesTheGapToTrqGetRecord) {
     Layout l;
     l.recordLength = 80;
     ASSERT_EQ(OpenForWriting(slot, path, l).rc, 0);
-    std::int32_t rc = 0, nameLength = 1, organisation = 0, format = 1, length = 80, block = 0,
-                 more = 0;
-    const std::uint8_t origin[2] = {0x00, 0xE0};
-    trqphd(slot, rc, nameLength, "g", organisation, format, length, nullptr, nullptr, block,
-           nullptr, origin, more);
+    Member m;
+    m.name = "g";
+    std::int32_t rc = PutFileHeader(slot, m, false);
     ASSERT_EQ(rc, 0);
     const Bytes twelve(12, 'w');
     for (const std::int32_t n : {12, 3, 0, 12}) {

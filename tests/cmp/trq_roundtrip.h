@@ -85,15 +85,21 @@ inline Result OpenForWriting(RecordHandle*& slot, const std::string& path, Layou
   return r;
 }
 
-inline Result PutMember(RecordHandle*& slot, const Member& m, Counts* counts = nullptr) {
-  Result r;
+// The file header of member m (trqphd), announcing further headers when `more`; its code.
+inline std::int32_t PutFileHeader(RecordHandle*& slot, const Member& m, bool more) {
   std::int32_t rc = 0;
   std::int32_t nameLength = static_cast<std::int32_t>(m.name.size());
   std::int32_t organisation = m.organisation, format = m.recordFormat, length = m.recordLength,
-               block = m.blockSize, more = m.moreHeaders ? 1 : 0;
+               block = m.blockSize, follow = more ? 1 : 0;
   const std::uint8_t origin[2] = {0x00, 0xE0};
   trqphd(slot, rc, nameLength, m.name.c_str(), organisation, format, length, nullptr, nullptr,
-         block, nullptr, origin, more);
+         block, nullptr, origin, follow);
+  return rc;
+}
+
+inline Result PutMember(RecordHandle*& slot, const Member& m, Counts* counts = nullptr) {
+  Result r;
+  std::int32_t rc = PutFileHeader(slot, m, m.moreHeaders);
   if (!r.Note(rc, "trqphd")) return r;
   if (m.moreHeaders) {
     std::int32_t kind = static_cast<std::int32_t>(m.systemHeader.size());
