@@ -201,6 +201,15 @@ void MsgPutSystemError(std::int32_t code) {
   PutPrefixed(code != 0 ? 2 : 0, code, "%s\n", "", shown);
 }
 
+void MsgPutReturnCode(std::int32_t rc) {
+  const auto code = static_cast<std::uint32_t>(rc);
+  if ((code & 0x0F000000u) == 0x0F000000u && (code & 0x00FFFFFFu) != 0) {
+    MsgPutSystemError(static_cast<std::int32_t>(code & 0x00FFFFFFu));
+  } else {
+    MsgPutErrorNoInserts(2, static_cast<std::int32_t>(code & 0x00FFFFFFu));
+  }
+}
+
 void MsgPutText(const void* data, std::int32_t length) {
   if (!data || length <= 0) return;
   if (length > kMaxTextShown) length = kMaxTextShown;

@@ -34,6 +34,9 @@ void MsgPutErrorNoInserts(int level, std::int32_t number);
 void MsgPutF(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // An operating-system error line for the code (-1: the thread's last error).
 void MsgPutSystemError(std::int32_t code);
+// The message of a return code at level 2: the system's own text for a code that carries a
+// system error (0x0F000000 + the error number, under any origin tag), else the numbered text.
+void MsgPutReturnCode(std::int32_t rc);
 // Shows at most 199 bytes of raw data as one line: as text, as EBCDIC text, or in hex.
 void MsgPutText(const void* data, std::int32_t length);
 // A delimiter label line with prefix (see MsgListDelim).

@@ -161,19 +161,22 @@ void open_komp_torqfile(RunContext*& handle) {
   RunState* state = CurrentRunState();
   const std::string target(SlotView(ctx.containerName));
   if (state != nullptr && ctx.kUserio != 1 && WritesThroughTemporary(target)) {
+    // With add, the container stays locked until its copy takes its place: a second run that
+    // adds to it waits, then adds to what this one leaves.
     const bool add = ctx.containerOpenMode == 9;
-    if (add) {
-      if (const std::int32_t form = CheckAddedForm(ctx, target.c_str()); form != 0) {
-        MsgPutF("*ERROR* %s\n", ShownName(target).c_str());
-        ctx.stepRc = form;
-        return;
-      }
-    }
     if (const int error = state->container.Begin(target, add); error != 0) {
       ctx.stepRc = Tagged(kContainerSystemTag, error & 0xFFFFFF);
       MsgPutSystemError(error);
       MsgPutF("*ERROR* %s\n", ShownName(target).c_str());
       return;
+    }
+    if (add) {
+      if (const std::int32_t form = CheckAddedForm(ctx, state->container.Name().c_str()); form != 0) {
+        state->container.Discard();
+        MsgPutF("*ERROR* %s\n", ShownName(target).c_str());
+        ctx.stepRc = form;
+        return;
+      }
     }
     std::strncpy(opened, state->container.Name().c_str(), sizeof opened - 1);
     written = opened;

@@ -41,7 +41,7 @@ void ReportContainerError(const RunContext& ctx, std::int32_t rc) {
   if (ctx.show == kShowNone) return;
   MsgListF("%s\n", Banner(11, 0, 0));
   MsgPut(1129, ShownSlot(ctx.containerName).c_str());
-  MsgPutErrorNoInserts(2, rc & 0xFFFFFF);
+  MsgPutReturnCode(rc);
 }
 
 // Systems whose members carry a system header after the file header.
@@ -78,22 +78,61 @@ bool RecordSizesFit(std::int32_t recordLength, std::int32_t blockSize) {
 // Takes back an output that was not written whole: its temporary file goes, and a target
 // appended to in place is cut back to what stood there before (or removed when the open made it).
 void DiscardOutput(RunState& state) {
-  if (!state.temporaryName.empty()) {
-    unlink(state.temporaryName.c_str());
-    ReleaseTemporary(state.temporaryName);
-  } else if (state.keptLength >= 0 && !state.targetName.empty()) {
+  state.output.Discard();
+  if (state.keptLength >= 0 && !state.appendedName.empty()) {
     if (state.targetCreated) {
-      unlink(state.targetName.c_str());
-    } else if (truncate(state.targetName.c_str(), static_cast<off_t>(state.keptLength)) != 0) {
+      unlink(state.appendedName.c_str());
+    } else if (ftruncate(state.appendLock.Descriptor(), static_cast<off_t>(state.keptLength)) != 0) {
       MsgPutSystemError(errno);
     }
-    ReleaseTemporary(state.targetName);
+    ReleaseTemporary(state.appendedName);
   }
-  state.temporaryName.clear();
+  state.appendLock.Release();
+  state.appendedName.clear();
   state.keptLength = -1;
   state.targetCreated = false;
 }
 
+// An output that cannot be opened: the code tagged with its origin, the name the user gave and
+// the reason.
+void OutputOpenFailed(RunContext& ctx, const std::string& target, std::int32_t rc) {
+  ctx.stepRc = Tagged(kOutputTag, rc);
+  MsgPut(2013, ShownName(target).c_str());
+  MsgPutReturnCode(rc);
+}
+
+// An output write that failed names the output; its code stays as the record layer gave it.
+void ReportOutputFailure(const RunContext& ctx) { MsgPut(2013, ShownSlot(ctx.outputName).c_str()); }
+
+// Prepares the output of `target` in the run state: a regular file (or a new name) is written
+// under a temporary name, or appended to in place under a lock; anything else is written as it
+// is. The name fiopen opens, or an errno value.
+int PrepareOutput(RunState& state, const std::string& target, bool append, std::string& opened) {
+  state.targetName = target;
+  state.output.Discard();
+  state.appendLock.Release();
+  state.appendedName.clear();
+  state.keptLength = -1;
+  state.targetCreated = false;
+  state.outputFailed = false;
+  opened = target;
+  std::string resolved;
+  if (target.empty() || !ReplaceableTarget(target, resolved)) return 0;
+  if (!append) {
+    if (const int error = state.output.Begin(target, false); error != 0) return error;
+    opened = state.output.Name();
+    return 0;
+  }
+  // Another run appending to the same file waits for this one, then appends behind it.
+  bool created = false;
+  if (const int error = state.appendLock.Acquire(resolved, true, created); error != 0) return error;
+  state.appendedName = resolved;
+  state.keptLength = created ? 0 : state.appendLock.Length();
+  state.targetCreated = created;
+  RegisterAppended(resolved, state.keptLength, created);
+  opened = resolved;
+  return 0;
+}
 
 }  // namespace
 
@@ -249,34 +288,19 @@ void open_torqout(RunContext*& handle) {
   if (ctx.streamformat > 1) ctx.oRecform = ctx.streamformat;
   const std::string target(SlotView(ctx.outputName));
   if (!RecordSizesFit(ctx.oRecsize, ctx.oBlksize)) {
-    ctx.stepRc = Tagged(kOutputTag, kFioLengthError);
-    MsgPut(2013, target.c_str());
-    MsgPutErrorNoInserts(2, kFioLengthError);
+    OutputOpenFailed(ctx, target, kFioLengthError);
     return;
   }
   RunState* state = CurrentRunState();
   const std::int32_t openMode = ctx.outOpenMode;
   std::string opened = target;
-  if (state != nullptr) {
-    state->targetName = target;
-    state->temporaryName.clear();
-    state->keptLength = -1;
-    state->targetCreated = false;
-    state->outputFailed = false;
+  if (state != nullptr && ctx.oDevice != 7) {
     // Each output is written under a temporary name and replaces what stood there only when
     // whole; appending writes in place and can be cut back. Standard output, devices and the
     // user I/O exit are written as they come.
-    struct stat info {};
-    const bool exists = stat(target.c_str(), &info) == 0;
-    if (!target.empty() && ctx.oDevice != 7 && (!exists || S_ISREG(info.st_mode))) {
-      if (openMode == kOpenAppend) {
-        state->keptLength = exists ? static_cast<std::int64_t>(info.st_size) : 0;
-        state->targetCreated = !exists;
-        RegisterAppended(target, state->keptLength, state->targetCreated);
-      } else {
-        state->temporaryName = TemporaryName(target);
-        opened = state->temporaryName;
-      }
+    if (const int error = PrepareOutput(*state, target, openMode == kOpenAppend, opened); error != 0) {
+      OutputOpenFailed(ctx, target, static_cast<std::int32_t>(0x0F000000u | (error & 0xFFFFFF)));
+      return;
     }
   }
   // The temporary name may be longer than a name slot: it is passed whole, never cut.
@@ -290,9 +314,7 @@ void open_torqout(RunContext*& handle) {
          ctx.attrLength, ctx.attributes, scratchOrigin);
   if (rc != 0) {
     if (state != nullptr) DiscardOutput(*state);
-    ctx.stepRc = Tagged(kOutputTag, rc);
-    MsgPut(2013, ShownName(target).c_str());
-    MsgPutErrorNoInserts(2, rc);
+    OutputOpenFailed(ctx, target, rc);
     return;
   }
   ctx.fileOpen = 1;
@@ -339,7 +361,7 @@ void deko_file(RunContext*& handle) {
         }
       }
       if (rc != 0) {
-        rc = Tagged(kOutputTag, rc);
+        ReportOutputFailure(ctx);
         break;
       }
       if (count > 0) continue;
@@ -381,7 +403,7 @@ void deko_file(RunContext*& handle) {
       continue;
     }
     if (rc != 0) {
-      rc = Tagged(kOutputTag, rc);
+      ReportOutputFailure(ctx);
       break;
     }
   }
@@ -418,15 +440,27 @@ void close_torqout(RunContext*& handle) {
   if (rc != 0) KeepFirst(ctx, Tagged(kOutputTag, rc));
   if (RunState* state = CurrentRunState(); state != nullptr) {
     bool whole = rc == 0 && !state->outputFailed;
-    if (whole && !state->temporaryName.empty() &&
-        ReplaceOutput(state->temporaryName, state->targetName) != 0) {
-      KeepFirst(ctx, static_cast<std::int32_t>(kOutputTag | 0x0F000000u | (errno & 0xFFFFFF)));
-      whole = false;
+    if (whole) {
+      // The bytes reach the disk before the output counts as written: through the new file's
+      // own descriptor as it takes its place, or through the locked one of a file appended to.
+      int error = state->output.Commit();
+      if (error == 0 && state->appendLock.Descriptor() >= 0 && fsync(state->appendLock.Descriptor()) != 0 &&
+          errno != EINVAL) {
+        error = errno;
+      }
+      if (error != 0) {
+        const auto code = static_cast<std::int32_t>(0x0F000000u | (error & 0xFFFFFF));
+        KeepFirst(ctx, Tagged(kOutputTag, code));
+        MsgPut(2013, ShownName(state->targetName).c_str());
+        MsgPutReturnCode(code);
+        whole = false;
+      }
     }
     if (whole) {
       if (!state->targetName.empty()) state->writtenFiles.push_back(state->targetName);
-      ReleaseTemporary(state->keptLength >= 0 ? state->targetName : state->temporaryName);
-      state->temporaryName.clear();
+      if (!state->appendedName.empty()) ReleaseTemporary(state->appendedName);
+      state->appendLock.Release();
+      state->appendedName.clear();
       state->keptLength = -1;
       state->targetCreated = false;
     } else {

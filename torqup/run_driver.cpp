@@ -142,7 +142,7 @@ void Driver::Compress() {
         if (rc == 2) break;
         if (ctx.show != kShowNone) {
           MsgPut(1130, ShownSlot(ctx.currentPattern).c_str());
-          MsgPutErrorNoInserts(2, rc);
+          MsgPutReturnCode(rc);
         }
         ctx.stepRc = rc;
         stop = true;
@@ -239,9 +239,8 @@ void Driver::TakeMemberAttributes() {
 
 void Driver::ReportWarning() {
   if (ctx.warning == 0) return;
+  // Records extended, or cut as the cut option asked, are a warning: the run goes on.
   MsgPutErrorNoInserts(1, ctx.warning);
-  // Records cut as the cut option asked: the run goes on and ends telling so (71).
-  if (ctx.warning == kRecordsTruncated && savedError == 0) savedError = kRecordsTruncated;
   ctx.warning = 0;
 }
 
@@ -397,7 +396,7 @@ void Driver::Decompress() {
         if (rc != 2) {
           if (ctx.show != kShowNone) {
             MsgPut(1129, ShownSlot(ctx.currentContainerPattern).c_str());
-            MsgPutErrorNoInserts(2, rc & 0xFFFFFF);
+            MsgPutReturnCode(rc);
           }
           ctx.stepRc = rc;
         }
@@ -595,11 +594,7 @@ void torqup(RunContext*& handle, std::int32_t& rc, const char* parameterString, 
       if (runRc == 351 || runRc == 352) MsgPutError(2, 1369, ctx.memberNumber);
       if (runRc != 0 && ctx.show != kShowNone) {
         MsgPutF("*ERROR* 0x%08X\n", static_cast<std::uint32_t>(runRc));
-        if ((static_cast<std::uint32_t>(runRc) & 0x0F000000u) == 0x0F000000u) {
-          MsgPutSystemError(runRc & 0xFFFFFF);
-        } else {
-          MsgPutErrorNoInserts(2, runRc & 0xFFFFFF);
-        }
+        MsgPutReturnCode(runRc);
       }
       rc = runRc;
     }

@@ -12,8 +12,10 @@
 struct RunState {
   std::vector<std::string> processedInputs;    // inputs compressed, containers read completely
   std::vector<std::string> writtenFiles;       // containers and outputs written, synced before deletion
-  std::string targetName;                      // the output file being restored
-  std::string temporaryName;                   // where it is written until complete; empty: in place
+  std::string targetName;                      // the output file being restored, as the user named it
+  TemporaryFile output;                        // where it is written until complete; inactive: in place
+  FileLock appendLock;                         // appending in place: the target, locked
+  std::string appendedName;                    // appending in place: the file appended to, links followed
   std::int64_t keptLength = -1;                // appending in place: the target's length before; -1 none
   bool targetCreated = false;                  // appending in place: the open created the target
   bool outputFailed = false;                   // a member of the open output was not restored whole

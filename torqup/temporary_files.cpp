@@ -1,7 +1,10 @@
 #include "torqup/temporary_files.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,6 +16,7 @@
 
 #include "support/build_stamp.h"
 #include "support/paths.h"
+#include "torqup/replace_output.h"
 
 TORQ_BUILD_STAMP("TorqTempFiles")
 
@@ -111,25 +115,6 @@ int CopyContent(int in, int out) {
   }
 }
 
-// Creates the new file `to` with the permission bits of `from` when that exists, and with its
-// bytes when `keepContent`. 0 or an errno value.
-int CreateFrom(const std::string& from, const std::string& to, bool keepContent) {
-  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-  if (out < 0) return errno;
-  int error = 0;
-  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (in >= 0) {
-    struct stat info {};
-    if (fstat(in, &info) != 0 || fchmod(out, info.st_mode & 07777) != 0) error = errno;
-    if (error == 0 && keepContent) error = CopyContent(in, out);
-    close(in);
-  } else if (errno != ENOENT) {
-    error = errno;
-  }
-  if (close(out) != 0 && error == 0) error = errno;
-  return error;
-}
-
 int SyncPath(const char* path, int flags) {
   const int fd = open(path, flags | O_CLOEXEC);
   if (fd < 0) return errno;
@@ -138,16 +123,53 @@ int SyncPath(const char* path, int flags) {
   return error;
 }
 
-}  // namespace
 
-std::string TemporaryName(const std::string& target) {
-  static unsigned counter = 0;
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, ".torq4-%u-%u.tmp", static_cast<unsigned>(getpid()), ++counter);
-  std::string name = FolderOf(target) + suffix;
-  Register(name);
-  return name;
+// The permission bits a plain create gives a new file.
+mode_t CreateMode() {
+  static const mode_t mask = [] {
+    const mode_t current = umask(077);
+    umask(current);
+    return current;
+  }();
+  return 0666 & ~mask;
 }
+
+// Whether `path` lies in a process file system, whose links (/proc/self/fd/1 behind
+// /dev/stdout) name open descriptors, not files that could be replaced.
+bool InProcessFileSystem(const std::string& path) {
+  struct statfs info {};
+  const std::string folder = FolderOf(path);
+  return statfs(folder.empty() ? "." : folder.c_str(), &info) == 0 && info.f_type == PROC_SUPER_MAGIC;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Creates a new temporary file in `folder` under a name of random letters, exclusively and
+// readable by its owner only, and registers it for the signal handler before a signal can
+// leave it behind. The descriptor, or -1 with errno set.
+int CreateTemporary(const std::string& folder, std::string& name) {
+  char pattern[kTorqMaxPath];
+  const int n = std::snprintf(pattern, sizeof pattern, "%s.torq4-XXXXXX.tmp", folder.c_str());
+  if (n < 0 || static_cast<std::size_t>(n) >= sizeof pattern) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  sigset_t blocked, previous;
+  sigemptyset(&blocked);
+  for (const int signal : kCleanupSignals) sigaddset(&blocked, signal);
+  sigprocmask(SIG_BLOCK, &blocked, &previous);
+  const int fd = mkostemps(pattern, 4, O_CLOEXEC);
+  const int error = errno;
+  if (fd >= 0) {
+    name = pattern;
+    Register(name);
+  }
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  errno = error;
+  return fd;
+}
+
+}  // namespace
 
 void ReleaseTemporary(const std::string& name) {
   for (int i = 0; i < kSlots; ++i) {
@@ -180,40 +202,140 @@ void InstallTemporaryCleanup() {
   }
 }
 
+bool ReplaceableTarget(const std::string& name, std::string& resolved) {
+  std::string path = name;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) {
+      // Not there (or not to be looked at): creating the file tells what is wrong, if anything.
+      resolved = path;
+      return true;
+    }
+    if (S_ISREG(info.st_mode)) {
+      resolved = path;
+      return true;
+    }
+    if (!S_ISLNK(info.st_mode) || InProcessFileSystem(path)) return false;
+    char link[kTorqMaxPath];
+    const ssize_t n = readlink(path.c_str(), link, sizeof link - 1);
+    if (n <= 0) return false;
+    link[n] = '\0';
+    path = link[0] == '/' ? std::string(link) : FolderOf(path) + link;
+  }
+  return false;
+}
+
 bool WritesThroughTemporary(const std::string& target) {
-  if (target.empty()) return false;
-  struct stat info {};
-  return stat(target.c_str(), &info) != 0 || S_ISREG(info.st_mode);
+  std::string resolved;
+  return !target.empty() && ReplaceableTarget(target, resolved);
+}
+
+int FileLock::Acquire(const std::string& name, bool create, bool& created) {
+  Release();
+  created = false;
+  // A FIFO or device must not hold the open; only a regular file is locked.
+  // A file that may be made here is one to append to: its descriptor also cuts it back.
+  const int kFlags = (create ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    int fd = create ? open(name.c_str(), kFlags | O_CREAT | O_EXCL, CreateMode()) : -1;
+    const bool made = fd >= 0;
+    if (fd < 0 && create && errno != EEXIST) return errno;
+    if (fd < 0) fd = open(name.c_str(), kFlags);
+    if (fd < 0) {
+      if (create && errno == ENOENT) continue;  // removed between the two opens
+      return errno;
+    }
+    struct stat locked {}, named {};
+    int error = fstat(fd, &locked) != 0 ? errno : 0;
+    if (error == 0 && !S_ISREG(locked.st_mode)) error = EINVAL;
+    while (error == 0 && flock(fd, LOCK_EX) != 0) {
+      if (errno != EINTR) error = errno;
+    }
+    if (error != 0) {
+      close(fd);
+      return error;
+    }
+    // Another run may have replaced or removed the file while this one waited for the lock.
+    if (lstat(name.c_str(), &named) == 0 && SameFile(locked, named)) {
+      fstat(fd, &locked);
+      fd_ = fd;
+      length_ = static_cast<std::int64_t>(locked.st_size);
+      created = made;
+      return 0;
+    }
+    close(fd);
+  }
+  return EAGAIN;
+}
+
+void FileLock::Release() {
+  if (fd_ < 0) return;
+  close(fd_);  // closing the last descriptor drops the lock
+  fd_ = -1;
+  length_ = 0;
 }
 
 int TemporaryFile::Begin(const std::string& target, bool keepContent) {
   Discard();
-  target_ = target;
-  // A link stays a link: the file it names is the one replaced, from its own folder.
+  if (!ReplaceableTarget(target, target_)) target_ = target;
   struct stat info {};
-  if (lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-    char* real = realpath(target.c_str(), nullptr);
-    if (real != nullptr) {
-      target_ = real;
-      std::free(real);
+  existed_ = false;
+  if (keepContent) {
+    bool created = false;
+    const int error = lock_.Acquire(target_, false, created);
+    if (error != 0 && error != ENOENT) return error;
+    existed_ = error == 0 && fstat(lock_.Descriptor(), &info) == 0;
+  } else {
+    existed_ = stat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  }
+  mode_ = info.st_mode;
+  uid_ = info.st_uid;
+  gid_ = info.st_gid;
+  fd_ = CreateTemporary(FolderOf(target_), name_);
+  if (fd_ < 0) {
+    const int error = errno;
+    name_.clear();
+    lock_.Release();
+    return error;
+  }
+  if (lock_.Descriptor() >= 0) {
+    int error = lseek(lock_.Descriptor(), 0, SEEK_SET) < 0 ? errno : 0;
+    if (error == 0) error = CopyContent(lock_.Descriptor(), fd_);
+    if (error != 0) {
+      Discard();
+      return error;
     }
   }
-  name_ = TemporaryName(target);
-  const int error = CreateFrom(target, name_, keepContent);
-  if (error != 0) Discard();
-  return error;
+  return 0;
 }
 
 int TemporaryFile::Commit() {
   if (!Active()) return 0;
-  int error = SyncPath(name_.c_str(), O_RDONLY);
-  if (error == 0 && std::rename(name_.c_str(), target_.c_str()) != 0) error = errno;
+  struct stat mine {}, named {};
+  int error = fstat(fd_, &mine) != 0 ? errno : 0;
+  // The name must still lead to the file this run created and wrote.
+  if (error == 0 && lstat(name_.c_str(), &named) != 0) error = errno;
+  if (error == 0 && !SameFile(mine, named)) error = EEXIST;
+  if (error == 0 && fsync(fd_) != 0 && errno != EINVAL) error = errno;
+  if (error == 0 && existed_) {
+    // Owner and group first: a change of owner clears the set-id bits that fchmod then sets.
+    if ((mine.st_uid != uid_ || mine.st_gid != gid_) && fchown(fd_, uid_, gid_) != 0 && mine.st_gid != gid_) {
+      [[maybe_unused]] const int group = fchown(fd_, static_cast<uid_t>(-1), gid_);
+    }
+    if (fchmod(fd_, mode_ & 07777) != 0) error = errno;
+  } else if (error == 0 && fchmod(fd_, CreateMode()) != 0) {
+    error = errno;
+  }
+  if (error == 0 && ReplaceOutput(name_, target_) != 0) error = errno;
   if (error != 0) {
     Discard();
     return error;
   }
   ReleaseTemporary(name_);
   name_.clear();
+  close(fd_);
+  fd_ = -1;
+  lock_.Release();
   // The file is in place; a folder that cannot be flushed leaves it there.
   const std::string folder = FolderOf(target_);
   SyncPath(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
@@ -222,7 +344,12 @@ int TemporaryFile::Commit() {
 
 void TemporaryFile::Discard() {
   if (!Active()) return;
-  unlink(name_.c_str());
+  // Only the file this run made goes, never one that took its name since.
+  struct stat mine {}, named {};
+  if (fstat(fd_, &mine) == 0 && lstat(name_.c_str(), &named) == 0 && SameFile(mine, named)) unlink(name_.c_str());
   ReleaseTemporary(name_);
   name_.clear();
+  close(fd_);
+  fd_ = -1;
+  lock_.Release();
 }
