@@ -285,6 +285,8 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
         }
         membersWritten += 1;
         ReportWarning();
+        // A next member whose header fails leaves this output without its members: not kept.
+        if (last == kNextMemberOutOfStep) state.outputFailed = true;
         if (last != 6) break;
         ctx.stepRc = 0;
         get_header(handle);

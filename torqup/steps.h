@@ -30,6 +30,10 @@ inline bool Shows(const RunContext& ctx, std::initializer_list<std::int32_t> lev
   return std::find(levels.begin(), levels.end(), ctx.show) != levels.end();
 }
 
+// The member counter of a secured container out of step: read in the security header that
+// begins the next member, so the member being restored ended whole.
+inline constexpr std::int32_t kNextMemberOutOfStep = 351;
+
 // A later failure counts only when no earlier code is set.
 inline void KeepFirst(RunContext& ctx, std::int32_t rc) {
   if (ctx.stepRc == 0 && rc != 0) ctx.stepRc = rc;

@@ -147,6 +147,10 @@ TEST_F(Torq4, MemberNumberLineComesWith351) {
   Lines got;
   for (const std::string& line : LinesWith(r.err, "*ERROR*")) got.push_back(Body(line));
   EXPECT_EQ(got, want) << r.err;
+  // The first member ended whole, its trailer checked, before the next header failed: its
+  // output stays; the member that failed has none.
+  EXPECT_EQ(ReadFile(P("out/Member#0001")), "s1\n");
+  EXPECT_FALSE(fs::exists(P("out/Member#0002")));
 }
 
 // A secured member whose trailer counts one byte more than was stored (the block checksum made
