@@ -11,6 +11,7 @@
 #include "support/build_stamp.h"
 
 #include "cmp/record_interface.h"
+#include "fio/buffered_file_api.h"
 #include "fio/fio.h"
 #include "support/heap.h"
 #include "support/message_output.h"
@@ -345,14 +346,21 @@ void close_torqin(RunContext*& handle) {
     KeepFirst(ctx, rc);
   }
   ctx.gapCount = 0;
+  // What was read is taken down before the close, for indelete: an input that changes after
+  // this is not deleted.
+  if (RunState* state = CurrentRunState(); state != nullptr && ctx.stepRc == 0) {
+    state->processed.AddInput(SlotText(ctx.inputName), BasicHandle(FioBasicHandle(ctx.fileSlot)));
+  }
   fiocls(ctx.fileSlot, rc);
-  if (rc != 0) KeepFirst(ctx, Tagged(kInputTag, rc));
+  if (rc != 0) {
+    KeepFirst(ctx, Tagged(kInputTag, rc));
+    if (RunState* state = CurrentRunState(); state != nullptr && !state->processed.files.empty()) {
+      state->processed.files.pop_back();
+    }
+  }
   ReleaseRecordBuffer(ctx);
   if (Shows(ctx, {kShowAll, kShowStatistic})) stat_unkomp(handle, ctx.memberCounts[0], ctx.memberCounts[1], ctx.memberCounts[2]);
   ctx.fileOpen = 0;
-  if (RunState* state = CurrentRunState(); state != nullptr && ctx.stepRc == 0) {
-    state->processedInputs.emplace_back(SlotText(ctx.inputName));
-  }
 }
 
 void close_komp_torqfile(RunContext*& handle) {
@@ -381,10 +389,7 @@ void close_komp_torqfile(RunContext*& handle) {
     stat_komp(handle, ctx.compressedTotals[0], ctx.compressedTotals[1], ctx.compressedTotals[2]);
   }
   ctx.containerOpen = 0;
-  if (RunState* state = CurrentRunState(); state != nullptr) {
-    FinishContainerFile(ctx, *state);
-    if (ctx.stepRc == 0) state->writtenFiles.emplace_back(SlotText(ctx.containerName));
-  }
+  if (RunState* state = CurrentRunState(); state != nullptr) FinishContainerFile(ctx, *state);
 }
 
 void rec_form_delim(RunContext*& handle) {

@@ -109,6 +109,7 @@ void ReportOutputFailure(const RunContext& ctx) { MsgPut(2013, ShownSlot(ctx.out
 // is. The name fiopen opens, or an errno value.
 int PrepareOutput(RunState& state, const std::string& target, bool append, std::string& opened) {
   state.targetName = target;
+  state.outputKey.clear();
   state.output.Discard();
   state.appendLock.Release();
   state.appendedName.clear();
@@ -118,9 +119,12 @@ int PrepareOutput(RunState& state, const std::string& target, bool append, std::
   opened = target;
   std::string resolved;
   if (target.empty() || !ReplaceableTarget(target, resolved)) return 0;
+  state.outputKey = resolved;
   if (!append) {
     if (const int error = state.output.Begin(target, false); error != 0) return error;
     opened = state.output.Name();
+    // What the file held (members restored earlier in this run) goes when it is replaced.
+    state.processed.OutputReplaced(resolved);
     return 0;
   }
   // Another run appending to the same file waits for this one, then appends behind it.
@@ -139,6 +143,7 @@ int PrepareOutput(RunState& state, const std::string& target, bool append, std::
 void open_deko_torqfile(RunContext*& handle) {
   RunContext& ctx = *handle;
   if (ctx.containerOpen) return;
+  if (RunState* state = CurrentRunState()) state->currentContainer = state->processed.BeginContainer();
   ctx.containerListed = 0;
   ctx.outOpenMode = ctx.append == 1 ? 9 : 1;
   ctx.userExitWord = 0;
@@ -412,6 +417,7 @@ void deko_file(RunContext*& handle) {
     // A member counter out of step (351) is found in the next member's security header, after
     // this member ended with its trailer checked: its output is whole.
     if (rc != 2 && rc != 6 && rc != kNextMemberOutOfStep) state->outputFailed = true;
+    if (rc == 2 || rc == 6) state->processed.MemberRestored(state->currentContainer, state->outputKey);
   }
   std::uint32_t t[6] = {};
   std::int32_t flushRc = 0;
@@ -459,7 +465,6 @@ void close_torqout(RunContext*& handle) {
       }
     }
     if (whole) {
-      if (!state->targetName.empty()) state->writtenFiles.push_back(state->targetName);
       if (!state->appendedName.empty()) ReleaseTemporary(state->appendedName);
       state->appendLock.Release();
       state->appendedName.clear();

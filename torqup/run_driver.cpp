@@ -358,7 +358,9 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
   if (ctx.stepRc == 2) ctx.stepRc = 0;
   if (ctx.stepRc == 0 || last == 2) {
     close_deko_torqfile(handle);
-    if (ctx.stepRc == 0) state.processedInputs.emplace_back(SlotView(ctx.containerName));
+    if (ctx.stepRc == 0) {
+      state.processed.ContainerRead(state.currentContainer, std::string(SlotView(ctx.containerName)), ctx.memberNumber);
+    }
   }
 }
 
@@ -452,29 +454,6 @@ void Driver::Decompress() {
       ctx.stepRc = kTooManyOutputs;
     }
   }
-}
-
-// Deletes what the run processed, after everything it wrote reached the disk.
-std::int32_t DeleteProcessed(const RunState& state) {
-  for (const std::string& name : state.writtenFiles) {
-    if (name.empty()) continue;
-    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-      fsync(fd);
-      close(fd);
-    }
-  }
-  std::vector<std::uint8_t> list;
-  for (const std::string& name : state.processedInputs) {
-    if (name.empty() || name.size() > 255) continue;
-    list.push_back(static_cast<std::uint8_t>(name.size()));
-    list.insert(list.end(), name.begin(), name.end());
-    list.push_back(0);
-  }
-  list.push_back(0);
-  std::int32_t rc = 0;
-  fioera(nullptr, rc, 0, std::span<const std::uint8_t>(list));
-  return rc;
 }
 
 void ReleaseRun(RunContext*& handle, std::int32_t givenCounts[3]) {
@@ -578,7 +557,8 @@ void torqup(RunContext*& handle, std::int32_t& rc, const char* parameterString, 
       if (runRc == 0) {
         const bool deleteInputs = ctx.function == 1 ? ctx.iDelete == 1 : ctx.kDelete == 1;
         if (deleteInputs) {
-          const std::int32_t erased = DeleteProcessed(state);
+          // Everything the run wrote reached the disk as it took its place.
+          const std::int32_t erased = state.processed.DeleteAll();
           if (erased != 0) runRc = static_cast<std::int32_t>(0xE0000000u | static_cast<std::uint32_t>(erased));
         }
       }

@@ -1,17 +1,19 @@
 // Working values of one run that the steps share beyond the run context: what the run has
-// processed (for deletion and for syncing before it), and the state of the output file being
-// restored under a temporary name.
+// processed (for the deletes at its end), and the state of the output file being restored.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "torqup/processed_files.h"
 #include "torqup/run_context.h"
 #include "torqup/temporary_files.h"
 
 struct RunState {
-  std::vector<std::string> processedInputs;    // inputs compressed, containers read completely
-  std::vector<std::string> writtenFiles;       // containers and outputs written, synced before deletion
+  ProcessedFiles processed;                    // inputs compressed, containers read: for the deletes
+  int currentContainer = -1;                   // decompress: the container being read, in `processed`
+  std::string outputKey;                       // the output file being restored, links followed; empty:
+                                               // written in place (standard output, a device)
   std::string targetName;                      // the output file being restored, as the user named it
   TemporaryFile output;                        // where it is written until complete; inactive: in place
   FileLock appendLock;                         // appending in place: the target, locked

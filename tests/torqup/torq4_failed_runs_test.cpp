@@ -150,10 +150,11 @@ TEST_F(Torq4FailedRuns, FixedRecordRemainderLeavesNoContainer) {
 
 // A signal that lands while a file is being written ends the run by that signal and takes the
 // temporary file with it: a new container, a container being added to, or a restored output;
-// an output appended to in place is cut back to what it held before the run.
+// an output appended to in place is cut back to what it held before the run, also through a
+// link to it.
 // The input comes through a pipe the test holds open, so the run is surely in the middle.
 TEST_F(Torq4FailedRuns, SignalLeavesNothingOrTheOldContainer) {
-  enum Kind { kNewContainer, kAdd, kRestore, kRestoreAppend };
+  enum Kind { kNewContainer, kAdd, kRestore, kRestoreAppend, kRestoreAppendLink };
   struct Case {
     int signal;
     Kind kind;
@@ -164,14 +165,21 @@ TEST_F(Torq4FailedRuns, SignalLeavesNothingOrTheOldContainer) {
   const std::string bigContainer = ReadFile(P("big.tq"));
   for (const Case c : {Case{SIGINT, kNewContainer}, Case{SIGTERM, kNewContainer}, Case{SIGHUP, kNewContainer},
                        Case{SIGINT, kAdd}, Case{SIGTERM, kAdd}, Case{SIGHUP, kAdd}, Case{SIGINT, kRestore},
-                       Case{SIGTERM, kRestore}, Case{SIGINT, kRestoreAppend}, Case{SIGTERM, kRestoreAppend}}) {
-    const bool restore = c.kind == kRestore || c.kind == kRestoreAppend;
+                       Case{SIGTERM, kRestore}, Case{SIGINT, kRestoreAppend}, Case{SIGTERM, kRestoreAppend},
+                       Case{SIGTERM, kRestoreAppendLink}}) {
+    const bool appending = c.kind == kRestoreAppend || c.kind == kRestoreAppendLink;
+    const bool restore = c.kind == kRestore || appending;
     SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.kind == kAdd ? ", add" : restore ? ", restore" : "") +
-                 (c.kind == kRestoreAppend ? " appending" : ""));
+                 (appending ? " appending" : "") + (c.kind == kRestoreAppendLink ? " through a link" : ""));
     fs::remove(P("c.tq"));
     fs::remove(P("out.txt"));
+    fs::remove(P("real.txt"));
     const std::string previous = "what stood there before\n";
     if (c.kind == kRestoreAppend) WriteFile(P("out.txt"), previous);
+    if (c.kind == kRestoreAppendLink) {
+      WriteFile(P("real.txt"), previous);
+      fs::create_symlink("real.txt", P("out.txt"));
+    }
     std::string before;
     if (c.kind == kAdd) {
       MakeContainer(P("c.tq"), {"mode=cx8"});
@@ -183,7 +191,7 @@ TEST_F(Torq4FailedRuns, SignalLeavesNothingOrTheOldContainer) {
                                   "show=none"};
     if (c.kind == kAdd) args.push_back("add");
     if (restore) args = {"decompress", "torqfile=", "torqout=" + S("out.txt"), "show=none"};
-    if (c.kind == kRestoreAppend) args.push_back("append");
+    if (appending) args.push_back("append");
     const pid_t pid = Start(args, pipeFds[0]);
     close(pipeFds[0]);
     const std::string_view fed = restore ? std::string_view(bigContainer).substr(0, bigContainer.size() / 2)
@@ -192,7 +200,7 @@ TEST_F(Torq4FailedRuns, SignalLeavesNothingOrTheOldContainer) {
     // The run now writes its file and waits for more input.
     bool started = false;
     for (int i = 0; i < 1000 && !started; ++i) {
-      started = c.kind == kRestoreAppend ? fs::file_size(P("out.txt")) > previous.size() : !Temporaries(dir_).empty();
+      started = appending ? fs::file_size(P("out.txt")) > previous.size() : !Temporaries(dir_).empty();
       if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(started) << "no temporary file appeared";
@@ -200,8 +208,9 @@ TEST_F(Torq4FailedRuns, SignalLeavesNothingOrTheOldContainer) {
     close(pipeFds[1]);  // should the signal not end it, the run ends at the end of its input
     EXPECT_EQ(Wait(pid), 1000 + c.signal);
     EXPECT_EQ(fs::exists(P("c.tq")), c.kind == kAdd);
-    if (c.kind == kRestoreAppend) {
+    if (appending) {
       EXPECT_EQ(ReadFile(P("out.txt")), previous);
+      EXPECT_EQ(fs::is_symlink(P("out.txt")), c.kind == kRestoreAppendLink);
     } else {
       EXPECT_FALSE(fs::exists(P("out.txt")));
     }
