@@ -177,5 +177,24 @@ TEST_F(Torq4OutputFiles, OutputWriteErrorKeepsItsCode) {
   EXPECT_EQ(ReadFile(P("out.txt")), "old");
 }
 
+// A container named by a link to a file on another file system: its temporary is made beside
+// the file, so adding to it works and the link stays.
+TEST_F(Torq4OutputFiles, ContainerLinkedToAnotherFileSystemTakesAdds) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a file system";
+  fs::create_directories(P("other"));
+  if (mount("tmpfs", P("other").c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "no mount";
+  mounted_ = S("other");
+  fs::copy_file(P("c.tq"), P("other/c.tq"));
+  fs::create_symlink(P("other/c.tq"), P("link.tq"));
+  WriteFile(P("b.txt"), "added\n");
+  RunResult r = Run({"compress", "torqin=" + S("b.txt"), "torqfile=" + S("link.tq"), "options=nopath", "add",
+                     "show=error"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(P("link.tq")));
+  r = Run({"decompress", "torqfile=" + S("link.tq"), "torqout=[]", "outpath=" + S("out"), "show=error"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(P("out/b.txt")), "added\n");
+}
+
 }  // namespace
 }  // namespace torq4test
