@@ -449,10 +449,12 @@ void close_torqout(RunContext*& handle) {
   if (RunState* state = CurrentRunState(); state != nullptr) {
     bool whole = rc == 0 && !state->outputFailed;
     if (whole) {
-      // The bytes reach the disk before the output counts as written: through the new file's
-      // own descriptor as it takes its place, or through the locked one of a file appended to.
-      int error = state->output.Commit();
-      if (error == 0 && state->appendLock.Descriptor() >= 0 && fsync(state->appendLock.Descriptor()) != 0 &&
+      // A run that deletes its containers at the end needs the outputs on the disk first: the
+      // bytes are flushed through the new file's own descriptor before it takes its place, or
+      // through the locked one of a file appended to.
+      const bool sync = ctx.kDelete == 1;
+      int error = state->output.Commit(sync);
+      if (error == 0 && sync && state->appendLock.Descriptor() >= 0 && fsync(state->appendLock.Descriptor()) != 0 &&
           errno != EINVAL) {
         error = errno;
       }

@@ -309,14 +309,14 @@ int TemporaryFile::Begin(const std::string& target, bool keepContent) {
   return 0;
 }
 
-int TemporaryFile::Commit() {
+int TemporaryFile::Commit(bool sync) {
   if (!Active()) return 0;
   struct stat mine {}, named {};
   int error = fstat(fd_, &mine) != 0 ? errno : 0;
   // The name must still lead to the file this run created and wrote.
   if (error == 0 && lstat(name_.c_str(), &named) != 0) error = errno;
   if (error == 0 && !SameFile(mine, named)) error = EEXIST;
-  if (error == 0 && fsync(fd_) != 0 && errno != EINVAL) error = errno;
+  if (error == 0 && sync && fsync(fd_) != 0 && errno != EINVAL) error = errno;
   if (error == 0 && existed_) {
     // Owner and group first: a change of owner clears the set-id bits that fchmod then sets.
     if ((mine.st_uid != uid_ || mine.st_gid != gid_) && fchown(fd_, uid_, gid_) != 0 && mine.st_gid != gid_) {
@@ -337,8 +337,10 @@ int TemporaryFile::Commit() {
   fd_ = -1;
   lock_.Release();
   // The file is in place; a folder that cannot be flushed leaves it there.
-  const std::string folder = FolderOf(target_);
-  SyncPath(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (sync) {
+    const std::string folder = FolderOf(target_);
+    SyncPath(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  }
   return 0;
 }
 

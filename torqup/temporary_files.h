@@ -73,9 +73,9 @@ class TemporaryFile {
   const std::string& Name() const { return name_; }
   // The file replaced: the target, its links followed.
   const std::string& Target() const { return target_; }
-  // Flushes the file's bytes to the disk and puts it in its target's place, then flushes the
-  // folder. 0 or an errno value; on failure the temporary is removed.
-  int Commit();
+  // Puts the file in its target's place. With `sync`, its bytes are flushed to the disk first
+  // and the folder after. 0 or an errno value; on failure the temporary is removed.
+  int Commit(bool sync = true);
   // Removes the temporary file.
   void Discard();
 
