@@ -21,13 +21,14 @@ extern const char gMainBuildTime[] = __DATE__ " " __TIME__;
 
 namespace {
 
-// Launchers pass a descriptor in TORQ_RC_FD to receive the whole return code.
+// Launchers pass a descriptor in TORQ_RC_FD to receive the whole return code. The standard
+// streams are never taken: the code would land in the data of a restore to standard output.
 void ReportReturnCode(std::int32_t rc) {
   const char* variable = std::getenv("TORQ_RC_FD");
   if (variable == nullptr || *variable == '\0') return;
   char* end = nullptr;
   const long fd = std::strtol(variable, &end, 10);
-  if (*end != '\0' || fd < 0 || fd > 1024 * 1024) return;
+  if (*end != '\0' || fd <= STDERR_FILENO || fd > 1024 * 1024) return;
   char text[16];
   const int n = std::snprintf(text, sizeof text, "%d", rc);
   if (n > 0) {
@@ -70,6 +71,9 @@ std::int32_t Run(int argc, char** argv, char*& parameters) {
 
 int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
+  // Over a file-size limit a write then fails with EFBIG and the run takes back what it wrote,
+  // where the signal would end it with a temporary or a grown output left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   InstallTemporaryCleanup();
   char* parameters = nullptr;
   std::int32_t result = 0;
