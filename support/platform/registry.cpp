@@ -1,5 +1,6 @@
 #include "support/platform/registry.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "support/platform/file_io.h"
 #include "support/platform/file_system.h"
 
 namespace torq::platform {
@@ -63,18 +65,19 @@ int Save(const std::vector<Key>& keys) {
     for (const Value& v : k.values) text << (v.name.empty() ? "@" : v.name) << '=' << v.value << '\n';
   }
   const std::string file = RegistryFile();
-  const std::string temp = file + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "we");
-  if (!f) return errno;
+  // The temporary is created new (never through a planted link or over a file that is there),
+  // under a name no one can foresee, readable by its owner only; a clash tries another name.
+  std::string temp = file + ".XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return errno;
   const std::string s = text.str();
-  const bool written = std::fwrite(s.data(), 1, s.size(), f) == s.size();
-  const int closed = std::fclose(f);
-  if (!written || closed != 0 || std::rename(temp.c_str(), file.c_str()) != 0) {
-    const int error = errno ? errno : EIO;
-    ::unlink(temp.c_str());
-    return error;
-  }
-  return 0;
+  std::size_t written = 0;
+  int error = FileWrite(fd, s.data(), s.size(), written);
+  if (error == 0) error = FileFlush(fd);
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && std::rename(temp.c_str(), file.c_str()) != 0) error = errno ? errno : EIO;
+  if (error != 0) ::unlink(temp.c_str());
+  return error;
 }
 
 bool Storable(const std::string& s) { return s.find_first_of("\n\r") == std::string::npos; }
