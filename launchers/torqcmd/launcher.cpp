@@ -28,7 +28,6 @@ std::uint32_t dwTypeOut = 0;
 namespace {
 
 constexpr std::uint16_t kGerman = 1031;
-constexpr std::int32_t kSystemErrorTag = 0x0F000000;
 
 bool German() { return F_GetUserLaguageID() == kGerman; }
 
@@ -97,19 +96,20 @@ void PrintCount(const char* format, std::uint64_t value) {
   std::printf(format, FormatInt64(value, number));
 }
 
-// Where torq4 is: beside torqcmd, else "./torq"; false when neither is there.
+// Where torq4 is: "torq4", else "torq", both beside torqcmd only (never in the current
+// folder, where another user may have planted one); false when neither is there.
 bool LocateProgram() {
-  TFileName beside(gTorqExe, 0, 0);
-  const char* slash = std::strrchr(beside.c_str(), '/');
-  beside.SetLength(slash ? static_cast<std::int32_t>(slash - beside.c_str()) + 1 : 0);
-  beside.Cat("torq4");
-  if (beside.Fits() && F_FileExists(beside.c_str())) {
-    FileName = beside;
-    return true;
-  }
-  if (F_FileExists("./torq")) {
-    FileName = "./torq";
-    return true;
+  TFileName folder(gTorqExe, 0, 0);
+  const char* slash = std::strrchr(folder.c_str(), '/');
+  folder.SetLength(slash ? static_cast<std::int32_t>(slash - folder.c_str()) + 1 : 0);
+  if (folder.Length() == 0 || folder.c_str()[0] != '/') return false;
+  for (const char* name : {"torq4", "torq"}) {
+    TFileName beside(folder);
+    beside.Cat(name);
+    if (beside.Fits() && F_FileExists(beside.c_str())) {
+      FileName = beside;
+      return true;
+    }
   }
   return false;
 }
@@ -185,11 +185,11 @@ std::int32_t Run(int argc, char** argv) {
   torq::platform::ChildProcess child;
   IgnoreInterrupts ignore;
   if (const int error = torq::platform::SpawnProcess(request, child)) {
+    // The result is -1, never the bare error number, which could be read as one of torq4's own
+    // codes; the line names the error.
     SysError = error;
-    std::printf("*SYSERROR* %d (%#x)\n", SysError, static_cast<unsigned>(SysError));
-    // As the library does: the system's error, marked so that it is not read as one of torq4's
-    // own codes.
-    return kSystemErrorTag + error;
+    std::printf("*SYSERROR* %d (%#x) %s\n", SysError, static_cast<unsigned>(SysError), std::strerror(error));
+    return -1;
   }
   if (NoWait) {
     torq::platform::ReleaseChild(child);

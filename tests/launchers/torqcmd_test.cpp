@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -32,13 +33,14 @@ class Torqcmd : public ::testing::Test {
     ASSERT_TRUE(scratch_.Copy("torqcmd", "torqcmd"));
     ASSERT_TRUE(scratch_.Copy("torq4_stand_in", "torq4"));
   }
-  // Runs torqcmd from a script, with the arguments single-quoted, the environment settings,
-  // output to a file and descriptor 3 as its TORQ_RC_FD.
-  Outcome Run(const std::vector<std::string>& args, const std::string& environment = "LANG=C") {
+  // Runs torqcmd from a script in `folder`, with the arguments single-quoted, the environment
+  // settings, output to a file and descriptor 3 as its TORQ_RC_FD.
+  Outcome Run(const std::vector<std::string>& args, const std::string& environment = "LANG=C",
+              const std::string& folder = "/") {
     const std::string script = scratch_.Path("run.sh");
     {
       std::FILE* f = std::fopen(script.c_str(), "w");
-      std::fprintf(f, "cd / && TORQ_RC_FD=3 env %s STANDIN_RECORD='%s' '%s'", environment.c_str(),
+      std::fprintf(f, "cd '%s' && TORQ_RC_FD=3 env %s STANDIN_RECORD='%s' '%s'", folder.c_str(), environment.c_str(),
                    scratch_.Path("record.txt").c_str(), scratch_.Path("torqcmd").c_str());
       for (const std::string& a : args) std::fprintf(f, " '%s'", a.c_str());
       std::fprintf(f, " > '%s' 2>&1 < /dev/null 3> '%s'\n", scratch_.Path("out.txt").c_str(),
@@ -155,13 +157,68 @@ TEST_F(Torqcmd, NewConsoleAndDetachedRuns) {
   EXPECT_TRUE(std::filesystem::exists(scratch_.Path("record.txt")));
 }
 
-TEST_F(Torqcmd, Torq4ThatCannotBeStartedGivesTheSystemErrorMarked) {
-  // Found beside torqcmd but not executable: the start fails with EACCES.
-  ASSERT_EQ(::chmod(scratch_.Path("torq4").c_str(), 0644), 0);
-  const Outcome o = Run({"mode=adc"});
-  EXPECT_EQ(o.output, "*SYSERROR* 13 (0xd)\n");
-  EXPECT_EQ(o.rc, std::to_string(0x0F000000 + EACCES));
-  EXPECT_EQ(o.status, EACCES);
+TEST_F(Torqcmd, Torq4ThatCannotBeStartedEndsWithMinusOne) {
+  // Found beside torqcmd, but the start fails: the result is -1, never the bare error number,
+  // which could be one of torq4's own codes.
+  struct Case {
+    const char* what;
+    void (*make)(const std::string& torq4);
+    const char* line;
+  };
+  const Case cases[] = {
+      {"not executable", [](const std::string& torq4) { ::chmod(torq4.c_str(), 0644); },
+       "*SYSERROR* 13 (0xd) Permission denied\n"},
+      {"no program",
+       [](const std::string& torq4) {
+         std::filesystem::remove(torq4);
+         std::ofstream(torq4) << std::string(64, '\x7f');
+         ::chmod(torq4.c_str(), 0755);
+       },
+       "*SYSERROR* 8 (0x8) Exec format error\n"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(scratch_.Path("torq4"));
+    ASSERT_TRUE(scratch_.Copy("torq4_stand_in", "torq4"));
+    c.make(scratch_.Path("torq4"));
+    const Outcome o = Run({"mode=adc"});
+    EXPECT_EQ(o.output, c.line) << c.what;
+    EXPECT_EQ(o.rc, "-1") << c.what;
+    EXPECT_EQ(o.status, 255) << c.what;
+  }
+}
+
+TEST_F(Torqcmd, RunsTorq4ElseTorqBesideItselfOnly) {
+  // Programs planted in the current folder are never run.
+  const std::string planted = scratch_.Path("planted");
+  std::filesystem::create_directory(planted);
+  ASSERT_TRUE(scratch_.Copy("torq4_stand_in", "planted/torq4"));
+  ASSERT_TRUE(scratch_.Copy("torq4_stand_in", "planted/torq"));
+  struct Case {
+    std::vector<std::string> beside;
+    const char* runs;  // null: none
+  };
+  const Case cases[] = {
+      {{"torq4", "torq"}, "torq4"},
+      {{"torq"}, "torq"},
+      {{}, nullptr},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(scratch_.Path("torq4"));
+    std::filesystem::remove(scratch_.Path("torq"));
+    std::filesystem::remove(scratch_.Path("record.txt"));
+    for (const std::string& name : c.beside) ASSERT_TRUE(scratch_.Copy("torq4_stand_in", name));
+    const Outcome o = Run({"mode=adc"}, "LANG=C", planted);
+    if (c.runs) {
+      EXPECT_EQ(o.status, 0) << c.runs << o.output;
+      EXPECT_EQ(Record().at("exe"), scratch_.Path(c.runs));
+      EXPECT_EQ(Record().at("arg0"), scratch_.Path(c.runs));
+    } else {
+      EXPECT_EQ(o.output, "\nTORQ4 or TORQ not found.\n...");
+      EXPECT_EQ(o.status, 254);  // -2
+      EXPECT_EQ(o.rc, "-2");
+      EXPECT_FALSE(std::filesystem::exists(scratch_.Path("record.txt")));
+    }
+  }
 }
 
 TEST_F(Torqcmd, StatisticsLines) {

@@ -1,6 +1,7 @@
 // Takes torq4's place in the launcher tests. It records what it was given to the file named by
-// STANDIN_RECORD (arguments, open descriptors, TORQ_RC_FD, nice value, session, where its
-// standard streams lead), writes a line to its error output, and ends as STANDIN_RESULT says:
+// STANDIN_RECORD (its own file, arguments, open descriptors, TORQ_RC_FD, nice value, session,
+// where its standard streams lead), writes a line to its error output, and ends as
+// STANDIN_RESULT says:
 //   code:N        writes N to TORQ_RC_FD and exits with its low 8 bits, as torq4 does
 //   pipe:T;exit:N writes the text T to TORQ_RC_FD and exits with N
 //   exit:N        exits with N and writes nothing
@@ -19,12 +20,13 @@
 
 namespace {
 
-std::string LinkOf(int fd) {
+std::string LinkOf(const std::string& name) {
   char target[512];
-  const std::string name = "/proc/self/fd/" + std::to_string(fd);
   const ssize_t n = ::readlink(name.c_str(), target, sizeof target - 1);
   return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : "-";
 }
+
+std::string LinkOf(int fd) { return LinkOf("/proc/self/fd/" + std::to_string(fd)); }
 
 void WriteRcFd(const std::string& text) {
   const char* fd = std::getenv("TORQ_RC_FD");
@@ -38,6 +40,7 @@ void WriteRcFd(const std::string& text) {
 int main(int argc, char** argv) {
   if (const char* record = std::getenv("STANDIN_RECORD")) {
     if (std::FILE* f = std::fopen(record, "we")) {
+      std::fprintf(f, "exe=%s\n", LinkOf("/proc/self/exe").c_str());
       std::fprintf(f, "argc=%d\n", argc);
       for (int i = 0; i < argc; ++i) std::fprintf(f, "arg%d=%s\n", i, argv[i]);
       std::string fds;
