@@ -1,6 +1,7 @@
 #include "launchers/torqupex/run_torq4.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,9 +17,39 @@ namespace {
 
 constexpr char kProgram[] = "torq4";
 constexpr char kLogFile[] = "torq4.log";
-constexpr std::int32_t kSystemErrorTag = 0x0F000000;
 
-bool Executable(const std::string& path) { return !path.empty() && ::access(path.c_str(), X_OK) == 0; }
+bool Executable(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
+}
+
+// The folders PATH names, or the system's default path when it is unset.
+std::string SearchPath() {
+  if (const char* search = std::getenv("PATH")) return search;
+  const std::size_t size = ::confstr(_CS_PATH, nullptr, 0);
+  if (size == 0) return {};
+  std::string standard(size, '\0');
+  ::confstr(_CS_PATH, standard.data(), size);
+  standard.resize(size - 1);
+  return standard;
+}
+
+// "torq4.log" in the current folder, for appending. Another user may have planted a link or a
+// FIFO under that name: a link is not followed, opening does not wait for a reader, and only a
+// regular file is written. -1 when there is no log to write.
+int OpenLog() {
+  const int fd = ::open(kLogFile, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+  if (fd < 0) return -1;
+  struct stat info {};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
 
 bool Store(const std::string& found, char* path, std::size_t size) {
   if (found.size() + 1 > size) return false;
@@ -36,15 +67,18 @@ bool FindTorq4(char* path, std::size_t size) {
     beside += kProgram;
     if (Executable(beside)) return Store(beside, path, size);
   }
-  const char* search = std::getenv("PATH");
-  std::string dirs = search ? search : "";
+  // Only absolute folders: an empty or relative entry would run whatever lies in the caller's
+  // current folder.
+  const std::string dirs = SearchPath();
   std::size_t start = 0;
-  while (start <= dirs.size()) {
+  while (start < dirs.size()) {
     std::size_t end = dirs.find(':', start);
     if (end == std::string::npos) end = dirs.size();
-    const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
-    const std::string candidate = dir + "/" + kProgram;
-    if (Executable(candidate)) return Store(candidate, path, size);
+    const std::string dir = dirs.substr(start, end - start);
+    if (!dir.empty() && dir[0] == '/') {
+      const std::string candidate = dir + "/" + kProgram;
+      if (Executable(candidate)) return Store(candidate, path, size);
+    }
     start = end + 1;
   }
   return false;
@@ -52,7 +86,7 @@ bool FindTorq4(char* path, std::size_t size) {
 
 std::int32_t RunTorq4(TArgv& argv, const char* program) {
   // The log is optional: without it the child runs without error output.
-  int log = ::open(kLogFile, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const int log = OpenLog();
   char path[4096];
   int error = FindTorq4(path, sizeof path) ? 0 : ENOENT;
   torq::platform::ChildProcess child;
@@ -82,7 +116,8 @@ std::int32_t RunTorq4(TArgv& argv, const char* program) {
       }
       ::close(log);
     }
-    return kSystemErrorTag + error;
+    // The system's number as it stands; the log line tells it from one of torq4's own codes.
+    return error;
   }
   if (log >= 0) ::close(log);
   torq::platform::ChildEnd end;

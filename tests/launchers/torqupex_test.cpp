@@ -1,11 +1,14 @@
 // libtorqupex.so loaded as a host loads it, starting the stand-in in torq4's place.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -145,8 +148,97 @@ TEST_F(Torqupex, WithoutTorq4TheStartFailureIsLoggedAndReturned) {
   ::setenv("PATH", scratch_.Dir().c_str(), 1);
   const std::int32_t rc = torqupc_("mode=adc");
   ::setenv("PATH", saved.c_str(), 1);
-  EXPECT_EQ(rc, 0x0F000002);
+  EXPECT_EQ(rc, ENOENT);  // the system's error number, as it stands
   EXPECT_NE(ReadText(scratch_.Path("torq4.log")).find("*ERROR* CreateProcess torq4: 2\n"), std::string::npos);
+}
+
+TEST_F(Torqupex, PathIsSearchedInItsAbsoluteFoldersOnly) {
+  // No torq4 beside the library; one planted in the caller's current folder, one in "bin".
+  std::filesystem::remove(scratch_.Path("torq4"));
+  std::filesystem::create_directory(scratch_.Path("bin"));
+  std::filesystem::create_directory(scratch_.Path("planted"));
+  ASSERT_TRUE(scratch_.Copy("torq4_stand_in", "bin/torq4"));
+  ASSERT_TRUE(scratch_.Copy("torq4_stand_in", "planted/torq4"));
+  ASSERT_EQ(::chdir(scratch_.Path("planted").c_str()), 0);
+  const char* path = std::getenv("PATH");
+  const std::string saved = path ? path : "";
+  struct Case {
+    const char* path;  // null: PATH unset (the system's default path, without torq4)
+    bool runsBin;      // else nothing is found
+  };
+  const std::string bin = scratch_.Path("bin");
+  const std::string withEmpty = "/nonexistent::" + bin;
+  const Case cases[] = {
+      {nullptr, false}, {"", false}, {":", false}, {".", false}, {"../bin", false}, {"/nonexistent::.", false},
+      {bin.c_str(), true}, {withEmpty.c_str(), true},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(scratch_.Path("record.txt"));
+    if (c.path) {
+      ::setenv("PATH", c.path, 1);
+    } else {
+      ::unsetenv("PATH");
+    }
+    const std::int32_t rc = torqupc_("mode=adc");
+    ::setenv("PATH", saved.c_str(), 1);
+    const char* shown = c.path ? c.path : "(unset)";
+    if (c.runsBin) {
+      EXPECT_EQ(rc, 0) << shown;
+      EXPECT_EQ(ReadRecord(scratch_.Path("record.txt")).at("exe"), bin + "/torq4") << shown;
+    } else {
+      EXPECT_EQ(rc, ENOENT) << shown;
+      EXPECT_FALSE(std::filesystem::exists(scratch_.Path("record.txt"))) << shown;
+    }
+  }
+}
+
+TEST_F(Torqupex, TheLogIsWrittenOnlyWhenItIsARegularFile) {
+  // What another user may have planted under "torq4.log" in the caller's folder. Each call runs
+  // in a child process of the test, so that a call that blocks for good ends by the alarm.
+  const std::string log = scratch_.Path("torq4.log");
+  const std::string victim = scratch_.Path("victim.txt");
+  struct Case {
+    const char* what;
+    void (*plant)(const std::string& log, const std::string& victim);
+    const char* logAfter;  // the log's bytes afterwards, null when it is no regular file
+  };
+  const Case cases[] = {
+      {"a regular file", [](const std::string& log, const std::string&) { std::ofstream(log) << "old\n"; },
+       "old\nstand-in error output\n"},
+      {"a link to another file",
+       [](const std::string& log, const std::string& victim) { std::filesystem::create_symlink(victim, log); }, nullptr},
+      {"a link to no file",
+       [](const std::string& log, const std::string& victim) {
+         std::filesystem::create_symlink(victim + ".new", log);
+       },
+       nullptr},
+      {"a FIFO", [](const std::string& log, const std::string&) { ::mkfifo(log.c_str(), 0666); }, nullptr},
+      {"a folder", [](const std::string& log, const std::string&) { std::filesystem::create_directory(log); },
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(log);
+    std::filesystem::remove(scratch_.Path("record.txt"));
+    std::filesystem::remove(victim + ".new");
+    std::ofstream(victim) << "someone else's\n";
+    c.plant(log, victim);
+    const std::filesystem::file_type planted = std::filesystem::symlink_status(log).type();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::alarm(20);
+      ::_exit(torqupc_("mode=adc") == 0 ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what << ": status " << status;
+    EXPECT_TRUE(std::filesystem::exists(scratch_.Path("record.txt"))) << c.what;  // torq4 ran
+    EXPECT_EQ(ReadText(victim), "someone else's\n") << c.what;
+    EXPECT_FALSE(std::filesystem::exists(victim + ".new")) << c.what;
+    EXPECT_EQ(std::filesystem::symlink_status(log).type(), planted) << c.what;
+    if (c.logAfter) {
+      EXPECT_EQ(ReadText(log), c.logAfter) << c.what;
+    }
+  }
 }
 
 TEST_F(Torqupex, TwoThreadsGetTheirOwnCodes) {
@@ -205,6 +297,16 @@ TEST(LaunchersWithTorq4, CompressAndRestore) {
   EXPECT_EQ(torqupc("decompress,torqfile=in.tq,torqout=back.txt,show=none"), 0);
   EXPECT_EQ(ReadText(scratch.Path("back.txt")), ReadText(scratch.Path("in.txt")));
   EXPECT_EQ(torqupc("compress,nosuchkeyword=1"), 81);
+  // Items are separated by commas: blanks leave one item, which is no keyword. A bracketed
+  // value keeps its commas.
+  EXPECT_EQ(torqupc("compress torqin=in.txt torqfile=blank.tq show=none"), 81);
+  EXPECT_FALSE(std::filesystem::exists(scratch.Path("blank.tq")));
+  {
+    std::ofstream(scratch.Path("in2.txt")) << "second\n";
+  }
+  EXPECT_EQ(torqupc("compress,torqin=(in.txt,in2.txt),torqfile=two.tq,show=none"), 0);
+  EXPECT_EQ(torqupc("decompress,torqfile=two.tq,torqout=two.txt,append,show=none"), 0);
+  EXPECT_EQ(ReadText(scratch.Path("two.txt")), ReadText(scratch.Path("in.txt")) + "second\n");
   EXPECT_NE(ReadText(scratch.Path("torq4.log")).find("81: Unknown argument or qualifier: nosuchkeyword"), std::string::npos);
   // A container that cannot be created (a file stands where its folder should be): the code
   // is the system error tagged with the container's origin, and arrives whole.
