@@ -8,9 +8,9 @@
  *   handle      unused, except with the parameter string "startup" (any case): then an array
  *               of *length argument texts, entry 0 standing for the program name
  *   rc          receives torq4's return code (all 32 bits); 82 for a missing string or a length
- *               below 1; -1 when the arguments cannot be built; the system's error number
- *               (errno) when torq4 cannot be started, also written to "torq4.log" as
- *               "*ERROR* CreateProcess torq4: <number>"
+ *               below 1; -1 when the arguments cannot be built; 0x0F000000 + the system's error
+ *               number (errno) when torq4 cannot be started, the number also written to
+ *               "torq4.log" as "*ERROR* CreateProcess torq4: <number>"
  *   parameters  the parameter string: items separated by commas, not blanks
  *               ("compress,torqin=a.txt,torqfile=a.tq"; "compress torqin=a.txt" is one item and
  *               fails with 81). A value in brackets keeps its commas ("torqin=(a.txt,b.txt)").

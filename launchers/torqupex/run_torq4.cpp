@@ -17,6 +17,9 @@ namespace {
 
 constexpr char kProgram[] = "torq4";
 constexpr char kLogFile[] = "torq4.log";
+// A start failure carries the system's error number under this tag, so that it never reads as
+// one of torq4's own codes.
+constexpr std::int32_t kSystemErrorTag = 0x0F000000;
 
 bool Executable(const std::string& path) {
   struct stat info {};
@@ -116,8 +119,7 @@ std::int32_t RunTorq4(TArgv& argv, const char* program) {
       }
       ::close(log);
     }
-    // The system's number as it stands; the log line tells it from one of torq4's own codes.
-    return error;
+    return kSystemErrorTag + error;
   }
   if (log >= 0) ::close(log);
   torq::platform::ChildEnd end;

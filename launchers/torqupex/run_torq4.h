@@ -12,8 +12,8 @@
 bool FindTorq4(char* path, std::size_t size);
 
 // Runs the program with the vector's arguments (argument 0 the program name) and waits for it.
-// The child's return code; -3 when it ended by a signal; when it cannot be started, the system
-// error number, after the line "*ERROR* CreateProcess %s: %lu\n" with the program name and the
+// The child's return code; -3 when it ended by a signal; when it cannot be started,
+// 0x0F000000 + the system error number, after the line "*ERROR* CreateProcess %s: %lu\n" with the program name and the
 // error number was appended to the log. The log is written only when "torq4.log" is a regular
 // file (never through a link).
 std::int32_t RunTorq4(TArgv& argv, const char* program);
