@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <strings.h>
 
 #include "cmp/buffer_sizes.h"
@@ -22,6 +23,7 @@
 #include "support/sysinfo.h"
 #include "torqup/keyword_matching.h"
 #include "torqup/parameter_files.h"
+#include "torqup/secret_values.h"
 #include "torqup/value_parsers.h"
 
 TORQ_BUILD_STAMP("TorqParser")
@@ -88,11 +90,28 @@ class Parser {
     MsgPutError(2, number, "");
     return number;
   }
+  std::int32_t Fail(std::int32_t number, const std::string& text) { return Fail(number, text.c_str()); }
+  // A new text to parse (the string, or a block of a parameter file): where its secrets lie is
+  // taken before the password handlers blank what they read in it.
+  void Begin() {
+    textBegin_ = c_.parse;
+    secret_ = SecretBytes(std::string_view(textBegin_, static_cast<std::size_t>(c_.textEnd - textBegin_)));
+  }
+  // The text being parsed from `from` to `to` (its end when null), as a message may show it.
+  std::string Shown(const char* from, const char* to = nullptr) const {
+    const std::string_view text(textBegin_, static_cast<std::size_t>(c_.textEnd - textBegin_));
+    return MaskSecrets(text, secret_, static_cast<std::size_t>(from - textBegin_),
+                       to ? static_cast<std::size_t>(to - textBegin_) : text.size());
+  }
   std::int32_t Unknown() {
-    MsgPutError(2, 81, keyword_, afterKeyword_);
+    // The keyword as it was matched (lower case), unless it lies in a secret value itself.
+    std::string keyword = Shown(c_.keyword, afterKeyword_);
+    if (keyword == std::string_view(c_.keyword, static_cast<std::size_t>(afterKeyword_ - c_.keyword)))
+      keyword = keyword_;
+    MsgPutError(2, 81, keyword.c_str(), Shown(afterKeyword_).c_str());
     return 81;
   }
-  const char* Rest() const { return c_.keyword; }
+  std::string Rest() const { return Shown(c_.keyword); }
 
   void PresetContext();
   void PresetRecord();
@@ -151,6 +170,8 @@ class Parser {
   DefStruct& r_;
   char keyword_[kRunValueSize] = {};
   char* afterKeyword_ = nullptr;
+  const char* textBegin_ = nullptr;  // the start of the text being parsed (string or file block)
+  std::vector<bool> secret_;         // which of its bytes belong to a password or key
   std::uint8_t* passList_[3] = {nullptr, nullptr, nullptr};
   std::int32_t passCount_[3] = {0, 0, 0};
   bool recordNamedFile_ = false;
@@ -228,9 +249,9 @@ std::int32_t Parser::Item() {
   const auto n = static_cast<std::size_t>(p - c_.keyword);
   if (n >= kRunValueSize) {
     // The value buffer holds 511 characters; nothing longer is a keyword.
-    std::memcpy(keyword_, c_.keyword, kRunValueSize - 1);
-    keyword_[kRunValueSize - 1] = '\0';
-    return Fail(89, keyword_);
+    std::string shown = Shown(c_.keyword, p);
+    if (shown.size() >= kRunValueSize) shown.resize(kRunValueSize - 1);
+    return Fail(89, shown);
   }
   for (std::size_t i = 0; i < n; ++i)
     keyword_[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(c_.keyword[i])));
@@ -298,7 +319,7 @@ std::int32_t Parser::Dispatch(std::int32_t code) {
       return FileName(code);
     case 187: return OutputPath();
     case 200:
-      MsgPutError(2, 90, Rest());
+      MsgPutError(2, 90, Rest().c_str());
       return -1;
     default: return Unknown();
   }
@@ -656,7 +677,7 @@ std::int32_t Parser::FileName(std::int32_t code) {
   std::uint8_t* const slot = c_.dest;
   const std::int32_t rc = parval_fil(c_);
   if (rc != 0) {
-    MsgPutError(2, 90, Rest());
+    MsgPutError(2, 90, Rest().c_str());
     return Fail(rc);
   }
   if (kind < 0) {
@@ -720,7 +741,7 @@ std::int32_t Parser::OutputPath() {
   c_.dest = slot;
   const std::int32_t rc = parval_fil(c_);
   if (rc != 0) {
-    MsgPutError(2, 90, Rest());
+    MsgPutError(2, 90, Rest().c_str());
     return Fail(rc);
   }
   if (c_.nameListBuffer) {
@@ -960,6 +981,7 @@ std::int32_t Parser::ReadPending() {
     }
     std::int32_t rc = ReadParameterBlock(c_);
     if (rc != 0) return rc;
+    Begin();
     ++c_.pass;
     rc = ParseText();
     if (rc != 0) {
@@ -1073,6 +1095,7 @@ std::int32_t Parser::DefaultsChecks() {
 }
 
 std::int32_t Parser::Run() {
+  Begin();
   c_.parFileFullName[0] = c_.msgFileName[0] = 0;
   c_.parFilePending = 0;
   bool defaultsRequest = false;
@@ -1094,9 +1117,10 @@ std::int32_t Parser::Run() {
   if (defaultsRequest) {
     c_.defaultsMarker = 'd';
     if (c_.parse < c_.textEnd && *c_.parse == '=') ++c_.parse;
+    Begin();  // the items start here
     if (c_.parse < c_.textEnd && *c_.parse == '(') {
       if (c_.textEnd[-1] != ')') {
-        MsgPutError(2, 81, c_.parse, "");
+        MsgPutError(2, 81, Shown(c_.parse).c_str(), "");
         return 81;
       }
       ++c_.parse;

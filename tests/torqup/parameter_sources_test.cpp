@@ -291,6 +291,35 @@ TEST_F(ParserTest, PasswordMaskedInParameterString) {
   EXPECT_STREQ(ctx_->parString, "comp,password=*     ,show=none,paxword=*   ");
   EXPECT_EQ(Parse("comp,paebcdic=\"a b\""), 0);
   EXPECT_STREQ(ctx_->parString, "comp,paebcdic=*    ");
+  // The value as typed, brackets included, not only the part the parser keeps.
+  EXPECT_EQ(Parse("comp,cryptkey=(secret),show=none"), 0);
+  EXPECT_STREQ(ctx_->parString, "comp,cryptkey=*       ,show=none");
+  EXPECT_STREQ(ParRmc(ctx_->parString, 1), "comp cryptkey=* show=none");
+}
+
+// A bad line of a password file is named in the message with its value masked.
+TEST_F(ParserTest, PasswordFileLinesAreMaskedInMessages) {
+  const struct {
+    std::string line;
+    std::int32_t rc;
+    const char* shown;
+  } cases[] = {
+      {"pahexword=546F705365637265Z9", 82, "82: Invalid argument value: pahexword=*"},
+      {"  PAX=546F7053656372657", 82, "82: Invalid argument value: PAX=*"},
+      {"password=TopSecret99" + std::string(60, 'x'), 89, "89: Qualifier too long or too big: password=*"},
+      {"cryptokey=TopSecret99,a,b" + std::string(60, 'x'), 89, "89: Qualifier too long or too big: cryptokey=*"},
+      {"paebcdic=TopSecret99" + std::string(60, 'x'), 89, "89: Qualifier too long or too big: paebcdic=*"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(Parse("comp,pafile=" + File("pw.txt", c.line + "\n")), c.rc) << Lines();
+    ASSERT_FALSE(lines_.empty());
+    EXPECT_TRUE(lines_.back().ends_with(c.shown)) << Lines();
+    for (const auto& line : lines_) {
+      EXPECT_EQ(line.find("TopSecret"), std::string::npos) << line;
+      EXPECT_EQ(line.find("546F"), std::string::npos) << line;
+    }
+  }
 }
 
 TEST_F(ParserTest, CodeTablesCommentsAndOutputPath) {

@@ -177,5 +177,36 @@ TEST_F(Torq4Guards, MissingCodeTableMattersOnlyToATranslation) {
   }
 }
 
+// No message and no listing line shows a character of a password or key, whichever keyword
+// form carries it: the rest of the parameters quoted after an unknown item, a bad line of a
+// password file, the parameter line of the title listing.
+TEST_F(Torq4Guards, SecretsNeverShow) {
+  WriteFile(P("a.txt"), text_);
+  WriteFile(P("pw"), "pahexword=546F705365637265Z9\n");
+  const struct {
+    std::vector<std::string> items;
+    int status;
+    std::string shown;
+  } cases[] = {
+      {{"bogus=1", "cryptkey=TopSecret99"}, 81, "81: Unknown argument or qualifier: bogus=1,cryptkey=*,mode=adc"},
+      {{"bogus=1", "PAX=546F705365637265"}, 81, "81: Unknown argument or qualifier: bogus=1,PAX=*,mode=adc"},
+      {{"pafile=" + S("pw")}, 82, "82: Invalid argument value: pahexword=*"},
+      {{"cryptkey=(TopSecret99)", "show=all"}, 0, "Parameter:compress torqin=" + S("a.txt") + " torqfile=" + S("e.tq") + " cryptkey=* show=all mode=adc\n"},
+      {{"paebcdic=TopSecret99", "password=TopSecret99", "show=all"}, 0, " paebcdic=* password=* show=all mode=adc\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"compress", "torqin=" + S("a.txt"), "torqfile=" + S("e.tq")};
+    args.insert(args.end(), c.items.begin(), c.items.end());
+    args.push_back("mode=adc");
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, c.status) << c.items[0] << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.shown), std::string::npos) << r.err;
+    for (const char* secret : {"TopS", "ecret99", "546F", "t)"}) {
+      EXPECT_EQ(r.err.find(secret), std::string::npos) << secret << "\n" << r.err;
+      EXPECT_EQ(r.out.find(secret), std::string::npos) << secret;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace torq4test
