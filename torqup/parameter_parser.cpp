@@ -176,11 +176,10 @@ class Parser {
   std::int32_t passCount_[3] = {0, 0, 0};
   bool recordNamedFile_ = false;
   std::string badRecordValue_;  // the first unsound value taken from the defaults record
-  // What asked for encryption, as typed (a password is never shown): the last password source
-  // (keyword or password file), whether a `cryptmode=none` came after it, and the last cipher.
+  // The last password source as typed (keyword or password file; a password is never shown)
+  // and whether a `cryptmode=none` came after it.
   std::string passwordSource_;
   bool noneAfterSource_ = false;
-  std::string cipherNamed_;
 };
 
 void Parser::PresetContext() {
@@ -289,7 +288,6 @@ std::int32_t Parser::Dispatch(std::int32_t code) {
     case 5:
       r_.mode = 3;
       r_.cryptmode = 32;
-      cipherNamed_ = keyword_;
       return 0;
     case 30: return 1;
     case 40: r_.options[kOptAdd] = 1; return 0;
@@ -469,7 +467,6 @@ std::int32_t Parser::WordValue(std::int32_t code) {
     case 126:
       r_.mode = v == 5 ? 3 : v;
       r_.cryptmode = v == 5 ? 32 : 0;
-      if (v == 5) cipherNamed_ = std::string(keyword_) + "=" + c_.value;
       break;
     case 127: {
       struct Option {
@@ -497,8 +494,6 @@ std::int32_t Parser::WordValue(std::int32_t code) {
       if (v == 0) {
         c_.passwordLength = 0;
         noneAfterSource_ = true;
-      } else {
-        cipherNamed_ = std::string(keyword_) + "=" + c_.value;
       }
       break;
     case 148: c_.secureinfo = v; break;
@@ -539,10 +534,7 @@ std::int32_t Parser::Password(std::int32_t code) {
   if (rc != 0) return Fail(rc, keyword_);
   passwordSource_ = std::string(keyword_) + "=";
   noneAfterSource_ = false;
-  if (code == 147) {
-    c_.cryptmode = 32;
-    cipherNamed_ = keyword_;
-  }
+  if (code == 147) c_.cryptmode = 32;
   return 0;
 }
 
@@ -1011,16 +1003,12 @@ std::int32_t Parser::CheckRunNames() {
   return 0;
 }
 
-// A compress run that was asked for encryption never goes on without a password, and stops
-// before anything is written: a password source that yielded none, unless a `cryptmode=none`
-// came after it; a cipher named here with nothing to key it, unless a key exit may supply it.
+// A compress run given a password source that yielded none never goes on unencrypted, unless
+// a `cryptmode=none` came after the source; it stops before anything is written. A cipher
+// with no source at all is the checks' 29.
 std::int32_t Parser::RequirePassword() {
   if (c_.function != 1 || c_.passwordLength > 0) return 0;
-  if (!passwordSource_.empty() && !noneAfterSource_)
-    return Fail(90, (passwordSource_ + ": no password").c_str());
-  const bool exitSet = c_.exitParm || c_.exitProcName[0] != 0 || c_.exitModuleName[0] != 0;
-  const bool crypt = c_.cryptmode != 0 && c_.cryptmode != kMarker;
-  if (crypt && !exitSet && !cipherNamed_.empty()) return Fail(90, (cipherNamed_ + ": no password").c_str());
+  if (!passwordSource_.empty() && !noneAfterSource_) return Fail(90, passwordSource_ + ": no password");
   return 0;
 }
 
@@ -1150,16 +1138,12 @@ std::int32_t Parser::Run() {
   rc = CheckRunNames();
   if (rc != 0) return rc;
   if (c_.pafileName[0] != 0 && c_.passwordLength == 0) {
-    const std::int32_t cryptBefore = c_.cryptmode;
     bool noneAsked = false;
     rc = GetPasswordFromFile(c_, &noneAsked);
     if (rc != 0) return rc;
-    // The file speaks for itself: a `cryptmode=none` in it is as explicit as one given here,
-    // and a cipher it sets is named by the file.
-    const std::string file = std::string("pafile=") + SlotText(c_.pafileName);
-    passwordSource_ = file;
+    // The file speaks for itself: a `cryptmode=none` in it is as explicit as one given here.
+    passwordSource_ = std::string("pafile=") + SlotText(c_.pafileName);
     noneAfterSource_ = noneAfterSource_ || noneAsked;
-    if (c_.cryptmode != cryptBefore && c_.cryptmode != 0) cipherNamed_ = file;
   }
   rc = RequirePassword();
   if (rc != 0) return rc;
