@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "cmp/buffer_sizes.h"
 #include "fio/name_expansion.h"
@@ -69,6 +70,35 @@ void MergeInt(std::int32_t& to, std::int32_t from) {
 }
 
 const char* SlotText(const std::uint8_t* slot) { return reinterpret_cast<const char*>(slot + 1); }
+
+// The system error that keeps `name` from naming a file (0 when it names one).
+int FileError(const char* name) {
+  struct stat st {};
+  if (*name == '\0') return ENOENT;
+  if (stat(name, &st) != 0) return errno != 0 ? errno : ENOENT;
+  return S_ISDIR(st.st_mode) ? EISDIR : 0;
+}
+
+// Why the folder `full` (a full path) could not be made: the system's answer for the first
+// part of it that is not a folder (0 when every part is one by now). A message never shows a
+// system text without the error behind it.
+int FolderError(const char* full) {
+  std::string part;
+  for (const char* p = full; *p != '\0';) {
+    const char* next = std::strchr(p + 1, '/');
+    if (!next) next = p + std::strlen(p);
+    part.assign(full, static_cast<std::size_t>(next - full));
+    p = next;
+    struct stat st {};
+    if (stat(part.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+      continue;
+    }
+    if (errno != ENOENT) return errno != 0 ? errno : ENOENT;
+    if (mkdir(part.c_str(), 0777) != 0) return errno != 0 ? errno : ENOENT;
+  }
+  return 0;
+}
 
 class Parser {
  public:
@@ -692,6 +722,17 @@ std::int32_t Parser::FileName(std::int32_t code) {
           c_.parFilePending = 1;
         }
         break;
+      case 160: {
+        // The table must be there when the parameters are read, whether a translation uses it
+        // or not; what it holds is looked at only when one does. NONE in a defaults request
+        // names no table.
+        const int error = Defaults() && slot[0] == 0 ? 0 : FileError(SlotText(slot));
+        if (error != 0) {
+          MsgPutSystemError(error);
+          return Fail(90, std::string(keyword_) + "=" + SlotText(slot));
+        }
+        break;
+      }
       case 184: MsgOpn(SlotText(slot)); break;
       default: break;
     }
@@ -747,8 +788,16 @@ std::int32_t Parser::OutputPath() {
   if (n < sizeof full)
     while (n > 1 && full[n - 1] == '/') full[--n] = '\0';
   if (n > kRunSlotTextMax) return TooLong(std::string(keyword_) + "=" + c_.value);
-  if (n == 0 || (F_FileExists(full) && !F_DirectoryExists(full)) || !F_ForceDirectories(full)) {
-    MsgPutSystemError(-1);
+  int error = 0;
+  if (n == 0) {
+    error = slot[0] == 0 || errno == 0 ? ENOENT : errno;
+  } else if (F_FileExists(full)) {
+    error = ENOTDIR;
+  } else if (!F_ForceDirectories(full)) {
+    error = FolderError(full);
+  }
+  if (error != 0) {
+    MsgPutSystemError(error);
     return Fail(90, c_.value);
   }
   std::uint8_t* to = Defaults() ? r_.outpath : c_.outpath;
@@ -1022,12 +1071,13 @@ std::int32_t Parser::Checks() {
   }
   if (c_.translate != 0 && c_.translate != kMarker) {
     if (c_.codeTableName[0] != 0) {
-      // The file is looked at only here, when a translation uses it.
+      // What the file holds is read only here, when a translation uses it. A name from the
+      // defaults record was not checked when it was merged: it may be missing still.
       const char* name = SlotText(c_.codeTableName);
       const std::int32_t rc = F_LoadTorqTranslateTable(name);
       if (rc != 0) {
         MsgPut(2003, name);
-        if (!F_FileExists(name)) MsgPutSystemError(ENOENT);
+        if (const int error = FileError(name); error != 0) MsgPutSystemError(error);
         return Fail(rc);
       }
     }

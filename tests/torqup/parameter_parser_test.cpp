@@ -149,7 +149,7 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
       {"comp,paxword=" + std::string(127, 'a'), 82, nullptr, "*ERROR*  82: Invalid argument value: paxword"},
       {"decomp,torqout=[x|y]", 0, [](auto& c) { return Slot(c.outputName) == "[x,y]"; }, nullptr},
       {"comp,pafile=(a,b)", 90, nullptr, "*ERROR*  90: Invalid qualifier value: pafile=(a,b)"},
-      {"comp,code_table=/nonexistent/x", 0, nullptr, nullptr},
+      {"comp,code_table=/nonexistent/x", 90, nullptr, "*ERROR*  90: Invalid qualifier value: code_table=/nonexistent/x"},
       {"comp,xq=1", 81, nullptr, "*ERROR*  81: Unknown argument or qualifier: xq=1"},
   };
   for (const Case& c : cases) {

@@ -335,6 +335,30 @@ TEST_F(ParserTest, CodeTablesCommentsAndOutputPath) {
   EXPECT_EQ(std::string(ctx_->comment), "AB");
   EXPECT_EQ(Parse("comp,translate=tab1,codetable=" + File("bad.bin", "short")), 112);
   EXPECT_TRUE(Contains(lines_, "codetable=" + dir_ + "/bad.bin")) << Lines();
+  // The file must be there when the parameters are read, used or not; what it holds matters
+  // only to a translation.
+  EXPECT_EQ(Parse("comp,codetable=" + dir_ + "/bad.bin"), 0) << Lines();
+  EXPECT_EQ(Parse("defaults=(codetable=NONE)"), 0) << Lines();
+  const struct {
+    std::string name;
+    const char* system;
+  } missing[] = {{dir_ + "/none.bin", "No such file or directory"},
+                 {dir_, "Is a directory"},
+                 {tab + "/x", "Not a directory"}};
+  const struct {
+    const char* before;
+    const char* after;
+  } texts[] = {{"comp,cod=", ""}, {"decomp,translate=none,code_table=", ",show=none"}, {"defaults=(codetable=", ")"}};
+  for (const auto& m : missing) {
+    for (const auto& t : texts) {
+      SCOPED_TRACE(t.before + m.name);
+      EXPECT_EQ(Parse(t.before + m.name + t.after), 90) << Lines();
+      ASSERT_EQ(lines_.size(), 2u) << Lines();
+      EXPECT_NE(lines_[0].find(m.system), std::string::npos) << Lines();
+      EXPECT_EQ(lines_[1].find("*ERROR*  90: Invalid qualifier value: "), 0u) << Lines();
+      EXPECT_TRUE(lines_[1].ends_with("=" + m.name)) << Lines();
+    }
+  }
   gDefstr = nullptr;
   EXPECT_EQ(Parse("comp,translate=a"), 113);
   EXPECT_EQ(Parse("translate=a"), 20);
@@ -344,7 +368,15 @@ TEST_F(ParserTest, CodeTablesCommentsAndOutputPath) {
   EXPECT_EQ(Slot(ctx_->outpath), dir_ + "/o/p");
   struct stat st {};
   EXPECT_EQ(stat((dir_ + "/o/p").c_str(), &st), 0);
-  EXPECT_EQ(Parse("comp,outpath=" + tab), 90);
+  // A system error is told by the system's own text, never by the text of "no error".
+  for (const std::string& path : {tab, tab + "/sub"}) {
+    EXPECT_EQ(Parse("comp,outpath=" + path), 90);
+    ASSERT_EQ(lines_.size(), 2u) << Lines();
+    EXPECT_NE(lines_[0].find("Not a directory"), std::string::npos) << Lines();
+    EXPECT_EQ(lines_[1], "*ERROR*  90: Invalid qualifier value: " + path);
+  }
+  EXPECT_EQ(Parse("comp,outpath="), 90);
+  EXPECT_NE(lines_[0].find("No such file or directory"), std::string::npos) << Lines();
   EXPECT_EQ(Parse("comp,opath=(a,b)"), 90);
 }
 

@@ -1,6 +1,6 @@
 // What the parameters ask for is done whole or refused before anything is written: encryption
-// is never dropped, names and paths are never cut, and a code-table file matters only to a
-// translation that uses it.
+// is never dropped, names and paths are never cut, a code-table file must be there, and no
+// message shows a password or key.
 #include <set>
 
 #include "torq4_runner.h"
@@ -158,28 +158,42 @@ TEST_F(Torq4Guards, OutputPathUpToItsSlotIsUsedWhole) {
   EXPECT_EQ(ReadFile(path + "/a.txt"), text_);
 }
 
-// A code-table file is looked at only when a translation uses it: missing, it is refused with
-// 112 then (and nothing is written), and harmless otherwise.
-TEST_F(Torq4Guards, MissingCodeTableMattersOnlyToATranslation) {
+// A code-table file must be there when the parameters are read, on either road and whether a
+// translation uses it or not: otherwise the system's text and 90, before anything is written.
+// A file that is there but cannot be loaded matters only to a translation (112).
+TEST_F(Torq4Guards, CodeTableMustNameAFile) {
   WriteFile(P("a.txt"), text_);
-  const std::string missing = "codetable=" + S("missing.tab");
-  RunResult r = Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), missing, "show=none"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=" + S("back.txt"), missing, "translate=none", "show=none"});
+  ASSERT_EQ(Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), "show=none"}).status, 0);
+  WriteFile(P("bad.tab"), "short");
+  const std::set<std::string> before = Tree();
+  const struct {
+    std::string item;
+    const char* system;
+  } refused[] = {{"codetable=" + S("missing.tab"), "No such file or directory"},
+                 {"code_table=" + dir_.string(), "Is a directory"},
+                 {"cod=" + S("bad.tab") + "/x", "Not a directory"}};
+  for (const auto& c : refused) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"compress", "torqin=" + S("a.txt"), "torqfile=" + S("t.tq"), c.item},
+          {"decompress", "torqfile=" + S("c.tq"), "torqout=" + S("t.txt"), c.item},
+          {"decompress", "torqfile=" + S("c.tq"), "torqout=" + S("t.txt"), c.item, "translate=e"}}) {
+      const RunResult r = Run(args);
+      EXPECT_EQ(r.status, 90) << c.item << "\n" << r.err;
+      EXPECT_NE(r.err.find(c.system), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("90: Invalid qualifier value: " + c.item), std::string::npos) << r.err;
+      EXPECT_EQ(Tree(), before) << c.item;
+    }
+  }
+
+  const std::string bad = "codetable=" + S("bad.tab");
+  RunResult r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=" + S("back.txt"), bad, "show=none"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(P("back.txt")), text_);
-
-  const std::set<std::string> before = Tree();
-  const std::vector<std::vector<std::string>> translating = {
-      {"compress", "torqin=" + S("a.txt"), "torqfile=" + S("t.tq"), missing, "translate=a"},
-      {"decompress", "torqfile=" + S("c.tq"), "torqout=" + S("t.txt"), missing, "translate=e"},
-  };
-  for (const auto& args : translating) {
-    r = Run(args);
-    EXPECT_EQ(r.status, 112) << args[0] << "\n" << r.err;
-    EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
-    EXPECT_EQ(Tree(), before) << args[0];
-  }
+  fs::remove(P("back.txt"));
+  r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=" + S("t.txt"), bad, "translate=e", "show=none"});
+  EXPECT_EQ(r.status, 112) << r.err;
+  EXPECT_NE(r.err.find(bad), std::string::npos) << r.err;
+  EXPECT_EQ(Tree(), before);
 }
 
 // No message and no listing line shows a character of a password or key, whichever keyword
@@ -210,6 +224,22 @@ TEST_F(Torq4Guards, SecretsNeverShow) {
       EXPECT_EQ(r.err.find(secret), std::string::npos) << secret << "\n" << r.err;
       EXPECT_EQ(r.out.find(secret), std::string::npos) << secret;
     }
+  }
+}
+
+// An output path that names something other than a folder is refused with the system's text
+// (never the text of "no error") and 90, before anything is written.
+TEST_F(Torq4Guards, OutputPathThatIsNoFolder) {
+  WriteFile(P("a.txt"), text_);
+  ASSERT_EQ(Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), "show=none"}).status, 0);
+  const std::set<std::string> before = Tree();
+  for (const std::string& path : {S("a.txt"), S("a.txt") + "/sub"}) {
+    const RunResult r = Run({"decompress", "torqfile=" + S("c.tq"), "torqout=[]", "outpath=" + path});
+    EXPECT_EQ(r.status, 90) << r.err;
+    EXPECT_NE(r.err.find("Not a directory"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("90: Invalid qualifier value: " + path), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Success"), std::string::npos) << r.err;
+    EXPECT_EQ(Tree(), before) << path;
   }
 }
 
