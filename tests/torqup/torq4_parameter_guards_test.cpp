@@ -243,5 +243,40 @@ TEST_F(Torq4Guards, OutputPathThatIsNoFolder) {
   }
 }
 
+// An output name joined from an output path and a member's or a typed name is refused whole
+// when its full form is longer than a name holds: 90 with the name, nothing written. So is a
+// container name a compress pattern joins to the output path.
+TEST_F(Torq4Guards, LongJoinedOutputNameIsRefused) {
+  WriteFile(P("a.txt"), text_);
+  ASSERT_EQ(Run({"compress", "torqin=" + S("a.txt"), "torqfile=" + S("c.tq"), "show=none"}).status, 0);
+  // 250 characters: the output path fits, no name under it does.
+  const std::string path = PathOfLength(250);
+  fs::create_directories(path);
+  const std::set<std::string> before = Tree();
+  const std::string restore = "decompress", container = "torqfile=" + S("c.tq");
+  const struct {
+    std::vector<std::string> args;
+    std::string name;  // the full name refused
+  } cases[] = {
+      {{restore, container, "torqout=[]"}, path + "/a.txt"},
+      {{restore, container, "torqout=[*]"}, path + S("a.txt")},
+      {{restore, container, "torqout=[#]"}, path + "/Member#0001"},
+      {{restore, container, "torqout=[#1=copy.txt]"}, path + "/copy.txt"},
+      {{restore, container, "torqout=plain.txt"}, path + "/plain.txt"},
+      {{"compress", "torqin=" + S("a.txt"), "torqfile=[.txt]=.tq"}, path + S("a.tq")},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"outpath=" + path, "show=none"});
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 90) << c.args[2] << "\n" << r.err;
+    EXPECT_NE(r.err.find("File name too long"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("90: Invalid qualifier value: " + c.name + "\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("No substitution"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Invalid qualifier value: \n"), std::string::npos) << r.err;  // said once, whole
+    EXPECT_EQ(Tree(), before) << c.args[2];
+  }
+}
+
 }  // namespace
 }  // namespace torq4test
