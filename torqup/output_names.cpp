@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "support/message_output.h"
 #include "support/paths.h"
+#include "torqup/shown_names.h"
 
 TORQ_BUILD_STAMP("TorqNames")
 
@@ -168,7 +170,6 @@ bool ConfineStoredName(std::string& name) {
 
 std::int32_t FinishOutputName(std::string& name, std::string& outputPath) {
   if (name.empty()) return 0;
-  if (name.size() > kMaxOutputName) return kRcInvalidName;
   std::vector<char> adapted(name.begin(), name.end());
   adapted.push_back('\0');
   AdaptFileName(adapted.data());
@@ -180,7 +181,12 @@ std::int32_t FinishOutputName(std::string& name, std::string& outputPath) {
   }
   char full[kTorqMaxPath];
   const std::uint32_t n = F_GetFullPathName(local.c_str(), sizeof full, full, nullptr);
-  if (n == 0 || n >= sizeof full || n > kMaxOutputName) return kRcInvalidName;
+  if (n == 0) return kRcInvalidName;
+  if (n >= sizeof full || n > kMaxOutputName) {
+    MsgPutSystemError(ENAMETOOLONG);
+    MsgPutError(2, kRcNameTooLong, ShownName(n < sizeof full ? std::string_view(full, n) : local).c_str());
+    return kRcNameTooLong;
+  }
   name.assign(full, n);
   const std::string folder = name.substr(0, name.rfind('/') + 1);
   if (folder.size() > 1 && !F_ForceDirectories(folder.c_str())) {

@@ -12,6 +12,7 @@ inline constexpr std::size_t kMaxOutputName = 254;
 inline constexpr std::int32_t kRcSameFile = 85;       // input and output are the same file
 inline constexpr std::int32_t kRcNotSelected = 92;    // the pattern does not select the name
 inline constexpr std::int32_t kRcInvalidName = 39;    // a stored name that cannot be used safely
+inline constexpr std::int32_t kRcNameTooLong = 90;    // the full output name is longer than a slot holds
 
 // How a decompress output pattern maps members to files.
 enum class PatternKind : std::int32_t {
@@ -39,8 +40,9 @@ bool ConfineStoredName(std::string& name);
 
 // The final output name: local characters adjusted, placed under the output path when one is
 // given (the path gets its trailing '/' here), made a full path, its folders created. The
-// empty name (standard output) stays empty. 0, 39 when the result is too long, or the system
-// error (with 0x0F000000) when a folder cannot be created.
+// empty name (standard output) stays empty. 0; 90 when the full name is longer than
+// kMaxOutputName, reported here with the system's text and the whole name (a name is refused,
+// never cut); or the system error (with 0x0F000000) when a folder cannot be created.
 std::int32_t FinishOutputName(std::string& name, std::string& outputPath);
 
 // 85 when both names denote the same file: both exist with the same device and inode (links

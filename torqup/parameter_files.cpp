@@ -12,6 +12,7 @@
 #include "support/message_output.h"
 #include "support/paths.h"
 #include "torqup/keyword_matching.h"
+#include "torqup/secret_values.h"
 #include "torqup/value_parsers.h"
 
 TORQ_BUILD_STAMP("TorqParFiles")
@@ -250,7 +251,7 @@ std::int32_t GetPasswordFromFile(RunContext& ctx, bool* noneAsked) {
     }
     if (err != 0) {
       CloseParameterFile(ctx);
-      MsgPutError(2, err, ctx.keyword);
+      MsgPutError(2, err, MaskSecrets(ctx.keyword, SecretReach::kLine).c_str());
       return err;
     }
   }

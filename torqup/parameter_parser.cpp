@@ -8,7 +8,9 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "cmp/buffer_sizes.h"
 #include "fio/name_expansion.h"
@@ -22,6 +24,7 @@
 #include "support/sysinfo.h"
 #include "torqup/keyword_matching.h"
 #include "torqup/parameter_files.h"
+#include "torqup/secret_values.h"
 #include "torqup/value_parsers.h"
 
 TORQ_BUILD_STAMP("TorqParser")
@@ -68,6 +71,35 @@ void MergeInt(std::int32_t& to, std::int32_t from) {
 
 const char* SlotText(const std::uint8_t* slot) { return reinterpret_cast<const char*>(slot + 1); }
 
+// The system error that keeps `name` from naming a file (0 when it names one).
+int FileError(const char* name) {
+  struct stat st {};
+  if (*name == '\0') return ENOENT;
+  if (stat(name, &st) != 0) return errno != 0 ? errno : ENOENT;
+  return S_ISDIR(st.st_mode) ? EISDIR : 0;
+}
+
+// Why the folder `full` (a full path) could not be made: the system's answer for the first
+// part of it that is not a folder (0 when every part is one by now). A message never shows a
+// system text without the error behind it.
+int FolderError(const char* full) {
+  std::string part;
+  for (const char* p = full; *p != '\0';) {
+    const char* next = std::strchr(p + 1, '/');
+    if (!next) next = p + std::strlen(p);
+    part.assign(full, static_cast<std::size_t>(next - full));
+    p = next;
+    struct stat st {};
+    if (stat(part.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+      continue;
+    }
+    if (errno != ENOENT) return errno != 0 ? errno : ENOENT;
+    if (mkdir(part.c_str(), 0777) != 0) return errno != 0 ? errno : ENOENT;
+  }
+  return 0;
+}
+
 class Parser {
  public:
   Parser(RunContext& ctx, DefStruct& record) : c_(ctx), r_(record) {}
@@ -88,11 +120,28 @@ class Parser {
     MsgPutError(2, number, "");
     return number;
   }
+  std::int32_t Fail(std::int32_t number, const std::string& text) { return Fail(number, text.c_str()); }
+  // A new text to parse (the string, or a block of a parameter file): where its secrets lie is
+  // taken before the password handlers blank what they read in it.
+  void Begin() {
+    textBegin_ = c_.parse;
+    secret_ = SecretBytes(std::string_view(textBegin_, static_cast<std::size_t>(c_.textEnd - textBegin_)));
+  }
+  // The text being parsed from `from` to `to` (its end when null), as a message may show it.
+  std::string Shown(const char* from, const char* to = nullptr) const {
+    const std::string_view text(textBegin_, static_cast<std::size_t>(c_.textEnd - textBegin_));
+    return MaskSecrets(text, secret_, static_cast<std::size_t>(from - textBegin_),
+                       to ? static_cast<std::size_t>(to - textBegin_) : text.size());
+  }
   std::int32_t Unknown() {
-    MsgPutError(2, 81, keyword_, afterKeyword_);
+    // The keyword as it was matched (lower case), unless it lies in a secret value itself.
+    std::string keyword = Shown(c_.keyword, afterKeyword_);
+    if (keyword == std::string_view(c_.keyword, static_cast<std::size_t>(afterKeyword_ - c_.keyword)))
+      keyword = keyword_;
+    MsgPutError(2, 81, keyword.c_str(), Shown(afterKeyword_).c_str());
     return 81;
   }
-  const char* Rest() const { return c_.keyword; }
+  std::string Rest() const { return Shown(c_.keyword); }
 
   void PresetContext();
   void PresetRecord();
@@ -151,15 +200,16 @@ class Parser {
   DefStruct& r_;
   char keyword_[kRunValueSize] = {};
   char* afterKeyword_ = nullptr;
+  const char* textBegin_ = nullptr;  // the start of the text being parsed (string or file block)
+  std::vector<bool> secret_;         // which of its bytes belong to a password or key
   std::uint8_t* passList_[3] = {nullptr, nullptr, nullptr};
   std::int32_t passCount_[3] = {0, 0, 0};
   bool recordNamedFile_ = false;
   std::string badRecordValue_;  // the first unsound value taken from the defaults record
-  // What asked for encryption, as typed (a password is never shown): the last password source
-  // (keyword or password file), whether a `cryptmode=none` came after it, and the last cipher.
+  // The last password source as typed (keyword or password file; a password is never shown)
+  // and whether a `cryptmode=none` came after it.
   std::string passwordSource_;
   bool noneAfterSource_ = false;
-  std::string cipherNamed_;
 };
 
 void Parser::PresetContext() {
@@ -228,9 +278,9 @@ std::int32_t Parser::Item() {
   const auto n = static_cast<std::size_t>(p - c_.keyword);
   if (n >= kRunValueSize) {
     // The value buffer holds 511 characters; nothing longer is a keyword.
-    std::memcpy(keyword_, c_.keyword, kRunValueSize - 1);
-    keyword_[kRunValueSize - 1] = '\0';
-    return Fail(89, keyword_);
+    std::string shown = Shown(c_.keyword, p);
+    if (shown.size() >= kRunValueSize) shown.resize(kRunValueSize - 1);
+    return Fail(89, shown);
   }
   for (std::size_t i = 0; i < n; ++i)
     keyword_[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(c_.keyword[i])));
@@ -268,7 +318,6 @@ std::int32_t Parser::Dispatch(std::int32_t code) {
     case 5:
       r_.mode = 3;
       r_.cryptmode = 32;
-      cipherNamed_ = keyword_;
       return 0;
     case 30: return 1;
     case 40: r_.options[kOptAdd] = 1; return 0;
@@ -298,7 +347,7 @@ std::int32_t Parser::Dispatch(std::int32_t code) {
       return FileName(code);
     case 187: return OutputPath();
     case 200:
-      MsgPutError(2, 90, Rest());
+      MsgPutError(2, 90, Rest().c_str());
       return -1;
     default: return Unknown();
   }
@@ -448,7 +497,6 @@ std::int32_t Parser::WordValue(std::int32_t code) {
     case 126:
       r_.mode = v == 5 ? 3 : v;
       r_.cryptmode = v == 5 ? 32 : 0;
-      if (v == 5) cipherNamed_ = std::string(keyword_) + "=" + c_.value;
       break;
     case 127: {
       struct Option {
@@ -476,8 +524,6 @@ std::int32_t Parser::WordValue(std::int32_t code) {
       if (v == 0) {
         c_.passwordLength = 0;
         noneAfterSource_ = true;
-      } else {
-        cipherNamed_ = std::string(keyword_) + "=" + c_.value;
       }
       break;
     case 148: c_.secureinfo = v; break;
@@ -518,10 +564,7 @@ std::int32_t Parser::Password(std::int32_t code) {
   if (rc != 0) return Fail(rc, keyword_);
   passwordSource_ = std::string(keyword_) + "=";
   noneAfterSource_ = false;
-  if (code == 147) {
-    c_.cryptmode = 32;
-    cipherNamed_ = keyword_;
-  }
+  if (code == 147) c_.cryptmode = 32;
   return 0;
 }
 
@@ -656,7 +699,7 @@ std::int32_t Parser::FileName(std::int32_t code) {
   std::uint8_t* const slot = c_.dest;
   const std::int32_t rc = parval_fil(c_);
   if (rc != 0) {
-    MsgPutError(2, 90, Rest());
+    MsgPutError(2, 90, Rest().c_str());
     return Fail(rc);
   }
   if (kind < 0) {
@@ -679,6 +722,17 @@ std::int32_t Parser::FileName(std::int32_t code) {
           c_.parFilePending = 1;
         }
         break;
+      case 160: {
+        // The table must be there when the parameters are read, whether a translation uses it
+        // or not; what it holds is looked at only when one does. NONE in a defaults request
+        // names no table.
+        const int error = Defaults() && slot[0] == 0 ? 0 : FileError(SlotText(slot));
+        if (error != 0) {
+          MsgPutSystemError(error);
+          return Fail(90, std::string(keyword_) + "=" + SlotText(slot));
+        }
+        break;
+      }
       case 184: MsgOpn(SlotText(slot)); break;
       default: break;
     }
@@ -720,7 +774,7 @@ std::int32_t Parser::OutputPath() {
   c_.dest = slot;
   const std::int32_t rc = parval_fil(c_);
   if (rc != 0) {
-    MsgPutError(2, 90, Rest());
+    MsgPutError(2, 90, Rest().c_str());
     return Fail(rc);
   }
   if (c_.nameListBuffer) {
@@ -734,8 +788,16 @@ std::int32_t Parser::OutputPath() {
   if (n < sizeof full)
     while (n > 1 && full[n - 1] == '/') full[--n] = '\0';
   if (n > kRunSlotTextMax) return TooLong(std::string(keyword_) + "=" + c_.value);
-  if (n == 0 || (F_FileExists(full) && !F_DirectoryExists(full)) || !F_ForceDirectories(full)) {
-    MsgPutSystemError(-1);
+  int error = 0;
+  if (n == 0) {
+    error = slot[0] == 0 || errno == 0 ? ENOENT : errno;
+  } else if (F_FileExists(full)) {
+    error = ENOTDIR;
+  } else if (!F_ForceDirectories(full)) {
+    error = FolderError(full);
+  }
+  if (error != 0) {
+    MsgPutSystemError(error);
     return Fail(90, c_.value);
   }
   std::uint8_t* to = Defaults() ? r_.outpath : c_.outpath;
@@ -960,6 +1022,7 @@ std::int32_t Parser::ReadPending() {
     }
     std::int32_t rc = ReadParameterBlock(c_);
     if (rc != 0) return rc;
+    Begin();
     ++c_.pass;
     rc = ParseText();
     if (rc != 0) {
@@ -989,16 +1052,12 @@ std::int32_t Parser::CheckRunNames() {
   return 0;
 }
 
-// A compress run that was asked for encryption never goes on without a password, and stops
-// before anything is written: a password source that yielded none, unless a `cryptmode=none`
-// came after it; a cipher named here with nothing to key it, unless a key exit may supply it.
+// A compress run given a password source that yielded none never goes on unencrypted, unless
+// a `cryptmode=none` came after the source; it stops before anything is written. A cipher
+// with no source at all is the checks' 29.
 std::int32_t Parser::RequirePassword() {
   if (c_.function != 1 || c_.passwordLength > 0) return 0;
-  if (!passwordSource_.empty() && !noneAfterSource_)
-    return Fail(90, (passwordSource_ + ": no password").c_str());
-  const bool exitSet = c_.exitParm || c_.exitProcName[0] != 0 || c_.exitModuleName[0] != 0;
-  const bool crypt = c_.cryptmode != 0 && c_.cryptmode != kMarker;
-  if (crypt && !exitSet && !cipherNamed_.empty()) return Fail(90, (cipherNamed_ + ": no password").c_str());
+  if (!passwordSource_.empty() && !noneAfterSource_) return Fail(90, passwordSource_ + ": no password");
   return 0;
 }
 
@@ -1012,12 +1071,13 @@ std::int32_t Parser::Checks() {
   }
   if (c_.translate != 0 && c_.translate != kMarker) {
     if (c_.codeTableName[0] != 0) {
-      // The file is looked at only here, when a translation uses it.
+      // What the file holds is read only here, when a translation uses it. A name from the
+      // defaults record was not checked when it was merged: it may be missing still.
       const char* name = SlotText(c_.codeTableName);
       const std::int32_t rc = F_LoadTorqTranslateTable(name);
       if (rc != 0) {
         MsgPut(2003, name);
-        if (!F_FileExists(name)) MsgPutSystemError(ENOENT);
+        if (const int error = FileError(name); error != 0) MsgPutSystemError(error);
         return Fail(rc);
       }
     }
@@ -1073,6 +1133,7 @@ std::int32_t Parser::DefaultsChecks() {
 }
 
 std::int32_t Parser::Run() {
+  Begin();
   c_.parFileFullName[0] = c_.msgFileName[0] = 0;
   c_.parFilePending = 0;
   bool defaultsRequest = false;
@@ -1094,9 +1155,10 @@ std::int32_t Parser::Run() {
   if (defaultsRequest) {
     c_.defaultsMarker = 'd';
     if (c_.parse < c_.textEnd && *c_.parse == '=') ++c_.parse;
+    Begin();  // the items start here
     if (c_.parse < c_.textEnd && *c_.parse == '(') {
       if (c_.textEnd[-1] != ')') {
-        MsgPutError(2, 81, c_.parse, "");
+        MsgPutError(2, 81, Shown(c_.parse).c_str(), "");
         return 81;
       }
       ++c_.parse;
@@ -1126,16 +1188,12 @@ std::int32_t Parser::Run() {
   rc = CheckRunNames();
   if (rc != 0) return rc;
   if (c_.pafileName[0] != 0 && c_.passwordLength == 0) {
-    const std::int32_t cryptBefore = c_.cryptmode;
     bool noneAsked = false;
     rc = GetPasswordFromFile(c_, &noneAsked);
     if (rc != 0) return rc;
-    // The file speaks for itself: a `cryptmode=none` in it is as explicit as one given here,
-    // and a cipher it sets is named by the file.
-    const std::string file = std::string("pafile=") + SlotText(c_.pafileName);
-    passwordSource_ = file;
+    // The file speaks for itself: a `cryptmode=none` in it is as explicit as one given here.
+    passwordSource_ = std::string("pafile=") + SlotText(c_.pafileName);
     noneAfterSource_ = noneAfterSource_ || noneAsked;
-    if (c_.cryptmode != cryptBefore && c_.cryptmode != 0) cipherNamed_ = file;
   }
   rc = RequirePassword();
   if (rc != 0) return rc;

@@ -1,11 +1,13 @@
 // Joining command-line items into one parameter string, and the readable form of that string
 // for the run's title listing.
 #include <cstring>
+#include <string>
 
 #include "support/build_stamp.h"
 
 #include "support/heap.h"
 #include "torqup/run_context.h"
+#include "torqup/secret_values.h"
 
 TORQ_BUILD_STAMP("TorqParString")
 
@@ -15,13 +17,6 @@ namespace {
 const char* ItemText(const char* item) {
   if (item && (*item == '-' || *item == '+')) ++item;
   return item;
-}
-
-bool IsPasswordKeyword(const char* p) {
-  auto lower = [](char c) { return static_cast<char>(c | 0x20); };
-  if (lower(p[0]) != 'p' || p[1] == '\0' || lower(p[1]) != 'a' || p[2] == '\0') return false;
-  const char c = lower(p[2]);
-  return c == 'a' || c == 'e' || c == 's' || c == 'x';
 }
 
 }  // namespace
@@ -76,6 +71,11 @@ char* MakeParString(int argc, char** argv, std::uint32_t& length) {
 
 char* ParRmc(char* text, int mask) {
   if (!text) return text;
+  if (mask) {
+    // Every password or key value becomes one "*", wherever its item stands.
+    const std::string shown = MaskSecrets(text);
+    std::memcpy(text, shown.c_str(), shown.size() + 1);
+  }
   int level = 0;
   bool quoted = false;
   for (char* p = text; *p; ++p) {
@@ -89,17 +89,6 @@ char* ParRmc(char* text, int mask) {
     } else if (!quoted && level == 0 && c == ',') {
       *p = ' ';
     }
-    if (!mask || *p != ' ' || !IsPasswordKeyword(p + 1)) continue;
-    // Mask the value of this item: the "=" must stand in the item itself, and a value follow.
-    char* eq = p + 1;
-    while (*eq && *eq != '=' && *eq != ',') ++eq;
-    if (*eq != '=' || eq[1] == '\0' || eq[1] == ',') continue;
-    char* star = eq + 1;
-    char* rest = star + 1;
-    while (*rest && *rest != ',') ++rest;
-    *star = '*';
-    std::memmove(star + 1, rest, std::strlen(rest) + 1);
-    p = star;  // the walk goes on from the '*'
   }
   return text;
 }

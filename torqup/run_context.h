@@ -233,6 +233,6 @@ char* MakeParString(int argc, char** argv, std::uint32_t& length);
 char* ParCpy(char* dest, const char* item);
 // "," and one item appended to the text at `dest`; returns the new NUL, or `dest`/the end.
 char* ParCat(char* dest, const char* item);
-// Rewrites the text in place for display: separators become blanks, with `mask` set password
-// values are reduced to one '*'. Returns the text.
+// Rewrites the text in place for display: separators become blanks, with `mask` set every
+// password or key value is reduced to one '*'. Returns the text.
 char* ParRmc(char* text, int mask);

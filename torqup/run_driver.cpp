@@ -159,8 +159,10 @@ void Driver::Compress() {
         std::int32_t kind = 0;
         const std::int32_t named = copnam(&ctx, ctx.inputName, ctx.newContainerName, kind, ctx.currentContainerPattern);
         if (named != 0) {
-          MsgPut(1130, ShownSlot(ctx.inputName).c_str());
-          MsgPutErrorNoInserts(2, named);
+          if (named != kRcNameTooLong) {  // a name too long was reported whole where it was built
+            MsgPut(1130, ShownSlot(ctx.inputName).c_str());
+            MsgPutErrorNoInserts(2, named);
+          }
           savedError = named;
           continue;
         }
@@ -257,9 +259,10 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
       RestoreOutputAttributes();
       ctx.attrLength = 0;
       std::int32_t patternKind = 0;
-      if (copnam(&ctx, ctx.containerName, ctx.newContainerName, patternKind, ctx.currentPattern) != 0) {
-        savedError = kRcNotSelected;
-        msg_deko_norepl(handle);
+      const std::int32_t named = copnam(&ctx, ctx.containerName, ctx.newContainerName, patternKind, ctx.currentPattern);
+      if (named != 0) {
+        savedError = named == kRcNameTooLong ? named : kRcNotSelected;
+        if (named != kRcNameTooLong) msg_deko_norepl(handle);
         close_deko_torqfile_err(handle);
         return;
       }
@@ -313,6 +316,7 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
           MsgPutError(2, kRcInvalidName);
           state.refusedNames += 1;
         }
+        if (selected == kRcNameTooLong && savedError == 0) savedError = kRcNameTooLong;
         trqpos(ctx.recordHandle, ctx.stepRc, kTrqNextMember);
         if (ctx.stepRc == 0) {
           get_header(handle);

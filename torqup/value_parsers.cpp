@@ -247,8 +247,14 @@ void HidePassword(RunContext& ctx) {
   while (eq < copyEnd && *eq != '=' && *eq != ',') ++eq;
   if (eq >= copyEnd || *eq != '=') return;
   char* value = eq + 1;
-  const std::size_t room = static_cast<std::size_t>(copyEnd - value);
-  const std::size_t n = std::min(room, static_cast<std::size_t>(ctx.tokenLength));
+  // The value as it stood in the text, brackets and quotes included, reaches to the parse
+  // position less the separator there; the token may be shorter.
+  std::size_t n = std::min(static_cast<std::size_t>(copyEnd - value), static_cast<std::size_t>(ctx.tokenLength));
+  if (ctx.parse > value && ctx.parse <= copyEnd) {
+    const char* end = ctx.parse;
+    if (end[-1] == ',') --end;
+    n = std::max(n, static_cast<std::size_t>(end - value));
+  }
   if (n == 0) return;
   value[0] = '*';
   std::memset(value + 1, ' ', n - 1);

@@ -114,8 +114,14 @@ TEST_F(OutputFolder, OutputPathTakesTheNameAndCreatesFolders) {
   std::string empty;
   EXPECT_EQ(FinishOutputName(empty, none), 0);
   EXPECT_EQ(empty, "");
+  // A full name longer than a name slot holds is refused, alone or joined to the output path,
+  // and nothing is created for it.
   std::string tooLong = (root_ / std::string(250, 'n')).string();
-  EXPECT_EQ(FinishOutputName(tooLong, none), kRcInvalidName);
+  EXPECT_EQ(FinishOutputName(tooLong, none), kRcNameTooLong);
+  std::string joined = "d/" + std::string(kMaxOutputName + 1 - outputPath.size() - 2, 'm');  // 255 in all
+  std::string path = outputPath;
+  EXPECT_EQ(FinishOutputName(joined, path), kRcNameTooLong);
+  EXPECT_FALSE(fs::exists(root_ / "out/d"));
 }
 
 TEST_F(OutputFolder, SameFileByInodeOrPath) {

@@ -94,7 +94,9 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
       {"comp,cryptmode=torq,cryptmode=none,pas=x", 0, [](auto& c) { return c.cryptmode == 16; }, nullptr},
       {"comp,cryptmode=x", 90, nullptr, "*ERROR*  90: Invalid qualifier value: x"},
       {"comp,cryptkey=", 90, nullptr, "*ERROR*  90: Invalid qualifier value: cryptkey=: no password"},
-      {"comp,cryptmode=aes", 90, nullptr, "*ERROR*  90: Invalid qualifier value: cryptmode=aes: no password"},
+      {"comp,cryptmode=aes", 29, nullptr, "*ERROR*  29: Password wrong or missing"},
+      {"comp,cryptmode=torq", 29, nullptr, "*ERROR*  29: Password wrong or missing"},
+      {"comp,aes", 29, nullptr, "*ERROR*  29: Password wrong or missing"},
       {"decomp,cryptkey=", 29, nullptr, "*ERROR*  29: Password wrong or missing"},
       {"decomp,cryptmode=aes", 29, nullptr, "*ERROR*  29: Password wrong or missing"},
       {"comp,password=x,cryptmode=none", 0, [](auto& c) { return c.cryptmode == 0 && c.passwordLength == 0; }, nullptr},
@@ -147,7 +149,7 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
       {"comp,paxword=" + std::string(127, 'a'), 82, nullptr, "*ERROR*  82: Invalid argument value: paxword"},
       {"decomp,torqout=[x|y]", 0, [](auto& c) { return Slot(c.outputName) == "[x,y]"; }, nullptr},
       {"comp,pafile=(a,b)", 90, nullptr, "*ERROR*  90: Invalid qualifier value: pafile=(a,b)"},
-      {"comp,code_table=/nonexistent/x", 0, nullptr, nullptr},
+      {"comp,code_table=/nonexistent/x", 90, nullptr, "*ERROR*  90: Invalid qualifier value: code_table=/nonexistent/x"},
       {"comp,xq=1", 81, nullptr, "*ERROR*  81: Unknown argument or qualifier: xq=1"},
   };
   for (const Case& c : cases) {
@@ -162,6 +164,45 @@ TEST_F(ParserTest, HandlersLimitsAndRefusals) {
     } else if (c.rc == 0) {
       EXPECT_TRUE(lines_.empty()) << Lines();
     }
+  }
+}
+
+// No message shows a character of a password or key, whichever keyword form carries it and
+// wherever the message quotes the text: after an unknown or refused item, inside a malformed
+// value, in a parameter file, in a defaults request.
+TEST_F(ParserTest, MessagesNeverShowASecret) {
+  const std::string par = File("p.par", "mode=adc\nbogus=1,password=TopSecret99\n");
+  const struct {
+    std::string text;
+    std::int32_t rc;
+    const char* line;  // the line that quotes the text
+  } cases[] = {
+      {"comp,bogus=1,cryptkey=TopSecret99", 81, "81: Unknown argument or qualifier: bogus=1,cryptkey=*"},
+      {"comp,Bogus=1,CRYK=TopSecret99,show=none", 81, "81: Unknown argument or qualifier: bogus=1,CRYK=*,show=none"},
+      {"comp,keyname=x,pas=TopSecret99,cryptok=TopSecret99", 90, "90: Invalid qualifier value: keyname=x,pas=*,cryptok=*"},
+      {"comp,pos_over_error,paeword=TopSecret99", 90, "90: Invalid qualifier value: pos_over_error,paeword=*"},
+      {"comp,exk10=abcdefghi,paebcdic=TopSecret99", 82, "82: Invalid argument value: exk10=abcdefghi,paebcdic=*"},
+      {"comp,torqin=(a,,b),pahexword=546F7053", 82, "90: Invalid qualifier value: torqin=(a,,b),pahexword=*"},
+      // A value the parser cuts short leaves the rest of the secret looking like an item.
+      {"comp,cryptkey=(TopS,ecret99)", 81, "81: Unknown argument or qualifier: *"},
+      {"comp,cryptkey=TopS)ecret99,show=none", 81, "81: Unknown argument or qualifier: *,show=none"},
+      {"comp,cryptkey=(TopS," + std::string(600, 'e') + ")", 89, "89: Qualifier too long or too big: *"},
+      {"comp,password='TopSecret99,show=none", 81, "81: Unknown argument or qualifier: password=*"},
+      {"comp,parfile=" + par, 81, "81: Unknown argument or qualifier: bogus=1,password=*,"},
+      {"defaults=(password=TopSecret99,xx=1", 81, "81: Unknown argument or qualifier: (password=*,xx=1"},
+      {"defaults=(paascii=TopSecret99,xx=1)", 81, "81: Unknown argument or qualifier: xx=1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 80));
+    EXPECT_EQ(Parse(c.text), c.rc) << Lines();
+    bool quoted = false;
+    for (const auto& line : lines_) {
+      EXPECT_EQ(line.find("TopS"), std::string::npos) << line;
+      EXPECT_EQ(line.find("ecret99"), std::string::npos) << line;
+      EXPECT_EQ(line.find("546F"), std::string::npos) << line;
+      if (line.find(c.line) != std::string::npos && line.size() == line.find(c.line) + std::strlen(c.line)) quoted = true;
+    }
+    EXPECT_TRUE(quoted) << Lines();
   }
 }
 

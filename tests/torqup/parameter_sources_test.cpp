@@ -291,6 +291,35 @@ TEST_F(ParserTest, PasswordMaskedInParameterString) {
   EXPECT_STREQ(ctx_->parString, "comp,password=*     ,show=none,paxword=*   ");
   EXPECT_EQ(Parse("comp,paebcdic=\"a b\""), 0);
   EXPECT_STREQ(ctx_->parString, "comp,paebcdic=*    ");
+  // The value as typed, brackets included, not only the part the parser keeps.
+  EXPECT_EQ(Parse("comp,cryptkey=(secret),show=none"), 0);
+  EXPECT_STREQ(ctx_->parString, "comp,cryptkey=*       ,show=none");
+  EXPECT_STREQ(ParRmc(ctx_->parString, 1), "comp cryptkey=* show=none");
+}
+
+// A bad line of a password file is named in the message with its value masked.
+TEST_F(ParserTest, PasswordFileLinesAreMaskedInMessages) {
+  const struct {
+    std::string line;
+    std::int32_t rc;
+    const char* shown;
+  } cases[] = {
+      {"pahexword=546F705365637265Z9", 82, "82: Invalid argument value: pahexword=*"},
+      {"  PAX=546F7053656372657", 82, "82: Invalid argument value: PAX=*"},
+      {"password=TopSecret99" + std::string(60, 'x'), 89, "89: Qualifier too long or too big: password=*"},
+      {"cryptokey=TopSecret99,a,b" + std::string(60, 'x'), 89, "89: Qualifier too long or too big: cryptokey=*"},
+      {"paebcdic=TopSecret99" + std::string(60, 'x'), 89, "89: Qualifier too long or too big: paebcdic=*"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(Parse("comp,pafile=" + File("pw.txt", c.line + "\n")), c.rc) << Lines();
+    ASSERT_FALSE(lines_.empty());
+    EXPECT_TRUE(lines_.back().ends_with(c.shown)) << Lines();
+    for (const auto& line : lines_) {
+      EXPECT_EQ(line.find("TopSecret"), std::string::npos) << line;
+      EXPECT_EQ(line.find("546F"), std::string::npos) << line;
+    }
+  }
 }
 
 TEST_F(ParserTest, CodeTablesCommentsAndOutputPath) {
@@ -306,6 +335,30 @@ TEST_F(ParserTest, CodeTablesCommentsAndOutputPath) {
   EXPECT_EQ(std::string(ctx_->comment), "AB");
   EXPECT_EQ(Parse("comp,translate=tab1,codetable=" + File("bad.bin", "short")), 112);
   EXPECT_TRUE(Contains(lines_, "codetable=" + dir_ + "/bad.bin")) << Lines();
+  // The file must be there when the parameters are read, used or not; what it holds matters
+  // only to a translation.
+  EXPECT_EQ(Parse("comp,codetable=" + dir_ + "/bad.bin"), 0) << Lines();
+  EXPECT_EQ(Parse("defaults=(codetable=NONE)"), 0) << Lines();
+  const struct {
+    std::string name;
+    const char* system;
+  } missing[] = {{dir_ + "/none.bin", "No such file or directory"},
+                 {dir_, "Is a directory"},
+                 {tab + "/x", "Not a directory"}};
+  const struct {
+    const char* before;
+    const char* after;
+  } texts[] = {{"comp,cod=", ""}, {"decomp,translate=none,code_table=", ",show=none"}, {"defaults=(codetable=", ")"}};
+  for (const auto& m : missing) {
+    for (const auto& t : texts) {
+      SCOPED_TRACE(t.before + m.name);
+      EXPECT_EQ(Parse(t.before + m.name + t.after), 90) << Lines();
+      ASSERT_EQ(lines_.size(), 2u) << Lines();
+      EXPECT_NE(lines_[0].find(m.system), std::string::npos) << Lines();
+      EXPECT_EQ(lines_[1].find("*ERROR*  90: Invalid qualifier value: "), 0u) << Lines();
+      EXPECT_TRUE(lines_[1].ends_with("=" + m.name)) << Lines();
+    }
+  }
   gDefstr = nullptr;
   EXPECT_EQ(Parse("comp,translate=a"), 113);
   EXPECT_EQ(Parse("translate=a"), 20);
@@ -315,7 +368,15 @@ TEST_F(ParserTest, CodeTablesCommentsAndOutputPath) {
   EXPECT_EQ(Slot(ctx_->outpath), dir_ + "/o/p");
   struct stat st {};
   EXPECT_EQ(stat((dir_ + "/o/p").c_str(), &st), 0);
-  EXPECT_EQ(Parse("comp,outpath=" + tab), 90);
+  // A system error is told by the system's own text, never by the text of "no error".
+  for (const std::string& path : {tab, tab + "/sub"}) {
+    EXPECT_EQ(Parse("comp,outpath=" + path), 90);
+    ASSERT_EQ(lines_.size(), 2u) << Lines();
+    EXPECT_NE(lines_[0].find("Not a directory"), std::string::npos) << Lines();
+    EXPECT_EQ(lines_[1], "*ERROR*  90: Invalid qualifier value: " + path);
+  }
+  EXPECT_EQ(Parse("comp,outpath="), 90);
+  EXPECT_NE(lines_[0].find("No such file or directory"), std::string::npos) << Lines();
   EXPECT_EQ(Parse("comp,opath=(a,b)"), 90);
 }
 

@@ -40,6 +40,9 @@ TEST(ParameterString, JoinsItemsDroppingOneSign) {
   EXPECT_EQ(rmGetHeapCount(), before);
 }
 
+// Every keyword form that carries a password or key, in every abbreviation the keyword tables
+// take and wherever its item stands, shows its value as one "*"; other keywords are shown as
+// they are.
 TEST(ParameterString, ReadableFormMasksPasswords) {
   const struct {
     const char* text;
@@ -49,7 +52,15 @@ TEST(ParameterString, ReadableFormMasksPasswords) {
       {"compress,password=secret,mode=adc", 1, "compress password=* mode=adc"},
       {"compress,PAxword=4142,torqin=(a,b)", 1, "compress PAxword=* torqin=(a,b)"},
       {"compress,password=secret", 0, "compress password=secret"},
-      {"password=secret,show=all", 1, "password=secret show=all"},
+      {"password=secret,show=all", 1, "password=* show=all"},
+      {"a,pas=s,paa=s,paasc=s,pae=s,paew=s,paeb=s,pax=s,pah=s,paxw=s", 1,
+       "a pas=* paa=* paasc=* pae=* paew=* paeb=* pax=* pah=* paxw=*"},
+      {"a,CRYK=s,crykey=s,cryptk=s,cryptkey=s,cryptok=s,cryptokey=s", 1,
+       "a CRYK=* crykey=* cryptk=* cryptkey=* cryptok=* cryptokey=*"},
+      {"a,cryptkey=(se,cr)et,show=all", 1, "a cryptkey=* show=all"},
+      {"a,password='se,cr'et,show=all", 1, "a password=* show=all"},
+      {"a,cryptkey=*     t),show=all", 1, "a cryptkey=* show=all"},
+      {"a,pafile=p,pa=x,crypt=aes,cry=aes,cryp=x,cryptkeys=x", 1, "a pafile=p pa=x crypt=aes cry=aes cryp=x cryptkeys=x"},
       {"a,paebcdic,mode=adc", 1, "a paebcdic mode=adc"},
       {"a,paascii=", 1, "a paascii="},
       {"a,paeword=,b", 1, "a paeword= b"},
