@@ -17,6 +17,13 @@
 //   --tmp DIR    where the files go (default /dev/shm, else $TMPDIR or /tmp): in memory, so
 //                no run waits for another's data to reach the disk
 //
+// Pinned, every program runs in one thread, as torq4 does: zstd (1.5.4) otherwise starts a
+// compression worker and reading and writing threads (compress) or a writing thread
+// (decompress), which would only share the one processor with it; so zstd gets --single-thread
+// --no-asyncio to compress and --no-asyncio to decompress (a flag the installed zstd refuses is
+// left out). lz4 (1.9.x) and gzip have no helper threads and run as they are. Unpinned
+// (--cpu any), zstd runs as it does by default. The command lines are printed first.
+//
 // Each round runs every program once each way, one after the other on the pinned processor
 // (paired runs), and compares every restored file byte for byte with its original (a
 // difference stops the benchmark). Printed: per program the median wall time, its speed in MB/s
@@ -234,8 +241,21 @@ void MakeInputs(const fs::path& dir) {
   if (fs::file_size(dir / "cards") != kCards * 80) Fail("too few header lines for the card images");
 }
 
+// The flags that keep zstd in one thread, those of them the installed zstd takes.
+std::vector<std::string> ZstdSingleThread(const std::vector<std::string>& flags) {
+  std::vector<std::string> taken;
+  for (const std::string& f : flags)
+    if (Spawn({"zstd", "-q", "-c", f}, "/dev/null", "/dev/null").status == 0) taken.push_back(f);
+  return taken;
+}
+
 std::vector<Job> MakeJobs(const Options& o, const fs::path& dir) {
   std::vector<Job> jobs;
+  std::vector<std::string> zstdPack, zstdUnpack;  // pinned: no helper threads
+  if (o.cpu != -2) {
+    zstdPack = ZstdSingleThread({"--single-thread", "--no-asyncio"});
+    zstdUnpack = ZstdSingleThread({"--no-asyncio"});
+  }
   for (const std::string& input : o.inputs) {
     if (input != "cards" && input != "text") Fail("unknown input " + input);
     const fs::path source = dir / input;
@@ -267,6 +287,10 @@ std::vector<Job> MakeJobs(const Options& o, const fs::path& dir) {
       j.restored = dir / ("out." + tool + "." + input);
       j.pack = {tool, level, "-c"};
       j.unpack = {tool, "-d", "-c"};
+      if (tool == "zstd") {
+        j.pack.insert(j.pack.end(), zstdPack.begin(), zstdPack.end());
+        j.unpack.insert(j.unpack.end(), zstdUnpack.begin(), zstdUnpack.end());
+      }
       j.packIn = source.string();
       j.packOut = j.packed.string();
       j.unpackIn = j.packed.string();
@@ -384,6 +408,14 @@ int main(int argc, char** argv) {
     std::printf("  %s: %ju bytes\n", input.c_str(), static_cast<std::uintmax_t>(fs::file_size(dir / input)));
   std::printf("  peak size of a run of 'true' from here: %.1f MB (the floor of every peak below)\n",
               static_cast<double>(floor.peakKb) / 1024.0);
+  const auto join = [](const std::vector<std::string>& args) {
+    std::string line;
+    for (const std::string& a : args) line += (line.empty() ? "" : " ") + a;
+    return line;
+  };
+  for (const Job& j : jobs)
+    if (!j.torq4 && j.input == o.inputs.front())
+      std::printf("  %s: %s; %s\n", j.name.c_str(), join(j.pack).c_str(), join(j.unpack).c_str());
   std::fflush(stdout);
 
   for (int round = 0; round <= o.runs; ++round) {
