@@ -147,8 +147,9 @@ void open_komp_torqfile(RunContext*& handle) {
       SetSlotLength(ctx.containerName);
     }
     if (!fits || !F_ForceDirectories(F_ExtractFilePath(name))) {
-      ctx.stepRc = Tagged(0xFF000000u, fits ? errno & 0xFFFFFF : ENAMETOOLONG);
-      MsgPutSystemError(-1);
+      const int error = !fits ? ENAMETOOLONG : errno != 0 ? errno : ENOTDIR;
+      ctx.stepRc = Tagged(0xFF000000u, error & 0xFFFFFF);
+      MsgPutSystemError(error);
       MsgPutF("*ERROR* %s\n", ShownName(name).c_str());
       return;
     }

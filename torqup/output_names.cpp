@@ -190,7 +190,10 @@ std::int32_t FinishOutputName(std::string& name, std::string& outputPath) {
   name.assign(full, n);
   const std::string folder = name.substr(0, name.rfind('/') + 1);
   if (folder.size() > 1 && !F_ForceDirectories(folder.c_str())) {
-    return static_cast<std::int32_t>(0x0F000000u | static_cast<std::uint32_t>(errno & 0xFFFFFF));
+    const int error = errno != 0 ? errno : ENOTDIR;
+    MsgPutSystemError(error);
+    MsgPutF("*ERROR* %s\n", ShownName(name).c_str());
+    return static_cast<std::int32_t>(0x0F000000u | static_cast<std::uint32_t>(error & 0xFFFFFF));
   }
   return 0;
 }

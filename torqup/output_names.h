@@ -42,8 +42,14 @@ bool ConfineStoredName(std::string& name);
 // given (the path gets its trailing '/' here), made a full path, its folders created. The
 // empty name (standard output) stays empty. 0; 90 when the full name is longer than
 // kMaxOutputName, reported here with the system's text and the whole name (a name is refused,
-// never cut); or the system error (with 0x0F000000) when a folder cannot be created.
+// never cut); or the system error (with 0x0F000000) when a folder cannot be created, reported
+// here with the system's text and the name.
 std::int32_t FinishOutputName(std::string& name, std::string& outputPath);
+
+// Whether a code of FinishOutputName was reported where the name was built.
+inline bool ReportedWhereBuilt(std::int32_t rc) {
+  return rc == kRcNameTooLong || (static_cast<std::uint32_t>(rc) & 0x0F000000u) == 0x0F000000u;
+}
 
 // 85 when both names denote the same file: both exist with the same device and inode (links
 // included), or their full paths are equal. An empty name stands for the open descriptor

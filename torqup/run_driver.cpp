@@ -159,7 +159,7 @@ void Driver::Compress() {
         std::int32_t kind = 0;
         const std::int32_t named = copnam(&ctx, ctx.inputName, ctx.newContainerName, kind, ctx.currentContainerPattern);
         if (named != 0) {
-          if (named != kRcNameTooLong) {  // a name too long was reported whole where it was built
+          if (!ReportedWhereBuilt(named)) {
             MsgPut(1130, ShownSlot(ctx.inputName).c_str());
             MsgPutErrorNoInserts(2, named);
           }
@@ -261,8 +261,10 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
       std::int32_t patternKind = 0;
       const std::int32_t named = copnam(&ctx, ctx.containerName, ctx.newContainerName, patternKind, ctx.currentPattern);
       if (named != 0) {
-        savedError = named == kRcNameTooLong ? named : kRcNotSelected;
-        if (named != kRcNameTooLong) msg_deko_norepl(handle);
+        // A name too long, or a folder that cannot be made, was reported where it was built; the
+        // latter is an output that cannot be opened.
+        savedError = named == kRcNameTooLong ? named : ReportedWhereBuilt(named) ? Tagged(0xA0000000u, named) : kRcNotSelected;
+        if (!ReportedWhereBuilt(named)) msg_deko_norepl(handle);
         close_deko_torqfile_err(handle);
         return;
       }
@@ -316,7 +318,9 @@ void Driver::DecompressContainer(PatternKind kind, std::int32_t& membersWritten,
           MsgPutError(2, kRcInvalidName);
           state.refusedNames += 1;
         }
-        if (selected == kRcNameTooLong && savedError == 0) savedError = kRcNameTooLong;
+        if (ReportedWhereBuilt(selected) && savedError == 0) {
+          savedError = selected == kRcNameTooLong ? selected : Tagged(0xA0000000u, selected);
+        }
         trqpos(ctx.recordHandle, ctx.stepRc, kTrqNextMember);
         if (ctx.stepRc == 0) {
           get_header(handle);

@@ -154,6 +154,12 @@ TEST_F(Torq4OutputFiles, UnwritableFolderIsNamedWithTheSystemReason) {
   EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find(".torq4-"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("unknown"), std::string::npos) << r.err;
+  // A folder in the output's name that is a file: the system's reason, not a pattern's.
+  const RunResult file = Restore(S("a.txt") + "/out.txt");
+  EXPECT_EQ(file.status, 20) << file.err;  // ENOTDIR, tagged as the output's
+  EXPECT_NE(file.err.find("Not a directory"), std::string::npos) << file.err;
+  EXPECT_NE(file.err.find(S("a.txt") + "/out.txt"), std::string::npos) << file.err;
+  EXPECT_EQ(file.err.find("substitution"), std::string::npos) << file.err;
 }
 
 // A restore whose output write fails (here: a file size limit) ends with the record layer's
