@@ -81,7 +81,7 @@ void DiscardOutput(RunState& state) {
   state.output.Discard();
   if (state.keptLength >= 0 && !state.appendedName.empty()) {
     if (state.targetCreated) {
-      unlink(state.appendedName.c_str());
+      if (state.appendLock.Names(state.appendedName)) unlink(state.appendedName.c_str());
     } else if (ftruncate(state.appendLock.Descriptor(), static_cast<off_t>(state.keptLength)) != 0) {
       MsgPutSystemError(errno);
     }

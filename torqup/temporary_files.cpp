@@ -268,6 +268,11 @@ int FileLock::Acquire(const std::string& name, bool create, bool& created) {
   return EAGAIN;
 }
 
+bool FileLock::Names(const std::string& name) const {
+  struct stat locked {}, named {};
+  return fd_ >= 0 && fstat(fd_, &locked) == 0 && lstat(name.c_str(), &named) == 0 && SameFile(locked, named);
+}
+
 void FileLock::Release() {
   if (fd_ < 0) return;
   close(fd_);  // closing the last descriptor drops the lock

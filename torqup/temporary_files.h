@@ -45,6 +45,8 @@ class FileLock {
   int Acquire(const std::string& name, bool create, bool& created);
   void Release();
   int Descriptor() const { return fd_; }
+  // Whether `name` still leads to the locked file (not to one put in its place since).
+  bool Names(const std::string& name) const;
   // The file's length when the lock was taken.
   std::int64_t Length() const { return length_; }
 

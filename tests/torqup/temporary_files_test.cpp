@@ -8,22 +8,16 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "torqup/temporary_files.h"
+#include "torqup/torq4_runner.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-void Put(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
-
-std::string Get(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+void Put(const fs::path& p, const std::string& bytes) { torq4test::WriteFile(p, bytes); }
+std::string Get(const fs::path& p) { return torq4test::ReadFile(p); }
 
 struct stat LinkInfo(const std::string& path) {
   struct stat info {};
