@@ -91,6 +91,20 @@ TEST_F(Torq4, RestoresEveryInputUnderEveryMethodAndCode) {
   }
 }
 
+// indelete deletes an input of every format once it was read whole and is unchanged: formats
+// that end at their own end record (DTAUS, ASN.1) read the file to its end as well.
+TEST_F(Torq4, IndeleteTakesEveryFormatReadWhole) {
+  for (const Input& input : Inputs()) {
+    WriteFile(P(input.name), input.bytes);
+    std::vector<std::string> args{"compress", "torqin=" + S(input.name), "torqfile=" + S("c.tq"), "indelete",
+                                  "show=error"};
+    args.insert(args.end(), input.compressArgs.begin(), input.compressArgs.end());
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 0) << input.name << "\n" << r.err;
+    EXPECT_FALSE(fs::exists(P(input.name))) << input.name;
+  }
+}
+
 TEST_F(Torq4, LastLineWithoutDelimiterIsAWarning) {
   WriteFile(P("nolf.txt"), "x\ny");
   const RunResult r = Run({"compress", "torqin=" + S("nolf.txt"), "torqfile=" + S("c.tq")});
