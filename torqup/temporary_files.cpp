@@ -249,6 +249,8 @@ int FileLock::Acquire(const std::string& name, bool create, bool& created) {
     int error = fstat(fd, &locked) != 0 ? errno : 0;
     if (error == 0 && !S_ISREG(locked.st_mode)) error = EINVAL;
     while (error == 0 && flock(fd, LOCK_EX) != 0) {
+      // A file system without locks (some network ones) is worked on as before, unlocked.
+      if (errno == ENOLCK || errno == EOPNOTSUPP) break;
       if (errno != EINTR) error = errno;
     }
     if (error != 0) {
